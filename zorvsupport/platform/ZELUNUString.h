@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include <unicode/unistr.h>
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNArray.h"
+
+// The string class of every interface: an ICU UnicodeString plus a cache for
+// the narrow text handed out by c_str(). Narrow text is ISO-8859-1 in both
+// directions, so every byte survives a round trip; units above U+00FF have no
+// narrow form and become '?'.
+class ZORV_EXPORT ZELUNUString : public icu::UnicodeString {
+public:
+    ZELUNUString() = default;
+    ZELUNUString(char const* narrow);
+    ZELUNUString(std::string const& narrow);
+    // Bytes in a named encoding ("utf-8", "ISO-8859-1", ...).
+    ZELUNUString(char const* bytes, int32_t length, char const* encoding);
+    ZELUNUString(ZELUNArray<char> const& bytes, char const* encoding);
+    ZELUNUString(icu::UnicodeString const& other) : icu::UnicodeString(other) {}
+    ZELUNUString(ZELUNUString const& other) : icu::UnicodeString(other) {}
+    ZELUNUString(ZELUNUString&& other) noexcept : icu::UnicodeString(std::move(other)) {}
+    ~ZELUNUString() override;
+
+    ZELUNUString& operator=(ZELUNUString const& other);
+    ZELUNUString& operator=(ZELUNUString&& other) noexcept;
+    ZELUNUString& operator=(char const* narrow);
+
+    static ZELUNUString fromUtf8(char const* bytes, std::size_t length);
+    static ZELUNUString fromUtf8(std::string const& bytes) { return fromUtf8(bytes.data(), bytes.size()); }
+
+    // UTF-8 text (no terminator beyond std::string's own).
+    std::string toUtf8() const;
+    // ISO-8859-1 text; units above U+00FF become '?'.
+    std::string toNarrow() const;
+    // True when every unit has a narrow (ISO-8859-1) form.
+    bool isNarrow() const;
+    // NUL-terminated narrow text, valid until the string changes or dies.
+    char const* c_str() const;
+    // NUL-terminated UTF-8 text, valid until the string changes or dies.
+    char const* utf_8() const;
+
+private:
+    mutable std::string m_cache;
+};
+
+namespace ZELUNPP_3_13_0 {
+// Inserts the narrow (ISO-8859-1) text of the string.
+ZORV_EXPORT std::ostream& operator<<(std::ostream& os, ZELUNUString const& s);
+}  // namespace ZELUNPP_3_13_0

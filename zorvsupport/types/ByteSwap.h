@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+// Reverses the bytes of one value of 1, 2, 4 or 8 bytes.
+template <class T>
+inline T byteSwap(T v)
+{
+    static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8, "component width");
+    if constexpr (sizeof(T) == 1) {
+        return v;
+    } else if constexpr (sizeof(T) == 2) {
+        std::uint16_t u;
+        std::memcpy(&u, &v, 2);
+        u = __builtin_bswap16(u);
+        std::memcpy(&v, &u, 2);
+        return v;
+    } else if constexpr (sizeof(T) == 4) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        u = __builtin_bswap32(u);
+        std::memcpy(&v, &u, 4);
+        return v;
+    } else {
+        std::uint64_t u;
+        std::memcpy(&u, &v, 8);
+        u = __builtin_bswap64(u);
+        std::memcpy(&v, &u, 8);
+        return v;
+    }
+}
+
+// Reverses every `width`-byte component of a block in place (width 1 leaves
+// the block as it is). `bytes` must be a multiple of `width`.
+inline void byteSwapBlock(unsigned char* data, std::size_t bytes, unsigned width)
+{
+    switch (width) {
+    case 2:
+        for (std::size_t i = 0; i + 2 <= bytes; i += 2) {
+            std::uint16_t u;
+            std::memcpy(&u, data + i, 2);
+            u = __builtin_bswap16(u);
+            std::memcpy(data + i, &u, 2);
+        }
+        break;
+    case 4:
+        for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
+            std::uint32_t u;
+            std::memcpy(&u, data + i, 4);
+            u = __builtin_bswap32(u);
+            std::memcpy(data + i, &u, 4);
+        }
+        break;
+    case 8:
+        for (std::size_t i = 0; i + 8 <= bytes; i += 8) {
+            std::uint64_t u;
+            std::memcpy(&u, data + i, 8);
+            u = __builtin_bswap64(u);
+            std::memcpy(data + i, &u, 8);
+        }
+        break;
+    default: break;
+    }
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

@@ -1,0 +1,72 @@
+#include "zorvsupport/types/DataType.h"
+
+#include "zorvsupport/platform/ZELUNUString.h"
+#include "zorvsupport/platform/ZELUNXMLDocument.h"
+#include "zorvsupport/types/IOBuffer.h"
+#include "zorvsupport/types/TextForms.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+TypeNameEntry const kTypeNameTable[11] = {
+#define ZORV_ROW(k, T, name) {k, name},
+    ZORV_FOR_EACH_ELEMENT_KIND(ZORV_ROW)
+#undef ZORV_ROW
+};
+
+namespace {
+
+struct SizeVisitor {
+    template <class Tag>
+    unsigned accept(Tag tag) const
+    {
+        return tag.getSizeInBytes();
+    }
+};
+
+}  // namespace
+
+unsigned DataType::getTypeSize() const
+{
+    return applyVisitor(SizeVisitor());
+}
+
+long DataType::readFromBinary(IOBuffer const& buffer)
+{
+    unsigned code = 0;
+    if (long st = buffer.read(code)) return st;
+    if (code >= 12 && code != 0xFFFFFFFFu) return kErrBadStoredTypeCode;
+    m_type = static_cast<Type>(static_cast<std::int32_t>(code));
+    return buffer.read(m_tupleLength);
+}
+
+long DataType::writeToBinary(IOBuffer& buffer) const
+{
+    unsigned code = static_cast<unsigned>(static_cast<std::int32_t>(m_type));
+    if (long st = buffer.write(code)) return st;
+    return buffer.write(m_tupleLength);
+}
+
+long DataType::readFromXML(_xmlNode const& node)
+{
+    _xmlNode* child = ZELUNXMLDocument::getFirstChild(node, "DataType");
+    if (!child) return kErrNoDataTypeElement;
+    if (long st = getXMLAttribute<Type>(*child, "type", m_type)) return st;
+    return getXMLAttribute<unsigned int>(*child, "tupleLength", m_tupleLength);
+}
+
+long DataType::writeToXML(_xmlNode& node) const
+{
+    _xmlNode* child = ZELUNXMLDocument::addChild(node, "DataType", nullptr, true);
+    if (!child) return kErrDataTypeXmlWriteFailed;
+    if (long st = setXMLAttribute<Type>(*child, "type", m_type)) return st;
+    return setXMLAttribute<unsigned int>(*child, "tupleLength", m_tupleLength);
+}
+
+unsigned DataType::getSerializedSize() const
+{
+    return 8;
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
