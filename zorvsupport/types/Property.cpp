@@ -1,0 +1,213 @@
+#include "zorvsupport/types/Property.h"
+
+#include <limits>
+
+#include "zorvsupport/types/IOUtils.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+const char Property::kPathSeparator = '/';
+
+namespace {
+
+constexpr unsigned long long kMaxUnsigned = std::numeric_limits<unsigned>::max();
+
+ZELUNUString separatorText()
+{
+    ZELUNUString s;
+    s.append(static_cast<char16_t>(Property::kPathSeparator));
+    return s;
+}
+
+// Reads one stored text and charges its bytes to the tree's budget.
+long readText(IOBuffer const& buffer, ZELUNUString& text, unsigned long long& budget)
+{
+    unsigned before = buffer.tell();
+    if (long st = IOUtils::readFromBinary(buffer, text)) return st;
+    unsigned long long used = buffer.tell() - before - 4ull;
+    if (used > budget) return kErrBufferExhausted;
+    budget -= used;
+    return kSuccess;
+}
+
+}  // namespace
+
+Property::Property() : m_value(0, false, IOBuffer::AllocatorHandle()) {}
+
+Property::Property(Property const& other)
+    : m_children(other.m_children),
+      m_parent(other.m_parent),
+      m_name(other.m_name),
+      m_type(other.m_type),
+      m_parentPath(other.m_parentPath),
+      m_value(other.m_value)
+{
+}
+
+Property::Property(Property* parent, ZELUNUString const& name, ZELUNUString const& type)
+    : m_parent(parent),
+      m_name(name),
+      m_type(type),
+      m_value(0, parent ? parent->m_value.getSwap() : false, IOBuffer::AllocatorHandle())
+{
+    m_parentPath = computeParentPath();
+}
+
+Property::Property(ZELUNUString const& parentPath, ZELUNUString const& name, ZELUNUString const& type)
+    : m_name(name), m_type(type), m_parentPath(parentPath), m_value(0, false, IOBuffer::AllocatorHandle())
+{
+}
+
+Property::~Property() = default;
+
+Property& Property::operator=(Property const& other)
+{
+    if (&other == this) return *this;
+    // Take everything from `other` before letting go of the old children:
+    // `other` may be one of them (or lie below one).
+    Children children(other.m_children);
+    Property* parent = other.m_parent;
+    ZELUNUString name(other.m_name);
+    ZELUNUString type(other.m_type);
+    ZELUNUString parentPath(other.m_parentPath);
+    IOBuffer value(other.m_value);
+    m_children.swap(children);
+    m_parent = parent;
+    m_name = std::move(name);
+    m_type = std::move(type);
+    m_value = value;
+    m_parentPath = std::move(parentPath);
+    return *this;  // the previous children go with `children`
+}
+
+ZELUNUString Property::computeParentPath() const
+{
+    return m_parent ? m_parent->path() : separatorText();
+}
+
+ZELUNUString Property::path() const
+{
+    ZELUNUString p(m_parentPath);
+    p.append(m_name);
+    p.append(static_cast<char16_t>(kPathSeparator));
+    return p;
+}
+
+Property const* Property::getChild(ZELUNUString const& name) const
+{
+    for (ZELUNType<Property> const& child : m_children)
+        if (child && child->m_name == name) return child.get();
+    return nullptr;
+}
+
+Property* Property::getChild(ZELUNUString const& name)
+{
+    return const_cast<Property*>(static_cast<Property const&>(*this).getChild(name));
+}
+
+Property* Property::addChild(ZELUNUString const& name, ZELUNUString const& type)
+{
+    if (getChild(name)) return nullptr;
+    m_children.push_back(ZELUNType<Property>(new Property(this, name, type)));
+    return m_children.back().get();
+}
+
+unsigned Property::getSerializedValuesSize() const
+{
+    unsigned long long size = 8ull + IOUtils::getSerializedSize(m_name) + IOUtils::getSerializedSize(m_type) +
+                              IOUtils::getSerializedSize(m_parentPath) + m_value.getSizeInBytes();
+    return size > kMaxUnsigned ? static_cast<unsigned>(kMaxUnsigned) : static_cast<unsigned>(size);
+}
+
+unsigned long long Property::serializedSize() const
+{
+    unsigned long long size = 4ull + getSerializedValuesSize();
+    for (ZELUNType<Property> const& child : m_children)
+        if (child) size += child->serializedSize();
+    return size;
+}
+
+unsigned int Property::getSerializedSize() const
+{
+    unsigned long long size = serializedSize();
+    return size > kMaxUnsigned ? static_cast<unsigned>(kMaxUnsigned) : static_cast<unsigned>(size);
+}
+
+long Property::writeToBinary(IOBuffer& buffer) const
+{
+    if (buffer.getSwap() != m_value.getSwap()) return -1;
+    unsigned start = buffer.tell();
+    unsigned recordSize = getSerializedValuesSize();
+    // A saturated size means the record cannot fit any buffer.
+    if (recordSize == kMaxUnsigned) return kErrBufferExhausted;
+    unsigned valueLength = m_value.getSizeInBytes();
+    if (long st = buffer.write(recordSize)) return st;
+    if (long st = IOUtils::writeToBinary(buffer, m_name)) return st;
+    if (long st = IOUtils::writeToBinary(buffer, m_type)) return st;
+    if (long st = IOUtils::writeToBinary(buffer, m_parentPath)) return st;
+    if (long st = buffer.write(valueLength)) return st;
+    if (long st = buffer.write(m_value.getStartPtr(), valueLength)) return st;
+    unsigned long long end = static_cast<unsigned long long>(start) + recordSize;
+    if (end > buffer.getSizeInBytes()) return kErrSeekOutOfRange;
+    if (long st = buffer.seek(static_cast<unsigned>(end))) return st;
+
+    unsigned count = 0;
+    for (ZELUNType<Property> const& child : m_children)
+        if (child) ++count;
+    if (long st = buffer.write(count)) return st;
+    for (ZELUNType<Property> const& child : m_children)
+        if (child)
+            if (long st = child->writeToBinary(buffer)) return st;
+    return kSuccess;
+}
+
+long Property::readFromBinary(IOBuffer const& buffer)
+{
+    // Texts, values and child places of the tree may take no more than the
+    // bytes behind its start, however its records overlap.
+    unsigned long long budget = buffer.getSizeInBytes() - buffer.tell();
+    return readNode(buffer, 1, budget);
+}
+
+long Property::readNode(IOBuffer const& buffer, unsigned depth, unsigned long long& budget)
+{
+    if (buffer.getSwap() != m_value.getSwap()) return kErrByteOrderMismatch;
+    if (depth > kMaxReadDepth) return kErrNotSupported;
+
+    unsigned start = buffer.tell();
+    unsigned recordSize = 0;
+    if (long st = buffer.read(recordSize)) return st;
+    if (long st = readText(buffer, m_name, budget)) return st;
+    if (long st = readText(buffer, m_type, budget)) return st;
+    if (long st = readText(buffer, m_parentPath, budget)) return st;
+    unsigned valueLength = 0;
+    if (long st = buffer.read(valueLength)) return st;
+    if (!buffer.isSpaceAvailable(valueLength) || valueLength > budget) return kErrBufferExhausted;
+    budget -= valueLength;
+    m_value.resize(valueLength);
+    if (long st = buffer.read(m_value.getStartPtr(), valueLength)) return st;
+
+    // recordSize is taken as stored; a small one moves the position back.
+    unsigned long long end = static_cast<unsigned long long>(start) + recordSize;
+    if (end > buffer.getSizeInBytes()) return kErrSeekOutOfRange;
+    if (long st = buffer.seek(static_cast<unsigned>(end))) return st;
+
+    unsigned count = 0;
+    if (long st = buffer.read(count)) return st;
+    unsigned long long places = static_cast<unsigned long long>(count) * kMinStoredNodeSize;
+    unsigned long long left = buffer.getSizeInBytes() - buffer.tell();
+    if (places > left || places > budget) return kErrBufferExhausted;
+    budget -= places;
+    m_children.resize(count);
+    for (ZELUNType<Property>& place : m_children) {
+        Property* child = new Property();
+        child->m_value.setSwap(m_value.getSwap());
+        place.reset(child);
+        if (long st = child->readNode(buffer, depth + 1, budget)) return st;
+    }
+    return kSuccess;
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
