@@ -1,8 +1,47 @@
 #include "zorvsupport/platform/ZELUNUString.h"
 
+#include <cmath>
+#include <limits>
+#include <memory>
 #include <ostream>
+#include <string>
+
+#include <unicode/dcfmtsym.h>
+#include <unicode/decimfmt.h>
+#include <unicode/fmtable.h>
+#include <unicode/locid.h>
+#include <unicode/parsepos.h>
+
+#include "zorvsupport/StatusCodes.h"
 
 namespace {
+
+using ZORV_3_13_0_::DataSet::kErrNumberToTextFailed;
+using ZORV_3_13_0_::DataSet::kErrTextNotNumber;
+using ZORV_3_13_0_::DataSet::kSuccess;
+
+// The decimal format of the last pattern used on this thread, with the root
+// locale's symbols. Building a format costs far more than using it, and the
+// XML forms use one pattern for every element of a vector.
+icu::DecimalFormat const* patternFormat(icu::UnicodeString const& pattern)
+{
+    struct Cache {
+        icu::UnicodeString pattern;
+        std::unique_ptr<icu::DecimalFormat> format;
+    };
+    thread_local Cache cache;
+    if (cache.format && cache.pattern == pattern) return cache.format.get();
+    cache.format.reset();
+    UErrorCode status = U_ZERO_ERROR;
+    icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
+    if (U_FAILURE(status)) return nullptr;
+    // ICU's operator new returns null instead of throwing.
+    std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(pattern, symbols, status));
+    if (!format || U_FAILURE(status)) return nullptr;
+    cache.pattern = pattern;
+    cache.format = std::move(format);
+    return cache.format.get();
+}
 
 icu::UnicodeString latin1(char const* s, std::size_t n)
 {
@@ -90,6 +129,76 @@ char const* ZELUNUString::utf_8() const
 {
     m_cache = toUtf8();
     return m_cache.c_str();
+}
+
+long ZELUNUString::formatPattern(double value, ZELUNUString const& pattern, bool)
+{
+    icu::DecimalFormat const* format = patternFormat(pattern);
+    if (!format) return kErrNumberToTextFailed;
+    // One text for every NaN, whatever its sign bit.
+    if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();
+    icu::UnicodeString out;
+    icu::FieldPosition field;
+    UErrorCode status = U_ZERO_ERROR;
+    format->format(value, out, field, status);
+    if (U_FAILURE(status) || out.isBogus()) return kErrNumberToTextFailed;
+    icu::UnicodeString::operator=(out);
+    return kSuccess;
+}
+
+double ZELUNUString::parsePattern(ZELUNUString const& pattern, long& status, int* pos, bool) const
+{
+    status = kErrTextNotNumber;
+    int32_t const start = pos ? *pos : 0;
+    if (start < 0 || start > length()) return 0.0;
+    icu::DecimalFormat const* format = patternFormat(pattern);
+    if (!format) return 0.0;
+    icu::Formattable result;
+    icu::ParsePosition where(start);
+    format->parse(*this, result, where);
+    // The parse reads the longest number it can; without a position to hand
+    // back, anything left over makes the text no number.
+    if (where.getErrorIndex() >= 0 || where.getIndex() == start) return 0.0;
+    if (!pos && where.getIndex() != length()) return 0.0;
+    UErrorCode err = U_ZERO_ERROR;
+    double const value = result.getDouble(err);
+    if (U_FAILURE(err)) return 0.0;
+    if (pos) *pos = where.getIndex();
+    status = kSuccess;
+    return value;
+}
+
+long ZELUNUString::formatLong(int value, bool)
+{
+    *this = ZELUNUString(std::to_string(value));
+    return kSuccess;
+}
+
+int ZELUNUString::parseLong(long& status, int* pos, bool) const
+{
+    status = kErrTextNotNumber;
+    int32_t i = pos ? *pos : 0;
+    int32_t const n = length();
+    if (i < 0 || i > n) return 0;
+    bool negative = false;
+    if (i < n && (charAt(i) == u'-' || charAt(i) == u'+')) {
+        negative = charAt(i) == u'-';
+        ++i;
+    }
+    int32_t const firstDigit = i;
+    // Magnitude up to 2^31 (the most negative int); stops growing beyond it.
+    constexpr long long kLimit = 2147483648LL;
+    long long magnitude = 0;
+    for (; i < n && charAt(i) >= u'0' && charAt(i) <= u'9'; ++i) {
+        magnitude = magnitude * 10 + (charAt(i) - u'0');
+        if (magnitude > kLimit) return 0;
+    }
+    if (i == firstDigit) return 0;
+    if (!pos && i != n) return 0;
+    if (!negative && magnitude == kLimit) return 0;
+    if (pos) *pos = i;
+    status = kSuccess;
+    return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 namespace ZELUNPP_3_13_0 {

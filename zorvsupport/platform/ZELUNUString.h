@@ -44,6 +44,31 @@ public:
     // NUL-terminated UTF-8 text, valid until the string changes or dies.
     char const* utf_8() const;
 
+    // Number texts. Patterns are ICU decimal patterns applied with fixed
+    // symbols: '.' as decimal point, no grouping, "NaN" for every NaN, "∞" and
+    // "-∞" for the infinities, whatever the process or ICU default locale.
+    // The flag is accepted for interface compatibility and has no effect here.
+    // Statuses are the library's: 0, kErrNumberToTextFailed (pattern or
+    // formatting failure) or kErrTextNotNumber (parse failure).
+    //
+    // Replaces the text by the value formatted with `pattern`; on failure the
+    // text is left as it was.
+    long formatPattern(double value, ZELUNUString const& pattern, bool flag);
+    // Parses a number written by `pattern` (an exponent is also read, and
+    // numbers beyond the double range give infinity). With a null `pos` the
+    // whole text must be the number; otherwise parsing starts at *pos, text may
+    // follow the number and *pos is moved behind it. On failure returns 0.0,
+    // sets kErrTextNotNumber and leaves *pos as it was; 0 on success.
+    double parsePattern(ZELUNUString const& pattern, long& status, int* pos, bool flag) const;
+    // Replaces the text by the value in decimal ASCII digits, '-' for negative
+    // values; returns 0.
+    long formatLong(int value, bool flag);
+    // Parses an optional '+' or '-' and ASCII decimal digits, nothing before
+    // them. With a null `pos` nothing may follow; otherwise parsing starts at
+    // *pos and *pos is moved behind the digits. Values outside the int range
+    // fail. On failure returns 0, sets kErrTextNotNumber and leaves *pos.
+    int parseLong(long& status, int* pos, bool flag) const;
+
 private:
     mutable std::string m_cache;
 };

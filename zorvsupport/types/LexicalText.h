@@ -39,11 +39,13 @@ long lexicalToText(T value, ZELUNUString& text)
 
 // One value by stream extraction without skipping leading white space; only
 // white space may follow. Unsigned types refuse a minus sign rather than
-// wrapping it. `value` is written only on success.
+// wrapping it. Text with a unit above U+00FF has no narrow form and is
+// refused. `value` is written only on success.
 template <class T>
 long lexicalFromText(ZELUNUString const& text, T& value)
 {
     try {
+        if (!text.isNarrow()) return kErrTextNotNumber;
         std::string s = text.toNarrow();
         if constexpr (std::is_unsigned_v<T>) {
             if (!s.empty() && s[0] == '-') return kErrTextNotNumber;

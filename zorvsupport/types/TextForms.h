@@ -41,5 +41,44 @@ ZORV_EXPORT long setXMLAttribute<unsigned int>(_xmlNode& node, ZELUNUString cons
 template <>
 ZORV_EXPORT long getXMLAttribute<unsigned int>(_xmlNode const& node, ZELUNUString const& name, unsigned int& value);
 
+// The other element value types.
+// - float, double, and each component of a 3-vector ("x,y,z"): the decimal
+//   pattern "##############0.0################" with '.' as decimal point, no
+//   grouping, no exponent, one to seventeen fraction digits; "NaN", "∞" and
+//   "-∞" for the non-finite values. Reading takes the whole text as one number
+//   and stores the parsed value whatever the status (0 on failure). A float is
+//   written as its double value; a parsed double beyond the float range gives
+//   the largest float of that sign (infinities stay infinite). A 3-vector text
+//   without two commas gives kErrTextNotNumber and stores nothing.
+// - int8, uint8: one character whose code is the byte (ISO-8859-1 for int8,
+//   so every value survives); empty text reads as 0 (int8 0 is written so).
+// - int32: ZELUNUString::formatLong / parseLong; the parsed value is stored
+//   whatever the status (0 on failure).
+// - int16, uint16, int64, uint64: decimal; no leading white space, trailing
+//   white space allowed, unsigned types refuse a minus sign, and the value is
+//   written only on success.
+#define ZORV_DECLARE_TEXT_FORMS(T)                                                                   \
+    template <>                                                                                    \
+    ZORV_EXPORT long valueToText<T>(T value, ZELUNUString & text);                                \
+    template <>                                                                                    \
+    ZORV_EXPORT long textToValue<T>(ZELUNUString const& text, T& value);                          \
+    template <>                                                                                    \
+    ZORV_EXPORT long setXMLAttribute<T>(_xmlNode & node, ZELUNUString const& name, T const& value); \
+    template <>                                                                                    \
+    ZORV_EXPORT long getXMLAttribute<T>(_xmlNode const& node, ZELUNUString const& name, T& value);
+
+ZORV_DECLARE_TEXT_FORMS(float)
+ZORV_DECLARE_TEXT_FORMS(double)
+ZORV_DECLARE_TEXT_FORMS(signed char)
+ZORV_DECLARE_TEXT_FORMS(unsigned char)
+ZORV_DECLARE_TEXT_FORMS(short)
+ZORV_DECLARE_TEXT_FORMS(unsigned short)
+ZORV_DECLARE_TEXT_FORMS(int)
+ZORV_DECLARE_TEXT_FORMS(long long)
+ZORV_DECLARE_TEXT_FORMS(unsigned long long)
+ZORV_DECLARE_TEXT_FORMS(::HPGEOM_3_13_0::ZELUNVec3<double>)
+
+#undef ZORV_DECLARE_TEXT_FORMS
+
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_
