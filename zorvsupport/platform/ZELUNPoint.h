@@ -1,8 +1,10 @@
 #pragma once
 
+#include "zorvsupport/Export.h"
+
 // A two-dimensional point, zero by default.
 template <class T>
-struct ZELUNPoint {
+struct ZORV_EXPORT ZELUNPoint {
     T x{};
     T y{};
 

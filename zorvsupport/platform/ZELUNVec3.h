@@ -1,11 +1,13 @@
 #pragma once
 
+#include "zorvsupport/Export.h"
+
 namespace HPGEOM_3_13_0 {
 
 // A 3-vector: x, y, z in that order, zero by default. Ordered by z, then y,
 // then x.
 template <class T>
-struct ZELUNVec3 {
+struct ZORV_EXPORT ZELUNVec3 {
     T x{};
     T y{};
     T z{};

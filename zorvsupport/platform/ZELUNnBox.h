@@ -1,10 +1,12 @@
 #pragma once
 
+#include "zorvsupport/Export.h"
+
 #include "zorvsupport/platform/ZELUNnPoint.h"
 
 // An axis-aligned box of N dimensions: the low corner, then the high corner.
 template <class T, int N>
-struct ZELUNnBox {
+struct ZORV_EXPORT ZELUNnBox {
     ZELUNnPoint<T, N> low;
     ZELUNnPoint<T, N> high;
 

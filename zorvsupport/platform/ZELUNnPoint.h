@@ -1,10 +1,12 @@
 #pragma once
 
+#include "zorvsupport/Export.h"
+
 #include <type_traits>
 
 // A point of N components of type T, zero by default.
 template <class T, int N>
-struct ZELUNnPoint {
+struct ZORV_EXPORT ZELUNnPoint {
     T v[N] = {};
 
     constexpr ZELUNnPoint() = default;

@@ -99,10 +99,10 @@ constexpr unsigned elementSizeOf(DataType::Type code)
 
 // Compile-time element types.
 template <int k>
-struct TDataTypeTraits;
+struct ZORV_EXPORT TDataTypeTraits;
 #define ZORV_TRAITS(k, T, name)         \
     template <>                         \
-    struct TDataTypeTraits<k> {         \
+    struct ZORV_EXPORT TDataTypeTraits<k> { \
         using element_type = T;         \
     };
 ZORV_FOR_EACH_ELEMENT_KIND(ZORV_TRAITS)
@@ -110,7 +110,7 @@ ZORV_FOR_EACH_ELEMENT_KIND(ZORV_TRAITS)
 
 // Scalar tag of code k.
 template <int k>
-struct TDataType {
+struct ZORV_EXPORT TDataType {
     using element_type = typename TDataTypeTraits<k>::element_type;
     static constexpr DataType::Type kType = static_cast<DataType::Type>(k);
     static constexpr bool kIsTuple = false;
@@ -123,7 +123,7 @@ struct TDataType {
 
 // Tuple tag over a scalar tag; the tuple length is carried at run time.
 template <class T>
-struct TTupleDataType {
+struct ZORV_EXPORT TTupleDataType {
     using scalar_type = T;
     using element_type = typename T::element_type;
     static constexpr DataType::Type kType = T::kType;
