@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/types/ByteSwap.h"
 
 namespace ZORV_3_13_0_ {
@@ -168,6 +169,51 @@ long IOBuffer::write(unsigned char const* source, unsigned length)
     if (!isSpaceAvailable(length)) return kErrBufferExhausted;
     if (length) std::memcpy(m_data + m_offset, source, length);
     m_offset += length;
+    return kSuccess;
+}
+
+namespace {
+
+// Width of the components that are swapped one by one, per type code.
+unsigned componentWidth(DataType::Type code)
+{
+    switch (code) {
+    case DataType::kFloat32:
+    case DataType::kInt32:
+    case DataType::kUInt32: return 4;
+    case DataType::kFloat64:
+    case DataType::kInt64:
+    case DataType::kUInt64:
+    case DataType::kVec3: return 8;
+    case DataType::kInt16:
+    case DataType::kUInt16: return 2;
+    default: return 1;
+    }
+}
+
+}  // namespace
+
+long IOBuffer::write(DataVector const& vector)
+{
+    unsigned n = vector.getElementsSizeInBytes(vector.size());
+    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
+    if (n == 0) return kSuccess;
+    unsigned char* dst = m_data + m_offset;
+    std::memcpy(dst, vector.getConstDataPtr(), n);
+    m_offset += n;
+    if (m_swap) byteSwapBlock(dst, n, componentWidth(vector.getDataType().getType()));
+    return kSuccess;
+}
+
+long IOBuffer::read(DataVector& vector) const
+{
+    unsigned n = vector.getElementsSizeInBytes(vector.size());
+    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
+    if (n == 0) return kSuccess;
+    auto* dst = static_cast<unsigned char*>(vector.getDataPtr());
+    std::memcpy(dst, m_data + m_offset, n);
+    m_offset += n;
+    if (m_swap) byteSwapBlock(dst, n, componentWidth(vector.getDataType().getType()));
     return kSuccess;
 }
 

@@ -1,0 +1,99 @@
+#include "zorvsupport/datavector/DataVectorHeader.h"
+
+#include "zorvsupport/datavector/DataVectorImp.h"
+#include "zorvsupport/datavector/DataVectorND.h"
+#include "zorvsupport/platform/ZELUNXMLDocument.h"
+#include "zorvsupport/types/IOBuffer.h"
+#include "zorvsupport/types/TextForms.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+DataVectorHeader::DataVectorHeader(DataVector const& vector)
+    : m_type(vector.getDataType()),
+      m_numDimensions(static_cast<unsigned short>(vector.getNumDimensions())),
+      m_compression(static_cast<unsigned char>(vector.getCompressionMethod() & 0xFF))
+{
+    for (int i = 0; i < 4; ++i) m_dims[i] = vector.getDimension(i);
+}
+
+long DataVectorHeader::writeToBinary(IOBuffer& buffer) const
+{
+    if (long st = m_type.writeToBinary(buffer)) return st;
+    if (long st = buffer.write(m_numDimensions)) return st;
+    if (long st = buffer.write(m_compression)) return st;
+    if (long st = buffer.write(m_reserved)) return st;
+    for (unsigned d : m_dims)
+        if (long st = buffer.write(d)) return st;
+    return kSuccess;
+}
+
+long DataVectorHeader::readFromBinary(IOBuffer const& buffer)
+{
+    if (long st = m_type.readFromBinary(buffer)) return st;
+    if (long st = buffer.read(m_numDimensions)) return st;
+    if (long st = buffer.read(m_compression)) return st;
+    if (long st = buffer.read(m_reserved)) return st;
+    for (unsigned& d : m_dims)
+        if (long st = buffer.read(d)) return st;
+    if (m_compression != kCompressionNone && m_compression != kCompressionZlib) return kErrUnknownCompression;
+    return kSuccess;
+}
+
+namespace {
+char const* const kDimensionNames[4] = {"dimension_x", "dimension_y", "dimension_z", "dimension_w"};
+}
+
+long DataVectorHeader::writeToXML(_xmlNode& node) const
+{
+    if (long st = m_type.writeToXML(node)) return st;
+    if (long st = setXMLAttribute<unsigned short>(node, "num_dimensions", m_numDimensions)) return st;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0 && m_numDimensions <= i) break;
+        if (long st = setXMLAttribute<unsigned int>(node, kDimensionNames[i], m_dims[i])) return st;
+    }
+    return kSuccess;
+}
+
+long DataVectorHeader::readFromXML(_xmlNode const& node)
+{
+    if (long st = m_type.readFromXML(node)) return st;
+    if (long st = getXMLAttribute<unsigned short>(node, "num_dimensions", m_numDimensions)) return st;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0 && m_numDimensions <= i) break;
+        if (long st = getXMLAttribute<unsigned int>(node, kDimensionNames[i], m_dims[i])) return st;
+    }
+    return kSuccess;
+}
+
+unsigned long long DataVectorHeader::declaredValueCount() const
+{
+    unsigned long long n = 1;
+    int count = m_numDimensions >= 1 && m_numDimensions <= 4 ? m_numDimensions : 0;
+    for (int i = 0; i < count; ++i) n = DataVectorImp::saturatingMultiply(n, m_dims[i]);
+    return DataVectorImp::saturatingMultiply(n, m_type.getLength());
+}
+
+unsigned long long DataVectorHeader::declaredValueBytes() const
+{
+    return DataVectorImp::saturatingMultiply(declaredValueCount(), elementSizeOf(m_type.getType()));
+}
+
+boost::shared_ptr<DataVector> DataVectorHeader::createDataVector() const
+{
+    boost::shared_ptr<DataVector> v;
+    switch (m_numDimensions) {
+    case 1: v = DataVectorND<1>::create(m_type, ZELUNnPoint<unsigned, 1>(m_dims[0])); break;
+    case 2: v = DataVectorND<2>::create(m_type, ZELUNnPoint<unsigned, 2>(m_dims[0], m_dims[1])); break;
+    case 3: v = DataVectorND<3>::create(m_type, ZELUNnPoint<unsigned, 3>(m_dims[0], m_dims[1], m_dims[2])); break;
+    case 4:
+        v = DataVectorND<4>::create(m_type, ZELUNnPoint<unsigned, 4>(m_dims[0], m_dims[1], m_dims[2], m_dims[3]));
+        break;
+    default: break;
+    }
+    if (v) v->setCompressionMethod(static_cast<CompressionMethod>(m_compression));
+    return v;
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

@@ -1,0 +1,192 @@
+// XML form of data vectors: a "DataVector" element with the header as
+// attributes, a "DataType" child and the values under "Values".
+#include "zorvsupport/datavector/DataVector.h"
+#include "zorvsupport/datavector/DataVectorHeader.h"
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/platform/ZELUNXMLDocument.h"
+#include "zorvsupport/types/TextForms.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+namespace {
+
+char const* const kValue = "value";
+
+// Number of children named "value" of a node (0 for no node).
+unsigned long long countValueChildren(_xmlNode const* node)
+{
+    unsigned long long n = 0;
+    if (!node) return 0;
+    for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*node, kValue); c;
+         c = ZELUNXMLDocument::getNextSibling(*c, kValue))
+        ++n;
+    return n;
+}
+
+// Writes every stored element (or tuple) of the visited type below "Values".
+struct WriteXmlValuesVisitor {
+    DataVector const* vector;
+    _xmlNode* values;
+
+    template <class E>
+    long writeElement(E const& value, _xmlNode& element) const
+    {
+        return setXMLAttribute<E>(element, kValue, value);
+    }
+
+    template <class E>
+    long writeTuple(E const* first, unsigned length, _xmlNode& tuple) const
+    {
+        for (unsigned i = 0; i < length; ++i) {
+            _xmlNode* child = ZELUNXMLDocument::addChild(tuple, kValue, nullptr, true);
+            if (!child) return kErrVectorXmlWriteFailed;
+            if (long st = writeElement(first[i], *child)) return st;
+        }
+        return kSuccess;
+    }
+
+    template <class T>
+    long accept(T const&) const
+    {
+        using E = typename T::element_type;
+        auto const& storage = dynamic_cast<DataVectorImp::TDataVector<T> const&>(*vector);
+        E const* p = storage.getDataPtr();
+        unsigned L = storage.valuesPerElement();
+        std::size_t n = storage.valueCount();
+        for (std::size_t i = 0; i < n; i += (IsTupleTag<T>::value ? L : 1)) {
+            _xmlNode* child = ZELUNXMLDocument::addChild(*values, kValue, nullptr, true);
+            if (!child) return kErrVectorXmlWriteFailed;
+            long st = IsTupleTag<T>::value ? writeTuple(p + i, L, *child) : writeElement(p[i], *child);
+            if (st) return st;
+        }
+        return kSuccess;
+    }
+};
+
+// Reads the "value" children of "Values" into the stored elements in order.
+struct ReadXmlValuesVisitor {
+    DataVector* vector;
+    _xmlNode const* values;
+
+    template <class E>
+    long readElement(E& value, _xmlNode const& element) const
+    {
+        return getXMLAttribute<E>(element, kValue, value);
+    }
+
+    template <class E>
+    long readTuple(E* first, unsigned length, _xmlNode const& tuple) const
+    {
+        _xmlNode* c = ZELUNXMLDocument::getFirstChild(tuple, kValue);
+        if (!c) return kErrNoTupleValueElement;
+        unsigned i = 0;
+        for (; c; c = ZELUNXMLDocument::getNextSibling(*c, kValue), ++i) {
+            if (i >= length) return kErrValueCountMismatch;
+            if (long st = readElement(first[i], *c)) return st;
+        }
+        return i == length ? kSuccess : kErrValueCountMismatch;
+    }
+
+    template <class T>
+    long accept(T const&) const
+    {
+        using E = typename T::element_type;
+        auto& storage = dynamic_cast<DataVectorImp::TDataVector<T>&>(*vector);
+        E* p = static_cast<E*>(vector->getDataPtr());
+        unsigned L = storage.valuesPerElement();
+        std::size_t step = IsTupleTag<T>::value ? L : 1;
+        std::size_t n = storage.valueCount();
+        std::size_t i = 0;
+        // A "DataVector" element without "Values" has no values to give.
+        if (!values) return kErrValueCountMismatch;
+        for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*values, kValue); c;
+             c = ZELUNXMLDocument::getNextSibling(*c, kValue), i += step) {
+            if (i >= n || step == 0) return kErrValueCountMismatch;
+            long st = IsTupleTag<T>::value ? readTuple(p + i, L, *c) : readElement(p[i], *c);
+            if (st) return st;
+        }
+        return i >= n ? kSuccess : kErrValueCountMismatch;
+    }
+};
+
+bool hasDimensions(DataVector const& v, DataVectorHeader const& header)
+{
+    for (int i = 0; i < 4; ++i)
+        if (v.getDimension(i) != (i < header.m_numDimensions ? header.m_dims[i] : 0u)) return false;
+    return true;
+}
+
+// Elements (tuples count once) a header declares, in 64 bits (saturating).
+unsigned long long declaredElements(DataVectorHeader const& header)
+{
+    unsigned L = header.m_type.getLength();
+    return L ? header.declaredValueCount() / L : 0;
+}
+
+}  // namespace
+
+long DataVector::writeToXML(_xmlNode& node) const
+{
+    _xmlNode* element = ZELUNXMLDocument::addChild(node, "DataVector", nullptr, true);
+    if (!element) return kErrVectorXmlWriteFailed;
+    if (long st = DataVectorHeader(*this).writeToXML(*element)) return st;
+    _xmlNode* values = ZELUNXMLDocument::addChild(*element, "Values", nullptr, true);
+    if (!values) return kErrVectorXmlWriteFailed;
+    return getDataType().applyVisitor(WriteXmlValuesVisitor{this, values});
+}
+
+long DataVector::readFromXML(_xmlNode const& node)
+{
+    _xmlNode* element = ZELUNXMLDocument::getFirstChild(node, "DataVector");
+    if (!element) return kErrNoDataVectorElement;
+    DataVectorHeader header;
+    if (long st = header.readFromXML(*element)) return st;
+    if (header.m_type != getDataType()) return kErrVectorHeaderMismatch;
+    if (header.m_numDimensions != getNumDimensions()) return kErrVectorHeaderMismatch;
+    if (!m_resizeable) return kErrNotResizeable;
+    _xmlNode* values = ZELUNXMLDocument::getFirstChild(*element, "Values");
+    // The document must hold at least one "value" per declared element
+    // before anything is allocated for them.
+    if (declaredElements(header) > countValueChildren(values)) return kErrValueCountMismatch;
+    unsigned n = getNumDimensions();
+    if (long st = resizeLastDimension(n >= 1 && n <= 4 ? header.m_dims[n - 1] : 0)) return st;
+    if (!hasDimensions(*this, header)) return kErrVectorHeaderMismatch;
+    return getDataType().applyVisitor(ReadXmlValuesVisitor{this, values});
+}
+
+boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& status)
+{
+    boost::shared_ptr<DataVector> none;
+    _xmlNode* element = ZELUNXMLDocument::getFirstChild(node, "DataVector");
+    if (!element) {
+        status = kErrNoDataVectorElement;
+        return none;
+    }
+    DataVectorHeader header;
+    if ((status = header.readFromXML(*element))) return none;
+    bool creatable = header.m_numDimensions >= 1 && header.m_numDimensions <= 4 &&
+                     elementSizeOf(header.m_type.getType()) != 0 && header.declaredValueBytes() <= 0xFFFFFFFFull;
+    if (!creatable) {
+        status = kErrCannotCreateVector;
+        return none;
+    }
+    if (declaredElements(header) > countValueChildren(ZELUNXMLDocument::getFirstChild(*element, "Values"))) {
+        status = kErrValueCountMismatch;
+        return none;
+    }
+    boost::shared_ptr<DataVector> v = header.createDataVector();
+    if (!v) {
+        status = kErrCannotCreateVector;
+        return none;
+    }
+    if (!hasDimensions(*v, header)) {  // the values could not be allocated
+        status = kErrOutOfMemory;
+        return none;
+    }
+    if ((status = v->readFromXML(node))) return none;
+    return v;
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

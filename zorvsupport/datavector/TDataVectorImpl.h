@@ -1,0 +1,198 @@
+#pragma once
+
+// Member definitions of the concrete vector classes. Included only by the
+// library's instantiation units; clients see the extern declarations.
+
+#include <new>
+
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/datavectorutils/DataVectorUtils.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+template <class T, int N>
+std::uint64_t TDataVector<T, N>::valueCountOf(Index dims) const
+{
+    std::uint64_t c = dims[0];
+    for (int i = 1; i < N; ++i) c = DataVectorImp::saturatingMultiply(c, dims[i]);
+    // The element count must itself fit the 32-bit size().
+    if (c > 0xFFFFFFFFull) return UINT64_MAX;
+    return DataVectorImp::saturatingMultiply(c, this->valuesPerElement());
+}
+
+template <class T, int N>
+TDataVector<T, N>::TDataVector(T type, Index dims)
+    : DataVectorND<N>(dims), Storage(type, 0)
+{
+    // The storage is sized after the tuple length is known.
+    std::uint64_t count = valueCountOf(dims);
+    this->replaceValues(count);
+}
+
+template <class T, int N>
+long TDataVector<T, N>::reserve(unsigned n)
+{
+    this->reserveValues(DataVectorImp::saturatingMultiply(n, this->valuesPerElement()));
+    return kSuccess;
+}
+
+template <class T, int N>
+unsigned TDataVector<T, N>::capacity() const
+{
+    unsigned L = this->valuesPerElement();
+    return L == 0 ? 0u : this->valueCapacity() / L;
+}
+
+template <class T, int N>
+long TDataVector<T, N>::swap(DataVector& other)
+{
+    DataType theirs = other.getDataType();
+    if (theirs != getDataType()) return kErrSwapTypeMismatch;
+    auto* o = dynamic_cast<TDataVector*>(&other);
+    if (!o) return kErrSwapTypeMismatch;
+    if (long st = DataVectorND<N>::swap(other)) return st;
+    this->swapStorage(*o);
+    return kSuccess;
+}
+
+template <class T, int N>
+long TDataVector<T, N>::resizeLastDimension(unsigned n)
+{
+    Index dims = this->getDimensions();
+    dims[N - 1] = n;
+    std::uint64_t count = valueCountOf(dims);
+    if (count > Storage::kMaxValues) return kErrOutOfMemory;
+    try {
+        this->resizeValues(count);
+    } catch (std::bad_alloc const&) {
+        return kErrOutOfMemory;
+    }
+    this->setDimension(N - 1, n);
+    return kSuccess;
+}
+
+template <class T, int N>
+long TDataVector<T, N>::resizeDimensions(Index dims, bool preserve)
+{
+    if (dims == this->getDimensions()) return kSuccess;
+    std::uint64_t count = valueCountOf(dims);
+    if (count > Storage::kMaxValues) return kErrOutOfMemory;
+
+    if (!preserve) {
+        try {
+            this->replaceValues(count);
+        } catch (std::bad_alloc const&) {
+            return kErrOutOfMemory;
+        }
+    } else if (N == 1 || this->size() == 0) {
+        try {
+            this->resizeValues(count);
+        } catch (std::bad_alloc const&) {
+            return kErrOutOfMemory;
+        }
+    } else {
+        // Build the new shape beside this one, copy the overlap, take its storage.
+        boost::shared_ptr<DataVectorND<N>> fresh = DataVectorND<N>::create(getDataType(), dims);
+        auto* typed = dynamic_cast<TDataVector*>(fresh.get());
+        if (!typed || typed->getDimensions() != dims) return kErrOutOfMemory;
+        if (long st = DataVectorUtils::copyIntersection(*typed, *this)) return st;
+        this->swapStorage(*typed);
+    }
+    this->setDimensions(dims);
+    return kSuccess;
+}
+
+template <class T, int N>
+long TDataVector<T, N>::getValueAt(Index index, Variant& value) const
+{
+    for (int d = 0; d < N; ++d)
+        if (index[d] >= this->getDimension(d)) return kErrIndexOutOfRange;
+    unsigned p = offsetOf(index);
+    if constexpr (kIsTuple) {
+        unsigned L = getTupleLength();
+        value.set(this->getElementType(), ConstTupleProxy<T>(this->values().data() + std::size_t(p) * L, L));
+    } else {
+        value.set(T(), this->values().data()[p]);
+    }
+    return kSuccess;
+}
+
+template <class T, int N>
+long TDataVector<T, N>::setValueAt(Index index, ConstVariantRef const& value)
+{
+    for (int d = 0; d < N; ++d)
+        if (index[d] >= this->getDimension(d)) return kErrIndexOutOfRange;
+    unsigned p = offsetOf(index);
+    if constexpr (kIsTuple) {
+        unsigned L = getTupleLength();
+        element_type const* src = value.getTypedPtr(this->getElementType());
+        if (!src) return kErrElementTypeMismatch;
+        TupleProxy<T>(this->values().data() + std::size_t(p) * L, L) = ConstTupleProxy<T>(src, L);
+    } else {
+        element_type const* src = value.template getTypedPtr<T>();
+        if (!src) return kErrElementTypeMismatch;
+        this->values().data()[p] = *src;
+    }
+    return kSuccess;
+}
+
+template <class T, int N>
+VariantRef TDataVector<T, N>::refAt(Index index)
+{
+    unsigned p = offsetOf(index);
+    if constexpr (kIsTuple) {
+        unsigned L = getTupleLength();
+        return VariantRef(this->getElementType(), TupleProxy<T>(this->values().data() + std::size_t(p) * L, L));
+    } else {
+        return VariantRef(getDataType(), this->values().data() + p);
+    }
+}
+
+template <class T, int N>
+ConstVariantRef TDataVector<T, N>::constRefAt(Index index) const
+{
+    unsigned p = offsetOf(index);
+    return ConstVariantRef(getDataType(), this->values().data() + std::size_t(p) * getTupleLength());
+}
+
+#define ZORV_LEAF_DEFS(Leaf)                                                        \
+    template <class T>                                                              \
+    boost::shared_ptr<DataVector> Leaf<T>::clone() const                            \
+    {                                                                               \
+        return boost::shared_ptr<DataVector>(new Leaf(*this));                      \
+    }                                                                               \
+    template <class T>                                                              \
+    boost::shared_ptr<Leaf<T>> Leaf<T>::create(T type, Index dims)                  \
+    {                                                                               \
+        return boost::shared_ptr<Leaf>(new Leaf(type, dims));                       \
+    }
+ZORV_LEAF_DEFS(TDataVector1D)
+ZORV_LEAF_DEFS(TDataVector2D)
+ZORV_LEAF_DEFS(TDataVector3D)
+ZORV_LEAF_DEFS(TDataVector4D)
+#undef ZORV_LEAF_DEFS
+
+// Explicit instantiation of the storage and the eight classes of one kind.
+#define ZORV_INSTANTIATE_VECTORS(k)                                      \
+    template class DataVectorImp::TDataVector<TDataType<k>>;             \
+    template class DataVectorImp::TDataVector<TTupleDataType<TDataType<k>>>; \
+    template class TDataVector<TDataType<k>, 1>;                         \
+    template class TDataVector<TDataType<k>, 2>;                         \
+    template class TDataVector<TDataType<k>, 3>;                         \
+    template class TDataVector<TDataType<k>, 4>;                         \
+    template class TDataVector<TTupleDataType<TDataType<k>>, 1>;         \
+    template class TDataVector<TTupleDataType<TDataType<k>>, 2>;         \
+    template class TDataVector<TTupleDataType<TDataType<k>>, 3>;         \
+    template class TDataVector<TTupleDataType<TDataType<k>>, 4>;         \
+    template class TDataVector1D<TDataType<k>>;                          \
+    template class TDataVector2D<TDataType<k>>;                          \
+    template class TDataVector3D<TDataType<k>>;                          \
+    template class TDataVector4D<TDataType<k>>;                          \
+    template class TDataVector1D<TTupleDataType<TDataType<k>>>;          \
+    template class TDataVector2D<TTupleDataType<TDataType<k>>>;          \
+    template class TDataVector3D<TTupleDataType<TDataType<k>>>;          \
+    template class TDataVector4D<TTupleDataType<TDataType<k>>>;
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
