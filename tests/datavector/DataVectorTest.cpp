@@ -35,29 +35,6 @@ ZELUNnPoint<unsigned, N> dimsOf(std::initializer_list<unsigned> d)
     return p;
 }
 
-template <int N>
-struct Leaf;
-template <>
-struct Leaf<1> {
-    template <class T>
-    using type = TDataVector1D<T>;
-};
-template <>
-struct Leaf<2> {
-    template <class T>
-    using type = TDataVector2D<T>;
-};
-template <>
-struct Leaf<3> {
-    template <class T>
-    using type = TDataVector3D<T>;
-};
-template <>
-struct Leaf<4> {
-    template <class T>
-    using type = TDataVector4D<T>;
-};
-
 // True when `v` is exactly the leaf class of the visited element type.
 template <int N>
 struct IsLeafOf {
@@ -65,7 +42,7 @@ struct IsLeafOf {
     template <class T>
     bool accept(T const&) const
     {
-        return dynamic_cast<typename Leaf<N>::template type<T> const*>(v) != nullptr;
+        return dynamic_cast<TDataVectorLeaf<T, N> const*>(v) != nullptr;
     }
 };
 

@@ -23,36 +23,13 @@ DataVectorND<N>& DataVectorND<N>::operator=(DataVectorND const& other)
 
 namespace {
 
-template <int N>
-struct Leaf;
-template <>
-struct Leaf<1> {
-    template <class T>
-    using type = TDataVector1D<T>;
-};
-template <>
-struct Leaf<2> {
-    template <class T>
-    using type = TDataVector2D<T>;
-};
-template <>
-struct Leaf<3> {
-    template <class T>
-    using type = TDataVector3D<T>;
-};
-template <>
-struct Leaf<4> {
-    template <class T>
-    using type = TDataVector4D<T>;
-};
-
 // Makes the leaf class of the visited element type with zero dimensions.
 template <int N>
 struct CreateVisitor {
     template <class T>
     boost::shared_ptr<DataVectorND<N>> accept(T const& tag) const
     {
-        return Leaf<N>::template type<T>::create(tag, ZELUNnPoint<unsigned, N>());
+        return TDataVectorLeaf<T, N>::create(tag, ZELUNnPoint<unsigned, N>());
     }
 };
 

@@ -140,6 +140,29 @@ class ZORV_EXPORT TDataVector4D : public TDataVector<T, 4> {
 
 #undef ZORV_DATAVECTOR_LEAF_BODY
 
+// The leaf class of element type T and N dimensions: TDataVectorLeaf<T, 2>
+// is TDataVector2D<T>.
+template <class T, int N>
+struct TDataVectorLeafOf;
+template <class T>
+struct TDataVectorLeafOf<T, 1> {
+    using type = TDataVector1D<T>;
+};
+template <class T>
+struct TDataVectorLeafOf<T, 2> {
+    using type = TDataVector2D<T>;
+};
+template <class T>
+struct TDataVectorLeafOf<T, 3> {
+    using type = TDataVector3D<T>;
+};
+template <class T>
+struct TDataVectorLeafOf<T, 4> {
+    using type = TDataVector4D<T>;
+};
+template <class T, int N>
+using TDataVectorLeaf = typename TDataVectorLeafOf<T, N>::type;
+
 // The 88 classes are instantiated once, inside the library.
 #define ZORV_EXTERN_VECTORS(k, E, name)                                   \
     extern template class DataVectorImp::TDataVector<TDataType<k>>;      \

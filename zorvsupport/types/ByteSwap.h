@@ -35,35 +35,27 @@ inline T byteSwap(T v)
     }
 }
 
+// Reverses every component of type U (a 2-, 4- or 8-byte unsigned type) of
+// a block in place.
+template <class U>
+inline void byteSwapEvery(unsigned char* data, std::size_t bytes)
+{
+    for (std::size_t i = 0; i + sizeof(U) <= bytes; i += sizeof(U)) {
+        U u;
+        std::memcpy(&u, data + i, sizeof(U));
+        u = byteSwap(u);
+        std::memcpy(data + i, &u, sizeof(U));
+    }
+}
+
 // Reverses every `width`-byte component of a block in place (width 1 leaves
 // the block as it is). `bytes` must be a multiple of `width`.
 inline void byteSwapBlock(unsigned char* data, std::size_t bytes, unsigned width)
 {
     switch (width) {
-    case 2:
-        for (std::size_t i = 0; i + 2 <= bytes; i += 2) {
-            std::uint16_t u;
-            std::memcpy(&u, data + i, 2);
-            u = __builtin_bswap16(u);
-            std::memcpy(data + i, &u, 2);
-        }
-        break;
-    case 4:
-        for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
-            std::uint32_t u;
-            std::memcpy(&u, data + i, 4);
-            u = __builtin_bswap32(u);
-            std::memcpy(data + i, &u, 4);
-        }
-        break;
-    case 8:
-        for (std::size_t i = 0; i + 8 <= bytes; i += 8) {
-            std::uint64_t u;
-            std::memcpy(&u, data + i, 8);
-            u = __builtin_bswap64(u);
-            std::memcpy(data + i, &u, 8);
-        }
-        break;
+    case 2: byteSwapEvery<std::uint16_t>(data, bytes); break;
+    case 4: byteSwapEvery<std::uint32_t>(data, bytes); break;
+    case 8: byteSwapEvery<std::uint64_t>(data, bytes); break;
     default: break;
     }
 }
