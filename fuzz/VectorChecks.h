@@ -1,0 +1,31 @@
+#pragma once
+
+// Comparison of two data vectors for the round-trip checks: element type,
+// dimensions and the value bytes (operator== cannot be used: NaN != NaN).
+
+#include "FuzzSupport.h"
+
+#include "zorvsupport/datavector/DataVector.h"
+
+namespace zorvfuzz {
+
+// Largest value block a fuzz input may declare; larger ones are skipped so
+// that a run stays within its memory limit.
+constexpr unsigned long long kMaxValueBytes = 64ull << 20;
+
+inline unsigned long long saturatingProduct(unsigned long long a, unsigned long long b)
+{
+    if (a != 0 && b > ~0ull / a) return ~0ull;
+    return a * b;
+}
+
+inline bool sameVector(ZORV_3_13_0_::DataSet::DataVector const& a, ZORV_3_13_0_::DataSet::DataVector const& b)
+{
+    if (a.getDataType() != b.getDataType() || a.getNumDimensions() != b.getNumDimensions()) return false;
+    for (int i = 0; i < 4; ++i)
+        if (a.getDimension(i) != b.getDimension(i)) return false;
+    if (a.size() != b.size() || a.getSizeInBytes() != b.getSizeInBytes()) return false;
+    return sameBytes(a.getConstDataPtr(), b.getConstDataPtr(), a.getSizeInBytes());
+}
+
+}  // namespace zorvfuzz

@@ -1,0 +1,324 @@
+// Writes the seed corpus of the fuzz targets with the library's own writers:
+//   make_seeds <directory>
+// makes <directory>/<target>/seed-NN for every target. Each seed is a small
+// stored form in the layout its target reads (binary targets: first byte the
+// byte-swap flag). A writer that is not available yet (kErrNotImplemented)
+// leaves its target without seeds; any other failure ends the program with a
+// non-zero status.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include "zorvsupport/datavector/DataVectorND.h"
+#include "zorvsupport/platform/ZELUNCoordSystem.h"
+#include "zorvsupport/types/IOUtils.h"
+#include "zorvsupport/types/Property.h"
+#include "zorvsupport/types/Tuple.h"
+#include "zorvsupport/types/Variant.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_failures = 0;
+
+class SeedDir {
+public:
+    SeedDir(fs::path const& root, char const* target) : m_dir(root / target) { fs::create_directories(m_dir); }
+
+    void add(std::string const& bytes)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "seed-%02d", ++m_count);
+        std::ofstream(m_dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    // A binary seed: the swap flag byte, then what was written to `buffer`.
+    void addBinary(IOBuffer const& buffer)
+    {
+        std::string bytes(1, buffer.getSwap() ? '\1' : '\0');
+        bytes.append(reinterpret_cast<char const*>(buffer.getStartPtr()), buffer.tell());
+        add(bytes);
+    }
+
+    // False (and the seed is not added) when the writer failed; a writer
+    // that is not there yet is reported once and not counted as a failure.
+    bool ok(long status, char const* what)
+    {
+        if (status == kSuccess) return true;
+        if (status == kErrNotImplemented) {
+            if (!m_notImplemented) std::printf("make_seeds: %s: not implemented yet, no seed\n", what);
+            m_notImplemented = true;
+        } else {
+            std::fprintf(stderr, "make_seeds: %s failed with %ld\n", what, status);
+            ++g_failures;
+        }
+        return false;
+    }
+
+private:
+    fs::path m_dir;
+    int m_count = 0;
+    bool m_notImplemented = false;
+};
+
+class Doc {
+public:
+    Doc() : m_doc(xmlNewDoc(BAD_CAST "1.0"))
+    {
+        m_root = xmlNewNode(nullptr, BAD_CAST "root");
+        xmlDocSetRootElement(m_doc, m_root);
+    }
+    ~Doc() { xmlFreeDoc(m_doc); }
+    Doc(Doc const&) = delete;
+    Doc& operator=(Doc const&) = delete;
+    xmlNode& root() { return *m_root; }
+    std::string str() const
+    {
+        xmlChar* text = nullptr;
+        int length = 0;
+        xmlDocDumpMemory(m_doc, &text, &length);
+        std::string s(reinterpret_cast<char const*>(text), static_cast<std::size_t>(length));
+        xmlFree(text);
+        return s;
+    }
+
+private:
+    xmlDoc* m_doc;
+    xmlNode* m_root;
+};
+
+// Component i of a vector's values: small, varied, exact in text.
+template <class E>
+void fillComponents(void* data, unsigned count)
+{
+    auto* p = static_cast<E*>(data);
+    for (unsigned i = 0; i < count; ++i) p[i] = static_cast<E>((i * 37 + 11) % 120) - static_cast<E>(i % 3 == 0 ? 0 : 5);
+}
+
+void fill(DataVector& v)
+{
+    unsigned n = v.size() * v.getDataType().getLength();
+    switch (v.getDataType().getType()) {
+    case DataType::kFloat32: {
+        auto* p = static_cast<float*>(v.getDataPtr());
+        for (unsigned i = 0; i < n; ++i) p[i] = 0.25f * float(i) - 1.5f;
+        break;
+    }
+    case DataType::kFloat64: {
+        auto* p = static_cast<double*>(v.getDataPtr());
+        for (unsigned i = 0; i < n; ++i) p[i] = std::sin(double(i)) * 100.0;
+        break;
+    }
+    case DataType::kVec3: fillComponents<double>(v.getDataPtr(), 3 * n); break;
+    case DataType::kInt8:
+    case DataType::kUInt8: {
+        // Letters: characters that every text form and XML document carries.
+        auto* p = static_cast<unsigned char*>(v.getDataPtr());
+        for (unsigned i = 0; i < n; ++i) p[i] = static_cast<unsigned char>('A' + (i * 7) % 26);
+        break;
+    }
+    case DataType::kInt16: fillComponents<short>(v.getDataPtr(), n); break;
+    case DataType::kUInt16: fillComponents<unsigned short>(v.getDataPtr(), n); break;
+    case DataType::kInt32: fillComponents<int>(v.getDataPtr(), n); break;
+    case DataType::kUInt32: fillComponents<unsigned>(v.getDataPtr(), n); break;
+    case DataType::kInt64: fillComponents<long long>(v.getDataPtr(), n); break;
+    case DataType::kUInt64: fillComponents<unsigned long long>(v.getDataPtr(), n); break;
+    default: break;
+    }
+}
+
+struct VectorSeed {
+    DataType type;
+    std::vector<unsigned> dims;
+    CompressionMethod method;
+    bool swap;
+};
+
+boost::shared_ptr<DataVector> makeVector(VectorSeed const& s)
+{
+    boost::shared_ptr<DataVector> v;
+    auto const& d = s.dims;
+    switch (d.size()) {
+    case 1: v = DataVectorND<1>::create(s.type, ZELUNnPoint<unsigned, 1>(d[0])); break;
+    case 2: v = DataVectorND<2>::create(s.type, ZELUNnPoint<unsigned, 2>(d[0], d[1])); break;
+    case 3: v = DataVectorND<3>::create(s.type, ZELUNnPoint<unsigned, 3>(d[0], d[1], d[2])); break;
+    case 4: v = DataVectorND<4>::create(s.type, ZELUNnPoint<unsigned, 4>(d[0], d[1], d[2], d[3])); break;
+    default: break;
+    }
+    if (v) {
+        fill(*v);
+        v->setCompressionMethod(s.method);
+    }
+    return v;
+}
+
+std::vector<VectorSeed> const& vectorSeeds()
+{
+    static std::vector<VectorSeed> const seeds = {
+        {DataType(DataType::kFloat32, 0), {3}, kCompressionNone, false},
+        {DataType(DataType::kFloat32, 0), {3}, kCompressionNone, true},
+        {DataType(DataType::kInt16, 0), {4, 3}, kCompressionZlib, false},
+        {DataType(DataType::kFloat64, 0), {2, 2, 2}, kCompressionZlib, true},
+        {DataType(DataType::kUInt8, 3), {4}, kCompressionNone, false},
+        {DataType(DataType::kVec3, 0), {1, 2, 1, 2}, kCompressionNone, true},
+        {DataType(DataType::kInt32, 0), {0}, kCompressionZlib, false},
+        {DataType(DataType::kUInt64, 2), {2, 3}, kCompressionZlib, false},
+        {DataType(DataType::kInt8, 0), {5}, kCompressionNone, false},
+        {DataType(DataType::kUInt16, 0), {2, 1, 2, 1}, kCompressionNone, true},
+    };
+    return seeds;
+}
+
+void dataVectorSeeds(fs::path const& root)
+{
+    SeedDir bin(root, "DataVectorBinaryFuzz");
+    for (VectorSeed const& s : vectorSeeds()) {
+        boost::shared_ptr<DataVector> v = makeVector(s);
+        if (!v) {
+            bin.ok(kErrCannotCreateVector, "DataVectorND::create");
+            continue;
+        }
+        IOBuffer buffer(v->getHeaderSizeInBytes() + v->getSizeInBytes(), s.swap);
+        if (bin.ok(v->writeToBinary(buffer), "DataVector::writeToBinary")) bin.addBinary(buffer);
+    }
+
+    SeedDir xml(root, "DataVectorXmlFuzz");
+    for (VectorSeed const& s : vectorSeeds()) {
+        boost::shared_ptr<DataVector> v = makeVector(s);
+        if (!v) continue;
+        Doc doc;
+        if (xml.ok(v->writeToXML(doc.root()), "DataVector::writeToXML")) xml.add(doc.str());
+    }
+}
+
+void variantSeeds(fs::path const& root)
+{
+    std::vector<Variant> values;
+    values.emplace_back(2.5);
+    values.emplace_back(-0.125f);
+    values.emplace_back(static_cast<signed char>('q'));
+    values.emplace_back(static_cast<unsigned char>(65));
+    values.emplace_back(static_cast<short>(-1234));
+    values.emplace_back(4000000000u);
+    values.emplace_back(-9000000000LL);
+    values.emplace_back(ZELUNVec3<double>(1.5, -2.0, 0.25));
+    unsigned short const pair[2] = {7, 9};
+    values.emplace_back(TTupleDataType<TDataType<5>>(2),
+                        ConstTupleProxy<TTupleDataType<TDataType<5>>>(pair, 2));
+    values.emplace_back(DataType(DataType::kInt32, 4));
+    values.emplace_back();
+
+    SeedDir bin(root, "VariantBinaryFuzz");
+    SeedDir xml(root, "VariantXmlFuzz");
+    bool swap = false;
+    for (Variant const& v : values) {
+        IOBuffer buffer(v.getSerializedSize(), swap);
+        if (bin.ok(v.writeToBinary(buffer), "Variant::writeToBinary")) bin.addBinary(buffer);
+        swap = !swap;
+        if (v.getDataType().getType() == DataType::kUndefined) continue;  // no XML form
+        Doc doc;
+        if (xml.ok(v.writeToXML(doc.root()), "Variant::writeToXML")) xml.add(doc.str());
+    }
+}
+
+void dataTypeSeeds(fs::path const& root)
+{
+    SeedDir xml(root, "DataTypeXmlFuzz");
+    for (DataType t : {DataType(DataType::kUInt8, 3), DataType(DataType::kFloat32, 0), DataType(DataType::kVec3, 2),
+                       DataType(DataType::kUInt64, 0)}) {
+        Doc doc;
+        if (xml.ok(t.writeToXML(doc.root()), "DataType::writeToXML")) xml.add(doc.str());
+    }
+}
+
+void propertySeeds(fs::path const& root)
+{
+    SeedDir bin(root, "PropertyBinaryFuzz");
+    for (bool swap : {false, true}) {
+        Property tree(nullptr, "survey", "group");
+        tree.value().setSwap(swap);
+        Property* area = tree.addChild("area", "double");
+        area->value().resize(8);
+        area->value().write(1234.5);
+        Property* tags = tree.addChild("tags", "list");
+        tags->addChild("Grüße", "text")->value().resize(0);
+        Property* raw = tags->addChild("raw", "bytes");
+        unsigned char const bytes[5] = {0, 1, 2, 0xFE, 0xFF};
+        raw->value().resize(5);
+        raw->value().write(bytes, 5);
+
+        IOBuffer buffer(tree.getSerializedSize(), swap);
+        if (bin.ok(tree.writeToBinary(buffer), "Property::writeToBinary")) bin.addBinary(buffer);
+    }
+    Property empty;
+    IOBuffer buffer(empty.getSerializedSize(), false);
+    if (bin.ok(empty.writeToBinary(buffer), "Property::writeToBinary")) bin.addBinary(buffer);
+}
+
+void ioUtilsSeeds(fs::path const& root)
+{
+    SeedDir text(root, "IOUtilsStringFuzz");
+    // First byte: bit 0 the swap flag, bit 1 std::string instead of ZELUNUString.
+    auto addText = [&](unsigned char mode, IOBuffer const& buffer) {
+        std::string bytes(1, static_cast<char>(mode));
+        bytes.append(reinterpret_cast<char const*>(buffer.getStartPtr()), buffer.tell());
+        text.add(bytes);
+    };
+    for (unsigned char mode = 0; mode < 4; ++mode) {
+        bool const swap = mode & 1;
+        if (mode & 2) {
+            std::string const s(std::string("raw\0bytes\xff", 10));
+            IOBuffer buffer(IOUtils::getSerializedSize(s), swap);
+            if (text.ok(IOUtils::writeToBinary(buffer, s), "IOUtils::writeToBinary(std::string)")) addText(mode, buffer);
+        } else {
+            ZELUNUString const s = ZELUNUString::fromUtf8(swap ? "" : "Grüße, ∞ 𝄞");
+            IOBuffer buffer(IOUtils::getSerializedSize(s), swap);
+            if (text.ok(IOUtils::writeToBinary(buffer, s), "IOUtils::writeToBinary(ZELUNUString)")) addText(mode, buffer);
+        }
+    }
+
+    SeedDir coord(root, "IOUtilsCoordSystemFuzz");
+    ZELUNCoordSystem local;
+    local.setKind(ZELUNCoordSystem::kLocalGrid);
+    local.setScale(0.5);
+    local.setFalseEasting(100.25);
+    local.setName("site grid");
+    ZELUNCoordSystem const systems[] = {
+        ZELUNCoordSystem::utm(32, "UTM 32N"),
+        ZELUNCoordSystem::utm(-33, ZELUNUString(std::string(80, 'n'))),  // too long a name for one string
+        ZELUNCoordSystem(),
+        local,
+    };
+    bool swap = false;
+    for (ZELUNCoordSystem const& s : systems) {
+        IOBuffer buffer(IOUtils::getSerializedSize(s), swap);
+        if (coord.ok(IOUtils::writeToBinary(buffer, s), "IOUtils::writeToBinary(ZELUNCoordSystem)"))
+            coord.addBinary(buffer);
+        swap = !swap;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds <directory>\n");
+        return 2;
+    }
+    fs::path const root(argv[1]);
+    dataVectorSeeds(root);
+    variantSeeds(root);
+    dataTypeSeeds(root);
+    propertySeeds(root);
+    ioUtilsSeeds(root);
+    return g_failures == 0 ? 0 : 1;
+}
