@@ -84,6 +84,10 @@ protected:
     unsigned getMaxCompressionOverhead() const;
 
 private:
+    // readBinaryValues for a vector that was just created to hold them: the
+    // stream inflates straight into its (zero) storage.
+    long readFreshBinaryValues(IOBuffer const& buffer);
+
     bool m_resizeable;
     CompressionMethod m_compression;
 };

@@ -1,9 +1,15 @@
 // Binary form of data vectors: a 28-byte header, then the values as one raw
 // block or as a u32 length and a zlib stream (level 1).
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include <zlib.h>
 
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
+#include "zorvsupport/types/ByteSwap.h"
 #include "zorvsupport/types/IOBuffer.h"
 
 namespace ZORV_3_13_0_ {
@@ -60,6 +66,85 @@ bool matchesAllDimensions(DataVector const& v, DataVectorHeader const& header)
     for (int i = 0; i < 4; ++i)
         if (v.getDimension(i) != header.m_dims[i]) return false;
     return true;
+}
+
+unsigned componentWidthOf(DataVector const& v)
+{
+    switch (v.getDataType().getType()) {
+    case DataType::kFloat32:
+    case DataType::kInt32:
+    case DataType::kUInt32: return 4;
+    case DataType::kFloat64:
+    case DataType::kInt64:
+    case DataType::kUInt64:
+    case DataType::kVec3: return 8;
+    case DataType::kInt16:
+    case DataType::kUInt16: return 2;
+    default: return 1;
+    }
+}
+
+// Deflates `bytes` at `src` at level 1 into out[0..room) as one zlib stream,
+// reversing every `width`-byte component on the way when `swap` is set
+// (through a small scratch block, so the values are never copied whole).
+// Returns true and the stream length on success; false when zlib fails or
+// the stream does not fit.
+bool deflateValues(unsigned char const* src, std::size_t bytes, bool swap, unsigned width, unsigned char* out,
+                   std::size_t room, std::size_t& produced)
+{
+    constexpr std::size_t kChunk = 1 << 16;  // a multiple of every component width
+    if (!out || room == 0) return false;     // not even room for the stream header
+    z_stream zs{};
+    if (deflateInit(&zs, 1) != Z_OK) return false;
+    std::vector<unsigned char> scratch(swap && width > 1 ? kChunk : 0);
+    zs.next_out = out;
+    zs.avail_out = static_cast<uInt>(room);
+    std::size_t done = 0;
+    int ret = Z_OK;
+    do {
+        std::size_t chunk = scratch.empty() ? bytes - done : std::min(kChunk, bytes - done);
+        if (!scratch.empty()) {
+            byteSwapCopy(scratch.data(), src + done, chunk, width);
+            zs.next_in = scratch.data();
+        } else {
+            zs.next_in = const_cast<Bytef*>(chunk ? src + done : nullptr);
+        }
+        zs.avail_in = static_cast<uInt>(chunk);
+        done += chunk;
+        bool last = done == bytes;
+        ret = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
+        if (!last && zs.avail_in != 0) ret = Z_BUF_ERROR;  // out of room
+        if (ret != Z_OK && ret != Z_STREAM_END) break;
+    } while (done < bytes);
+    produced = zs.total_out;
+    deflateEnd(&zs);
+    return ret == Z_STREAM_END;
+}
+
+// Inflates a zlib stream into dst[0..cap); up to `spill` further bytes are
+// accepted and dropped, as a reader into a slightly larger temporary would.
+bool inflateValues(unsigned char const* src, unsigned length, unsigned char* dst, std::size_t cap, std::size_t spill,
+                   std::size_t* produced = nullptr)
+{
+    z_stream zs{};
+    zs.next_in = const_cast<Bytef*>(src);
+    zs.avail_in = length;
+    if (inflateInit(&zs) != Z_OK) return false;
+    int ret = Z_BUF_ERROR;
+    if (dst && cap) {
+        zs.next_out = dst;
+        zs.avail_out = static_cast<uInt>(cap);
+        ret = inflate(&zs, Z_FINISH);
+    }
+    if (produced) *produced = cap - zs.avail_out;
+    if (ret != Z_STREAM_END && zs.avail_out == 0 && spill) {
+        std::vector<unsigned char> extra(spill);
+        zs.next_out = extra.data();
+        zs.avail_out = static_cast<uInt>(spill);
+        ret = inflate(&zs, Z_FINISH);
+    }
+    inflateEnd(&zs);
+    return ret == Z_STREAM_END;
 }
 
 }  // namespace
@@ -122,7 +207,7 @@ boost::shared_ptr<DataVector> DataVector::create(IOBuffer const& buffer, long& s
         status = kErrOutOfMemory;
         return boost::shared_ptr<DataVector>();
     }
-    status = v->readBinaryValues(buffer);
+    status = v->readFreshBinaryValues(buffer);
     if (status) return boost::shared_ptr<DataVector>();
     return v;
 }
@@ -132,33 +217,56 @@ long DataVector::writeBinaryValues(IOBuffer& buffer) const
     if (!isKnownCompression(m_compression)) return kErrUnknownCompression;
     if (m_compression != kCompressionZlib) return buffer.write(*this);
 
-    IOBuffer raw(getSizeInBytes(), buffer.getSwap(), IOBuffer::AllocatorHandle());
-    if (long st = raw.write(*this)) return st;
     unsigned left = buffer.getSizeInBytes() - buffer.tell();
-    uLongf room = left >= 4 ? left - 4 : 0;
-    Bytef* dest = room ? buffer.getCurPtr() + 4 : buffer.getCurPtr();
-    if (compress2(dest, &room, raw.getStartPtr(), raw.getSizeInBytes(), 1) != Z_OK) return kErrCompressFailed;
-    unsigned length = static_cast<unsigned>(room);
-    if (long st = buffer.write(length)) return st;
-    return buffer.seek(buffer.tell() + length);
+    std::size_t length = 0;
+    if (!deflateValues(static_cast<unsigned char const*>(getConstDataPtr()), getSizeInBytes(), buffer.getSwap(),
+                       componentWidthOf(*this), left > 4 ? buffer.getCurPtr() + 4 : nullptr, left > 4 ? left - 4 : 0,
+                       length))
+        return kErrCompressFailed;
+    unsigned stored = static_cast<unsigned>(length);
+    if (long st = buffer.write(stored)) return st;
+    return buffer.seek(buffer.tell() + stored);
 }
 
 long DataVector::readBinaryValues(IOBuffer const& buffer)
 {
     if (m_compression != kCompressionZlib) return buffer.read(*this);
 
-    unsigned long long tempSize = static_cast<unsigned long long>(getSizeInBytes()) + getMaxCompressionOverhead();
-    if (tempSize > 0xFFFFFFFFull) tempSize = 0xFFFFFFFFull;
     unsigned length = 0;
     if (long st = buffer.read(length)) return st;
     if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
-    IOBuffer raw(static_cast<unsigned>(tempSize), buffer.getSwap(), IOBuffer::AllocatorHandle());
-    uLongf produced = raw.getSizeInBytes();
-    Bytef scratch = 0;  // uncompress wants a valid destination even for no bytes
-    if (uncompress(produced ? raw.getStartPtr() : &scratch, &produced, buffer.getCurPtr(), length) != Z_OK)
+    // Inflate aside, so that a damaged stream leaves the values unchanged; a
+    // stream that ends early leaves the rest 0, extra bytes up to the
+    // compression overhead are dropped.
+    std::size_t bytes = getSizeInBytes();
+    std::unique_ptr<unsigned char[]> raw(new unsigned char[bytes ? bytes : 1]);
+    std::size_t produced = 0;
+    if (!inflateValues(buffer.getCurPtr(), length, raw.get(), bytes, getMaxCompressionOverhead(), &produced))
         return kErrDecompressFailed;
     buffer.seek(buffer.tell() + length);
-    return raw.read(*this);
+    if (produced < bytes) std::memset(raw.get() + produced, 0, bytes - produced);
+    if (bytes == 0) return kSuccess;
+    auto* values = static_cast<unsigned char*>(getDataPtr());
+    if (buffer.getSwap())
+        byteSwapCopy(values, raw.get(), bytes, componentWidthOf(*this));
+    else
+        std::memcpy(values, raw.get(), bytes);
+    return kSuccess;
+}
+
+long DataVector::readFreshBinaryValues(IOBuffer const& buffer)
+{
+    if (m_compression != kCompressionZlib) return buffer.read(*this);
+    unsigned length = 0;
+    if (long st = buffer.read(length)) return st;
+    if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
+    auto* values = static_cast<unsigned char*>(getDataPtr());
+    unsigned bytes = getSizeInBytes();
+    if (!inflateValues(buffer.getCurPtr(), length, values, bytes, getMaxCompressionOverhead()))
+        return kErrDecompressFailed;
+    buffer.seek(buffer.tell() + length);
+    if (buffer.getSwap()) byteSwapBlock(values, bytes, componentWidthOf(*this));
+    return kSuccess;
 }
 
 }  // namespace DataSet

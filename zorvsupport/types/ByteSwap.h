@@ -60,5 +60,30 @@ inline void byteSwapBlock(unsigned char* data, std::size_t bytes, unsigned width
     }
 }
 
+// Copies a block while reversing every `width`-byte component, in one pass
+// (width 1 is a plain copy). The ranges must not overlap.
+template <class U>
+inline void byteSwapCopyEvery(unsigned char* dst, unsigned char const* src, std::size_t bytes)
+{
+    for (std::size_t i = 0; i + sizeof(U) <= bytes; i += sizeof(U)) {
+        U u;
+        std::memcpy(&u, src + i, sizeof(U));
+        u = byteSwap(u);
+        std::memcpy(dst + i, &u, sizeof(U));
+    }
+}
+
+inline void byteSwapCopy(unsigned char* dst, unsigned char const* src, std::size_t bytes, unsigned width)
+{
+    switch (width) {
+    case 2: byteSwapCopyEvery<std::uint16_t>(dst, src, bytes); break;
+    case 4: byteSwapCopyEvery<std::uint32_t>(dst, src, bytes); break;
+    case 8: byteSwapCopyEvery<std::uint64_t>(dst, src, bytes); break;
+    default:
+        if (bytes) std::memcpy(dst, src, bytes);
+        break;
+    }
+}
+
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -198,10 +198,12 @@ long IOBuffer::write(DataVector const& vector)
     unsigned n = vector.getElementsSizeInBytes(vector.size());
     if (!isSpaceAvailable(n)) return kErrBufferExhausted;
     if (n == 0) return kSuccess;
-    unsigned char* dst = m_data + m_offset;
-    std::memcpy(dst, vector.getConstDataPtr(), n);
+    auto const* src = static_cast<unsigned char const*>(vector.getConstDataPtr());
+    if (m_swap)
+        byteSwapCopy(m_data + m_offset, src, n, componentWidth(vector.getDataType().getType()));
+    else
+        std::memcpy(m_data + m_offset, src, n);
     m_offset += n;
-    if (m_swap) byteSwapBlock(dst, n, componentWidth(vector.getDataType().getType()));
     return kSuccess;
 }
 
@@ -211,9 +213,11 @@ long IOBuffer::read(DataVector& vector) const
     if (!isSpaceAvailable(n)) return kErrBufferExhausted;
     if (n == 0) return kSuccess;
     auto* dst = static_cast<unsigned char*>(vector.getDataPtr());
-    std::memcpy(dst, m_data + m_offset, n);
+    if (m_swap)
+        byteSwapCopy(dst, m_data + m_offset, n, componentWidth(vector.getDataType().getType()));
+    else
+        std::memcpy(dst, m_data + m_offset, n);
     m_offset += n;
-    if (m_swap) byteSwapBlock(dst, n, componentWidth(vector.getDataType().getType()));
     return kSuccess;
 }
 
