@@ -244,6 +244,11 @@ TEST(VariantBinary, UndefinedAndCode10HaveNoValueBytes)
     EXPECT_EQ(in.tell(), 8u);
     EXPECT_EQ(r.getDataType(), DataType());
     EXPECT_FALSE(r.valid());
+
+    IOBuffer tupled = bufferOf({0xFF, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0});
+    EXPECT_EQ(r.readFromBinary(tupled), kSuccess);
+    EXPECT_EQ(r.getDataType(), DataType(DataType::kUndefined, 5));
+    EXPECT_FALSE(r.valid());
 }
 
 // Hand-written layouts in both byte orders: u32 code, u32 tuple length, then

@@ -228,7 +228,7 @@ long Variant::readFromBinary(IOBuffer const& buffer)
         return st;
     }
     if (type.getType() == DataType::kUndefined) {
-        clear();
+        set(type, nullptr);  // no value bytes; the stored tuple length is kept
         return kSuccess;
     }
     // The tuple length comes from the input: refuse values that the bytes
