@@ -40,25 +40,6 @@ long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
     return bytes > left ? kErrBufferExhausted : kSuccess;
 }
 
-// True when the header's element count and byte size fit the 32-bit rules
-// of a vector's storage.
-bool fitsStorage(DataVectorHeader const& header)
-{
-    unsigned long long elements = 1;
-    for (int i = 0; i < header.m_numDimensions && i < 4; ++i)
-        elements = elements * header.m_dims[i] > 0xFFFFFFFFull ? 0x100000000ull : elements * header.m_dims[i];
-    return elements <= 0xFFFFFFFFull && header.declaredValueBytes() <= 0xFFFFFFFFull;
-}
-
-// True when the vector has the header's dimensions within its count (a
-// created vector whose values could not be allocated has none).
-bool hasDimensions(DataVector const& v, DataVectorHeader const& header)
-{
-    for (int i = 0; i < 4; ++i)
-        if (v.getDimension(i) != (i < header.m_numDimensions ? header.m_dims[i] : 0u)) return false;
-    return true;
-}
-
 // True when all four stored dimension fields equal the vector's (0 beyond
 // its count), as reading into an existing vector requires.
 bool matchesAllDimensions(DataVector const& v, DataVectorHeader const& header)
@@ -66,22 +47,6 @@ bool matchesAllDimensions(DataVector const& v, DataVectorHeader const& header)
     for (int i = 0; i < 4; ++i)
         if (v.getDimension(i) != header.m_dims[i]) return false;
     return true;
-}
-
-unsigned componentWidthOf(DataVector const& v)
-{
-    switch (v.getDataType().getType()) {
-    case DataType::kFloat32:
-    case DataType::kInt32:
-    case DataType::kUInt32: return 4;
-    case DataType::kFloat64:
-    case DataType::kInt64:
-    case DataType::kUInt64:
-    case DataType::kVec3: return 8;
-    case DataType::kInt16:
-    case DataType::kUInt16: return 2;
-    default: return 1;
-    }
 }
 
 // Deflates `bytes` at `src` at level 1 into out[0..room) as one zlib stream,
@@ -191,9 +156,7 @@ boost::shared_ptr<DataVector> DataVector::create(IOBuffer const& buffer, long& s
     DataVectorHeader header;
     status = header.readFromBinary(buffer);
     if (status) return boost::shared_ptr<DataVector>();
-    bool creatable = header.m_numDimensions >= 1 && header.m_numDimensions <= 4 &&
-                     elementSizeOf(header.m_type.getType()) != 0;
-    if (!creatable || !fitsStorage(header)) {
+    if (!header.isCreatable()) {
         status = kErrCannotCreateVector;
         return boost::shared_ptr<DataVector>();
     }
@@ -203,7 +166,7 @@ boost::shared_ptr<DataVector> DataVector::create(IOBuffer const& buffer, long& s
         status = kErrCannotCreateVector;
         return v;
     }
-    if (!hasDimensions(*v, header)) {  // the values could not be allocated
+    if (!header.hasShapeOf(*v)) {  // the values could not be allocated
         status = kErrOutOfMemory;
         return boost::shared_ptr<DataVector>();
     }
@@ -220,7 +183,7 @@ long DataVector::writeBinaryValues(IOBuffer& buffer) const
     unsigned left = buffer.getSizeInBytes() - buffer.tell();
     std::size_t length = 0;
     if (!deflateValues(static_cast<unsigned char const*>(getConstDataPtr()), getSizeInBytes(), buffer.getSwap(),
-                       componentWidthOf(*this), left > 4 ? buffer.getCurPtr() + 4 : nullptr, left > 4 ? left - 4 : 0,
+                       componentSizeOf(getDataType().getType()), left > 4 ? buffer.getCurPtr() + 4 : nullptr, left > 4 ? left - 4 : 0,
                        length))
         return kErrCompressFailed;
     unsigned stored = static_cast<unsigned>(length);
@@ -248,7 +211,7 @@ long DataVector::readBinaryValues(IOBuffer const& buffer)
     if (bytes == 0) return kSuccess;
     auto* values = static_cast<unsigned char*>(getDataPtr());
     if (buffer.getSwap())
-        byteSwapCopy(values, raw.get(), bytes, componentWidthOf(*this));
+        byteSwapCopy(values, raw.get(), bytes, componentSizeOf(getDataType().getType()));
     else
         std::memcpy(values, raw.get(), bytes);
     return kSuccess;
@@ -265,7 +228,7 @@ long DataVector::readFreshBinaryValues(IOBuffer const& buffer)
     if (!inflateValues(buffer.getCurPtr(), length, values, bytes, getMaxCompressionOverhead()))
         return kErrDecompressFailed;
     buffer.seek(buffer.tell() + length);
-    if (buffer.getSwap()) byteSwapBlock(values, bytes, componentWidthOf(*this));
+    if (buffer.getSwap()) byteSwapBlock(values, bytes, componentSizeOf(getDataType().getType()));
     return kSuccess;
 }
 

@@ -79,6 +79,21 @@ unsigned long long DataVectorHeader::declaredValueBytes() const
     return DataVectorImp::saturatingMultiply(declaredValueCount(), elementSizeOf(m_type.getType()));
 }
 
+bool DataVectorHeader::isCreatable() const
+{
+    // With at least one byte per value, elements <= values <= bytes, so the
+    // byte limit also keeps the element count within 32 bits.
+    return m_numDimensions >= 1 && m_numDimensions <= 4 && elementSizeOf(m_type.getType()) != 0 &&
+           declaredValueBytes() <= 0xFFFFFFFFull;
+}
+
+bool DataVectorHeader::hasShapeOf(DataVector const& vector) const
+{
+    for (int i = 0; i < 4; ++i)
+        if (vector.getDimension(i) != (i < m_numDimensions ? m_dims[i] : 0u)) return false;
+    return true;
+}
+
 boost::shared_ptr<DataVector> DataVectorHeader::createDataVector() const
 {
     boost::shared_ptr<DataVector> v;

@@ -33,6 +33,13 @@ public:
     // when the dimension count is not 1..4 or the type has no vector class.
     boost::shared_ptr<DataVector> createDataVector() const;
 
+    // True when a vector of this header can exist: 1..4 dimensions, a type
+    // with a vector class, and values within the 32-bit byte limit.
+    bool isCreatable() const;
+    // True when the vector has the header's dimensions within its count (a
+    // created vector whose values could not be allocated has none).
+    bool hasShapeOf(DataVector const& vector) const;
+
     // Values the header declares, in 64 bits (saturating).
     unsigned long long declaredValueCount() const;
     // Bytes the declared values occupy, in 64 bits (saturating).

@@ -110,13 +110,6 @@ struct ReadXmlValuesVisitor {
     }
 };
 
-bool hasDimensions(DataVector const& v, DataVectorHeader const& header)
-{
-    for (int i = 0; i < 4; ++i)
-        if (v.getDimension(i) != (i < header.m_numDimensions ? header.m_dims[i] : 0u)) return false;
-    return true;
-}
-
 // Elements (tuples count once) a header declares, in 64 bits (saturating).
 unsigned long long declaredElements(DataVectorHeader const& header)
 {
@@ -151,7 +144,7 @@ long DataVector::readFromXML(_xmlNode const& node)
     if (declaredElements(header) > countValueChildren(values)) return kErrValueCountMismatch;
     unsigned n = getNumDimensions();
     if (long st = resizeLastDimension(n >= 1 && n <= 4 ? header.m_dims[n - 1] : 0)) return st;
-    if (!hasDimensions(*this, header)) return kErrVectorHeaderMismatch;
+    if (!header.hasShapeOf(*this)) return kErrVectorHeaderMismatch;
     return getDataType().applyVisitor(ReadXmlValuesVisitor{this, values});
 }
 
@@ -165,9 +158,7 @@ boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& sta
     }
     DataVectorHeader header;
     if ((status = header.readFromXML(*element))) return none;
-    bool creatable = header.m_numDimensions >= 1 && header.m_numDimensions <= 4 &&
-                     elementSizeOf(header.m_type.getType()) != 0 && header.declaredValueBytes() <= 0xFFFFFFFFull;
-    if (!creatable) {
+    if (!header.isCreatable()) {
         status = kErrCannotCreateVector;
         return none;
     }
@@ -180,7 +171,7 @@ boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& sta
         status = kErrCannotCreateVector;
         return none;
     }
-    if (!hasDimensions(*v, header)) {  // the values could not be allocated
+    if (!header.hasShapeOf(*v)) {  // the values could not be allocated
         status = kErrOutOfMemory;
         return none;
     }

@@ -40,8 +40,9 @@ public:
     // Linear element offset of an index, first index fastest (unchecked).
     unsigned offsetOf(Index index) const
     {
+        Index const dims = this->getDimensions();  // no virtual call per element
         unsigned p = index[N - 1];
-        for (int d = N - 2; d >= 0; --d) p = index[d] + this->getDimension(d) * p;
+        for (int d = N - 2; d >= 0; --d) p = index[d] + dims[d] * p;
         return p;
     }
 

@@ -106,8 +106,9 @@ long TDataVector<T, N>::resizeDimensions(Index dims, bool preserve)
 template <class T, int N>
 long TDataVector<T, N>::getValueAt(Index index, Variant& value) const
 {
+    Index const dims = this->getDimensions();
     for (int d = 0; d < N; ++d)
-        if (index[d] >= this->getDimension(d)) return kErrIndexOutOfRange;
+        if (index[d] >= dims[d]) return kErrIndexOutOfRange;
     unsigned p = offsetOf(index);
     if constexpr (kIsTuple) {
         unsigned L = getTupleLength();
@@ -121,8 +122,9 @@ long TDataVector<T, N>::getValueAt(Index index, Variant& value) const
 template <class T, int N>
 long TDataVector<T, N>::setValueAt(Index index, ConstVariantRef const& value)
 {
+    Index const dims = this->getDimensions();
     for (int d = 0; d < N; ++d)
-        if (index[d] >= this->getDimension(d)) return kErrIndexOutOfRange;
+        if (index[d] >= dims[d]) return kErrIndexOutOfRange;
     unsigned p = offsetOf(index);
     if constexpr (kIsTuple) {
         unsigned L = getTupleLength();

@@ -97,6 +97,14 @@ constexpr unsigned elementSizeOf(DataType::Type code)
     }
 }
 
+// Width of the components that are byte-swapped one by one in a binary
+// form: a 3-vector swaps each double, one-byte kinds and codes without an
+// element type swap nothing (width 1).
+constexpr unsigned componentSizeOf(DataType::Type code)
+{
+    return code == DataType::kVec3 ? 8u : elementSizeOf(code) == 0 ? 1u : elementSizeOf(code);
+}
+
 // Compile-time element types.
 template <int k>
 struct ZORV_EXPORT TDataTypeTraits;

@@ -172,27 +172,6 @@ long IOBuffer::write(unsigned char const* source, unsigned length)
     return kSuccess;
 }
 
-namespace {
-
-// Width of the components that are swapped one by one, per type code.
-unsigned componentWidth(DataType::Type code)
-{
-    switch (code) {
-    case DataType::kFloat32:
-    case DataType::kInt32:
-    case DataType::kUInt32: return 4;
-    case DataType::kFloat64:
-    case DataType::kInt64:
-    case DataType::kUInt64:
-    case DataType::kVec3: return 8;
-    case DataType::kInt16:
-    case DataType::kUInt16: return 2;
-    default: return 1;
-    }
-}
-
-}  // namespace
-
 long IOBuffer::write(DataVector const& vector)
 {
     unsigned n = vector.getElementsSizeInBytes(vector.size());
@@ -200,7 +179,7 @@ long IOBuffer::write(DataVector const& vector)
     if (n == 0) return kSuccess;
     auto const* src = static_cast<unsigned char const*>(vector.getConstDataPtr());
     if (m_swap)
-        byteSwapCopy(m_data + m_offset, src, n, componentWidth(vector.getDataType().getType()));
+        byteSwapCopy(m_data + m_offset, src, n, componentSizeOf(vector.getDataType().getType()));
     else
         std::memcpy(m_data + m_offset, src, n);
     m_offset += n;
@@ -214,7 +193,7 @@ long IOBuffer::read(DataVector& vector) const
     if (n == 0) return kSuccess;
     auto* dst = static_cast<unsigned char*>(vector.getDataPtr());
     if (m_swap)
-        byteSwapCopy(dst, m_data + m_offset, n, componentWidth(vector.getDataType().getType()));
+        byteSwapCopy(dst, m_data + m_offset, n, componentSizeOf(vector.getDataType().getType()));
     else
         std::memcpy(dst, m_data + m_offset, n);
     m_offset += n;
