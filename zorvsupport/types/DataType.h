@@ -10,11 +10,16 @@
 struct _xmlNode;
 class ZELUNUString;
 
-// The eleven element kinds as (code, element type, name). This one list drives
-// the tags, the visitor dispatch, the explicit instantiations and the tests.
-#define ZORV_FOR_EACH_ELEMENT_KIND(X)              \
+// The element kinds as (code, element type, name), written once here and
+// grouped into named sub-lists. Tags, the visitor dispatch, the explicit
+// instantiations and the tests are expansions of these lists.
+#define ZORV_FOR_EACH_REAL_KIND(X)                 \
     X(0, float, "float32")                         \
-    X(1, double, "float64")                        \
+    X(1, double, "float64")
+
+// The ten numeric kinds (codes 0..9), in code order.
+#define ZORV_FOR_EACH_NUMERIC_KIND(X)              \
+    ZORV_FOR_EACH_REAL_KIND(X)                     \
     X(2, signed char, "int8")                      \
     X(3, unsigned char, "uint8")                   \
     X(4, short, "sint16")                          \
@@ -22,7 +27,11 @@ class ZELUNUString;
     X(6, int, "int32")                             \
     X(7, unsigned int, "uint32")                   \
     X(8, long long, "int64")                       \
-    X(9, unsigned long long, "uint64")             \
+    X(9, unsigned long long, "uint64")
+
+// Every element kind: the numeric ones and the 3-vector.
+#define ZORV_FOR_EACH_ELEMENT_KIND(X)              \
+    ZORV_FOR_EACH_NUMERIC_KIND(X)                  \
     X(11, ::HPGEOM_3_13_0::ZELUNVec3<double>, "ZELUNVec3")
 
 namespace ZORV_3_13_0_ {
