@@ -112,7 +112,43 @@ bool inflateValues(unsigned char const* src, unsigned length, unsigned char* dst
     return ret == Z_STREAM_END;
 }
 
+// Copies n value bytes, reversing every `width`-byte component when `swap`
+// is set. The ranges must not overlap.
+void transferValues(unsigned char* dst, unsigned char const* src, std::size_t n, bool swap, unsigned width)
+{
+    if (n == 0) return;
+    if (swap)
+        byteSwapCopy(dst, src, n, width);
+    else
+        std::memcpy(dst, src, n);
+}
+
+unsigned componentWidthOf(DataVector const& vector)
+{
+    return componentSizeOf(vector.getDataType().getType());
+}
+
 }  // namespace
+
+long IOBuffer::write(DataVector const& vector)
+{
+    unsigned n = vector.getElementsSizeInBytes(vector.size());
+    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
+    if (n == 0) return kSuccess;
+    transferValues(getCurPtr(), static_cast<unsigned char const*>(vector.getConstDataPtr()), n, getSwap(),
+                   componentWidthOf(vector));
+    return seek(tell() + n);
+}
+
+long IOBuffer::read(DataVector& vector) const
+{
+    unsigned n = vector.getElementsSizeInBytes(vector.size());
+    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
+    if (n == 0) return kSuccess;
+    transferValues(static_cast<unsigned char*>(vector.getDataPtr()), getCurPtr(), n, getSwap(),
+                   componentWidthOf(vector));
+    return seek(tell() + n);
+}
 
 unsigned DataVector::getMaxCompressionOverhead() const
 {
@@ -209,11 +245,8 @@ long DataVector::readBinaryValues(IOBuffer const& buffer)
     buffer.seek(buffer.tell() + length);
     if (produced < bytes) std::memset(raw.get() + produced, 0, bytes - produced);
     if (bytes == 0) return kSuccess;
-    auto* values = static_cast<unsigned char*>(getDataPtr());
-    if (buffer.getSwap())
-        byteSwapCopy(values, raw.get(), bytes, componentSizeOf(getDataType().getType()));
-    else
-        std::memcpy(values, raw.get(), bytes);
+    transferValues(static_cast<unsigned char*>(getDataPtr()), raw.get(), bytes, buffer.getSwap(),
+                   componentWidthOf(*this));
     return kSuccess;
 }
 

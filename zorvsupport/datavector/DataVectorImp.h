@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "zorvsupport/Export.h"
@@ -19,6 +20,17 @@ inline std::uint64_t saturatingMultiply(std::uint64_t a, std::uint64_t b)
 {
     std::uint64_t r;
     return __builtin_mul_overflow(a, b, &r) ? UINT64_MAX : r;
+}
+
+// Sets n values to the zero of their kind.
+template <class E>
+inline void zeroValues(E* p, std::size_t n)
+{
+    if (n == 0) return;
+    if constexpr (std::is_arithmetic_v<E>)
+        std::memset(static_cast<void*>(p), 0, n * sizeof(E));
+    else
+        for (std::size_t i = 0; i < n; ++i) p[i] = E();
 }
 
 // Value storage of one element type, shared by the four dimension counts:
@@ -140,14 +152,6 @@ protected:
         T tmp = m_type;
         m_type = other.m_type;
         other.m_type = tmp;
-    }
-
-    static void zeroValues(element_type* p, std::size_t n)
-    {
-        if constexpr (std::is_arithmetic_v<element_type>)
-            std::memset(static_cast<void*>(p), 0, n * sizeof(element_type));
-        else
-            for (std::size_t i = 0; i < n; ++i) p[i] = element_type();
     }
 
 private:

@@ -1,12 +1,13 @@
 #pragma once
 
-// Member definitions of the concrete vector classes. Included only by the
-// library's instantiation units; clients see the extern declarations.
+// Library-internal: member definitions of the concrete vector classes.
+// Included only by the library's instantiation units; clients see the
+// extern declarations.
 
 #include <new>
 
+#include "zorvsupport/datavector/OverlapCopy.h"
 #include "zorvsupport/datavector/TDataVector.h"
-#include "zorvsupport/datavectorutils/DataVectorUtils.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -92,12 +93,23 @@ long TDataVector<T, N>::resizeDimensions(Index dims, bool preserve)
             return kErrOutOfMemory;
         }
     } else {
-        // Build the new shape beside this one, copy the overlap, take its storage.
-        boost::shared_ptr<DataVectorND<N>> fresh = DataVectorND<N>::create(getDataType(), dims);
-        auto* typed = dynamic_cast<TDataVector*>(fresh.get());
-        if (!typed || typed->getDimensions() != dims) return kErrOutOfMemory;
-        if (long st = DataVectorUtils::copyIntersection(*typed, *this)) return st;
-        this->swapStorage(*typed);
+        // A block of the new shape beside this one, the overlap copied into
+        // it, then exchanged for the old block.
+        unsigned oldDims[4] = {1, 1, 1, 1}, newDims[4] = {1, 1, 1, 1};
+        Index const current = this->getDimensions();
+        for (int i = 0; i < N; ++i) {
+            oldDims[i] = current[i];
+            newDims[i] = dims[i];
+        }
+        try {
+            typename Storage::storage_type fresh(static_cast<std::size_t>(count));
+            detail::copyOverlapBytes(reinterpret_cast<unsigned char*>(fresh.data()), newDims,
+                                     reinterpret_cast<unsigned char const*>(this->values().data()), oldDims,
+                                     sizeof(element_type) * std::size_t(getTupleLength()));
+            this->values().swap(fresh);
+        } catch (std::bad_alloc const&) {
+            return kErrOutOfMemory;
+        }
     }
     this->setDimensions(dims);
     return kSuccess;

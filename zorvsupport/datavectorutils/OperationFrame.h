@@ -1,10 +1,10 @@
 #pragma once
 
-// Shared machinery of the data-vector operations: the shared tuple kernels
-// and the helpers every operation's visitor uses. Every entry point checks
-// its arguments, builds a visitor record on its stack, dispatches once with
-// DataType::applyVisitor, and the visitor's accept<Tag> takes typed value
-// pointers, down-casts the vectors and runs a kernel over raw storage.
+// Library-internal: shared machinery of the data-vector operations, the
+// tuple kernels and the helpers every operation's visitor uses. Every entry
+// point checks its arguments, dispatches once with visitByDimension and
+// DataType::applyVisitor, and the visitor's accept<Tag> down-casts the
+// vectors, takes typed value pointers and runs a kernel over raw storage.
 
 #include <cstring>
 #include <type_traits>
@@ -15,16 +15,7 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace DataVectorUtils {
 
-// Sets n values to the zero of their kind.
-template <class E>
-inline void zeroValues(E* p, std::size_t n)
-{
-    if (n == 0) return;
-    if constexpr (std::is_arithmetic_v<E>)
-        std::memset(static_cast<void*>(p), 0, n * sizeof(E));
-    else
-        for (std::size_t i = 0; i < n; ++i) p[i] = E();
-}
+using DataVectorImp::zeroValues;
 
 // Tuple assignment: the first min(dl, sl) values of the source, then zeros
 // up to the destination's length. Never reads or writes past either length.
@@ -74,12 +65,6 @@ inline bool tuplesEqual(E const* a, unsigned al, E const* b, unsigned bl)
         if (!elementEqual(a[i], b[i])) return false;
     return true;
 }
-
-// Copies the overlap box of two vectors of one element size, each addressed
-// with its own dimensions (padded with 1 beyond their count). The block of
-// one row (m0 elements) is contiguous in both, so each row is one memcpy.
-void copyOverlapBytes(unsigned char* dst, unsigned const dstDims[4], unsigned char const* src,
-                      unsigned const srcDims[4], std::size_t elementBytes);
 
 }  // namespace DataVectorUtils
 }  // namespace DataSet

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/types/ByteSwap.h"
 
 namespace ZORV_3_13_0_ {
@@ -169,34 +168,6 @@ long IOBuffer::write(unsigned char const* source, unsigned length)
     if (!isSpaceAvailable(length)) return kErrBufferExhausted;
     if (length) std::memcpy(m_data + m_offset, source, length);
     m_offset += length;
-    return kSuccess;
-}
-
-long IOBuffer::write(DataVector const& vector)
-{
-    unsigned n = vector.getElementsSizeInBytes(vector.size());
-    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
-    if (n == 0) return kSuccess;
-    auto const* src = static_cast<unsigned char const*>(vector.getConstDataPtr());
-    if (m_swap)
-        byteSwapCopy(m_data + m_offset, src, n, componentSizeOf(vector.getDataType().getType()));
-    else
-        std::memcpy(m_data + m_offset, src, n);
-    m_offset += n;
-    return kSuccess;
-}
-
-long IOBuffer::read(DataVector& vector) const
-{
-    unsigned n = vector.getElementsSizeInBytes(vector.size());
-    if (!isSpaceAvailable(n)) return kErrBufferExhausted;
-    if (n == 0) return kSuccess;
-    auto* dst = static_cast<unsigned char*>(vector.getDataPtr());
-    if (m_swap)
-        byteSwapCopy(dst, m_data + m_offset, n, componentSizeOf(vector.getDataType().getType()));
-    else
-        std::memcpy(dst, m_data + m_offset, n);
-    m_offset += n;
     return kSuccess;
 }
 

@@ -62,6 +62,8 @@ public:
     long read(unsigned long long& v) const;
     long read(ZELUNVec3<double>& v) const;
     long read(unsigned char* destination, unsigned length) const;
+    // Block transfers of a vector's values, defined with the vector's binary
+    // form (the vector layer builds on this one, not the other way round).
     long read(DataVector& vector) const;
 
     long write(signed char const& v);
