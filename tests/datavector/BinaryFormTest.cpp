@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "support/Bytes.h"
+#include "support/ElementKinds.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/types/IOBuffer.h"
@@ -13,22 +15,11 @@ using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using zorvtest::Bytes;
+using zorvtest::bufferOf;
+using zorvtest::written;
 using P1 = ZELUNnPoint<unsigned, 1>;
 using P2 = ZELUNnPoint<unsigned, 2>;
-
-Bytes written(IOBuffer const& b)
-{
-    return Bytes(b.getStartPtr(), b.getStartPtr() + b.tell());
-}
-
-IOBuffer bufferOf(Bytes const& bytes, bool swap, unsigned extra = 0)
-{
-    IOBuffer b(static_cast<unsigned>(bytes.size()) + extra, swap, IOBuffer::AllocatorHandle());
-    if (!bytes.empty()) b.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    b.seek(0);
-    return b;
-}
 
 boost::shared_ptr<DataVectorND<1>> floats(std::vector<float> const& v)
 {
@@ -332,26 +323,24 @@ TEST(DataVectorBinary, WriteFailures)
 
 TEST(DataVectorBinary, RoundTripEveryElementType)
 {
-    for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11})
-        for (unsigned tuple : {0u, 2u})
-            for (CompressionMethod m : {kCompressionNone, kCompressionZlib})
-                for (bool swap : {false, true}) {
-                    DataType t(static_cast<DataType::Type>(k), tuple);
-                    auto v = DataVectorND<3>::create(t, ZELUNnPoint<unsigned, 3>(3, 2, 2));
-                    auto* p = static_cast<unsigned char*>(v->getDataPtr());
-                    for (unsigned i = 0; i < v->getSizeInBytes(); ++i) p[i] = static_cast<unsigned char>(i * 13 + 1);
-                    v->setCompressionMethod(m);
-                    IOBuffer b(v->getHeaderSizeInBytes() + v->getSizeInBytes(), swap, IOBuffer::AllocatorHandle());
-                    ASSERT_EQ(v->writeToBinary(b), kSuccess);
-                    b.seek(0);
-                    long st = -1;
-                    auto back = DataVector::create(b, st);
-                    ASSERT_EQ(st, kSuccess) << k << "/" << tuple;
-                    EXPECT_EQ(back->getDataType(), t);
-                    EXPECT_EQ(back->getNumDimensions(), 3u);
-                    EXPECT_EQ(back->getCompressionMethod(), m);
-                    EXPECT_EQ(valueBytes(*back), valueBytes(*v));
-                }
+    for (DataType const& t : zorvtest::allElementTypes(2))
+        for (CompressionMethod m : {kCompressionNone, kCompressionZlib})
+            for (bool swap : {false, true}) {
+                auto v = DataVectorND<3>::create(t, ZELUNnPoint<unsigned, 3>(3, 2, 2));
+                auto* p = static_cast<unsigned char*>(v->getDataPtr());
+                for (unsigned i = 0; i < v->getSizeInBytes(); ++i) p[i] = static_cast<unsigned char>(i * 13 + 1);
+                v->setCompressionMethod(m);
+                IOBuffer b(v->getHeaderSizeInBytes() + v->getSizeInBytes(), swap, IOBuffer::AllocatorHandle());
+                ASSERT_EQ(v->writeToBinary(b), kSuccess);
+                b.seek(0);
+                long st = -1;
+                auto back = DataVector::create(b, st);
+                ASSERT_EQ(st, kSuccess) << t.getType() << "/" << t.getTupleLength();
+                EXPECT_EQ(back->getDataType(), t);
+                EXPECT_EQ(back->getNumDimensions(), 3u);
+                EXPECT_EQ(back->getCompressionMethod(), m);
+                EXPECT_EQ(valueBytes(*back), valueBytes(*v));
+            }
 }
 
 TEST(DataVectorHeaderRecord, DefaultsAndSize)

@@ -4,22 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "support/ElementKinds.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-// Every element type: the eleven kinds as scalars and as 3-tuples.
-std::vector<DataType> allTypes()
-{
-    std::vector<DataType> out;
-    for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}) {
-        out.emplace_back(static_cast<DataType::Type>(k), 0);
-        out.emplace_back(static_cast<DataType::Type>(k), 3);
-    }
-    return out;
-}
+using zorvtest::allElementTypes;
 
 std::string nameOf(DataType const& t)
 {
@@ -94,7 +86,7 @@ void checkCreation(DataType const& t, ZELUNnPoint<unsigned, N> dims, unsigned co
 
 TEST(DataVectorCreation, EveryElementTypeAndDimensionCount)
 {
-    for (DataType const& t : allTypes()) {
+    for (DataType const& t : allElementTypes()) {
         checkCreation<1>(t, dimsOf<1>({7}), 7);
         checkCreation<2>(t, dimsOf<2>({3, 5}), 15);
         checkCreation<3>(t, dimsOf<3>({4, 5, 6}), 120);
@@ -164,6 +156,30 @@ TEST(DataVectorStorage, ConstructorsAndStorageOperations)
     TDataVector1D<TDataType<0>> f(TDataType<0>(), 0u);
     EXPECT_EQ(f.getElementsSizeInBytes(0), 0u);
     EXPECT_EQ(f.getElementsSizeInBytes(1u << 30), 0u);
+}
+
+// The tuple storage on its own: number x L zero values in one block.
+TEST(DataVectorStorage, TupleStorageFromTupleCount)
+{
+    using U16x = TTupleDataType<TDataType<5>>;
+    struct Storage : DataVectorImp::TDataVector<U16x> {
+        using DataVectorImp::TDataVector<U16x>::TDataVector;
+        using DataVectorImp::TDataVector<U16x>::values;
+    };
+    Storage s(U16x(3), 4);
+    EXPECT_EQ(s.valueCount(), 12u);
+    EXPECT_EQ(s.valueCapacity(), 12u);
+    EXPECT_EQ(s.getElementType().getDataType(), DataType(DataType::kUInt16, 3));
+    ASSERT_NE(s.getDataPtr(), nullptr);
+    EXPECT_EQ(std::vector<unsigned short>(s.getDataPtr(), s.getDataPtr() + 12), std::vector<unsigned short>(12, 0));
+    int tuples = 0;
+    for (auto t : s) {
+        (void)t;
+        ++tuples;
+    }
+    EXPECT_EQ(tuples, 4);
+    Storage none(U16x(3), 0);
+    EXPECT_EQ(none.getDataPtr(), nullptr);
 }
 
 TEST(DataVectorStorage, Reserve)
@@ -317,7 +333,7 @@ TEST(DataVectorSwap, RefusedAcrossKinds)
 
 TEST(DataVectorClone, IndependentDeepCopy)
 {
-    for (DataType const& t : allTypes()) {
+    for (DataType const& t : allElementTypes()) {
         SCOPED_TRACE(nameOf(t));
         auto v = DataVectorND<3>::create(t, dimsOf<3>({2, 3, 2}));
         fillPattern(*v, 5);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ElementKinds.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
@@ -61,32 +62,31 @@ TEST(DataVectorXml, LayoutOfScalarAndTupleVectors)
 
 TEST(DataVectorXml, RoundTripEveryElementType)
 {
-    for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11})
-        for (unsigned tuple : {0u, 2u}) {
-            DataType t(static_cast<DataType::Type>(k), tuple);
-            SCOPED_TRACE(std::to_string(k) + "/" + std::to_string(tuple));
-            auto v = DataVectorND<2>::create(t, P2(3, 2));
-            auto* p = static_cast<unsigned char*>(v->getDataPtr());
-            // Small integers in every component keep reals exact in text.
-            std::size_t w = elementSizeOf(t.getType()) == 24 ? 8 : elementSizeOf(t.getType());
-            for (std::size_t i = 0; i < v->getSizeInBytes() / w; ++i) {
-                if (k == 0) reinterpret_cast<float*>(p)[i] = float(i) - 2.25f;
-                else if (k == 1 || k == 11) reinterpret_cast<double*>(p)[i] = double(i) * 1.5 - 3;
-                else p[i * w] = static_cast<unsigned char>(w == 1 ? 'A' + i : i + 1);  // printable for XML
-            }
-            zorvtest::XmlDoc doc;
-            ASSERT_EQ(v->writeToXML(doc.root()), kSuccess);
-            zorvtest::XmlDoc reparsed(doc.str());
-            ASSERT_TRUE(reparsed.ok());
-            long st = -1;
-            auto back = DataVector::create(reparsed.root(), st);
-            ASSERT_EQ(st, kSuccess);
-            EXPECT_EQ(back->getDataType(), t);
-            EXPECT_EQ(back->getDimension(0), 3u);
-            EXPECT_EQ(back->getDimension(1), 2u);
-            EXPECT_EQ(back->getCompressionMethod(), kCompressionNone);
-            EXPECT_EQ(valueBytes(*back), valueBytes(*v));
+    for (DataType const& t : zorvtest::allElementTypes(2)) {
+        SCOPED_TRACE(std::to_string(t.getType()) + "/" + std::to_string(t.getTupleLength()));
+        auto v = DataVectorND<2>::create(t, P2(3, 2));
+        auto* p = static_cast<unsigned char*>(v->getDataPtr());
+        // Small integers in every component keep reals exact in text.
+        int const k = t.getType();
+        std::size_t w = elementSizeOf(t.getType()) == 24 ? 8 : elementSizeOf(t.getType());
+        for (std::size_t i = 0; i < v->getSizeInBytes() / w; ++i) {
+            if (k == 0) reinterpret_cast<float*>(p)[i] = float(i) - 2.25f;
+            else if (k == 1 || k == 11) reinterpret_cast<double*>(p)[i] = double(i) * 1.5 - 3;
+            else p[i * w] = static_cast<unsigned char>(w == 1 ? 'A' + i : i + 1);  // printable for XML
         }
+        zorvtest::XmlDoc doc;
+        ASSERT_EQ(v->writeToXML(doc.root()), kSuccess);
+        zorvtest::XmlDoc reparsed(doc.str());
+        ASSERT_TRUE(reparsed.ok());
+        long st = -1;
+        auto back = DataVector::create(reparsed.root(), st);
+        ASSERT_EQ(st, kSuccess);
+        EXPECT_EQ(back->getDataType(), t);
+        EXPECT_EQ(back->getDimension(0), 3u);
+        EXPECT_EQ(back->getDimension(1), 2u);
+        EXPECT_EQ(back->getCompressionMethod(), kCompressionNone);
+        EXPECT_EQ(valueBytes(*back), valueBytes(*v));
+    }
 }
 
 TEST(DataVectorXml, ReadIntoExistingVector)

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "support/ForeignDataVector.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/datavectorutils/DataVectorUtils.h"
 
@@ -11,27 +12,6 @@ namespace {
 
 using P1 = ZELUNnPoint<unsigned, 1>;
 using P2 = ZELUNnPoint<unsigned, 2>;
-
-// A two-dimensional float32 vector of a class the library does not know.
-class ForeignVector : public DataVectorND<2> {
-public:
-    ForeignVector() : DataVectorND<2>(P2(2, 2)) {}
-    boost::shared_ptr<DataVector> clone() const override { return {}; }
-    DataType getDataType() const override { return DataType(DataType::kFloat32, 0); }
-    unsigned getElementsSizeInBytes(unsigned n) const override { return 4 * n; }
-    void* getDataPtr() override { return values; }
-    void const* getConstDataPtr() const override { return values; }
-    long reserve(unsigned) override { return 0; }
-    unsigned capacity() const override { return 4; }
-    long swap(DataVector&) override { return kErrSwapTypeMismatch; }
-    long resizeLastDimension(unsigned) override { return kErrNotSupported; }
-    long getValue(Index, Variant&) const override { return 0; }
-    long setValue(Index, ConstVariantRef const&) override { return 0; }
-    VariantRef getRef(Index) override { return VariantRef(); }
-    ConstVariantRef get(Index) const override { return ConstVariantRef(); }
-    long resizeDimensions(Index, bool) override { return kErrNotSupported; }
-    float values[4] = {7, 7, 7, 7};
-};
 
 template <class E>
 void fillCounting(DataVector& v, E start)
@@ -120,14 +100,22 @@ TEST(CopyIntersection, ChecksInOrder)
     EXPECT_EQ(DataVectorUtils::copyIntersection(*d2f, *d1i), kErrDimensionCountsDiffer);
     EXPECT_EQ(DataVectorUtils::copyIntersection(*d2f, *d2i), kErrDataTypesDiffer);
 
-    ForeignVector foreign;
+    zorvtest::ForeignDataVector foreign(DataType(DataType::kFloat32, 0), {2, 2});
+    for (int i = 0; i < 4; ++i) foreign.values<float>()[i] = 7;
     fillCounting<float>(*d2f, 1);
     EXPECT_EQ(DataVectorUtils::copyIntersection(foreign, *d2f), kErrVectorClassMismatch);
-    EXPECT_EQ(foreign.values[0], 7.0f);
+    EXPECT_EQ(foreign.values<float>()[0], 7.0f);
     EXPECT_EQ(DataVectorUtils::copyIntersection(*d2f, foreign), kErrVectorClassMismatch);
     EXPECT_EQ(valuesOf<float>(*d2f), (std::vector<float>{1, 2, 3, 4}));
     // The same foreign vector on both sides still fails its cast.
     EXPECT_EQ(DataVectorUtils::copyIntersection(foreign, foreign), kErrVectorClassMismatch);
+
+    // Equal counts and types, but a count outside 1..4.
+    for (unsigned n : {0u, 5u}) {
+        zorvtest::ForeignDataVector a(DataType(DataType::kFloat32, 0), std::vector<unsigned>(n, 1u));
+        zorvtest::ForeignDataVector b(DataType(DataType::kFloat32, 0), std::vector<unsigned>(n, 1u));
+        EXPECT_EQ(DataVectorUtils::copyIntersection(a, b), kErrUnsupportedDimensionCount) << n;
+    }
 }
 
 TEST(CopyIntersection, ZeroDimensionsAndSameVector)

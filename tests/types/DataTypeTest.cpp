@@ -6,6 +6,7 @@
 
 #include <libxml/tree.h>
 
+#include "support/Bytes.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 #include "zorvsupport/types/DataType.h"
@@ -16,13 +17,7 @@ using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-IOBuffer bufferOf(std::vector<unsigned char> const& bytes, bool swap = false)
-{
-    IOBuffer b(static_cast<unsigned>(bytes.size()), swap, IOBuffer::AllocatorHandle());
-    b.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    b.seek(0);
-    return b;
-}
+using zorvtest::bufferOf;
 
 // Records which tag reached accept().
 struct RecordingVisitor {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
 #include "zorvsupport/platform/CoordConvert.h"
 #include "zorvsupport/platform/ZELUNCoordSystem.h"
 #include "zorvsupport/platform/ZELUNType.h"
@@ -15,19 +16,12 @@ using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using zorvtest::Bytes;
+using zorvtest::bufferOf;
 
 Bytes bytesOf(IOBuffer const& b, unsigned n)
 {
     return Bytes(b.getStartPtr(), b.getStartPtr() + n);
-}
-
-IOBuffer bufferOf(Bytes const& bytes, bool swap = false)
-{
-    IOBuffer b(static_cast<unsigned>(bytes.size()), swap, IOBuffer::AllocatorHandle());
-    b.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    b.seek(0);
-    return b;
 }
 
 // A u32 count in either byte order, followed by the given bytes.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 #include "zorvsupport/types/IOBuffer.h"
 #include "zorvsupport/types/Property.h"
@@ -11,7 +12,8 @@ using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using zorvtest::Bytes;
+using zorvtest::bufferOf;
 
 // Stored bytes written by hand: u32 counts in either byte order.
 struct Rec {
@@ -42,14 +44,6 @@ struct Rec {
     // A node with empty texts and no value: recordSize 20, then its count.
     Rec& minimalNode(unsigned childCount) { return u32(20).u32(0).u32(0).u32(0).u32(0).u32(childCount); }
 };
-
-IOBuffer bufferOf(Bytes const& bytes, bool swap = false)
-{
-    IOBuffer b(static_cast<unsigned>(bytes.size()), swap, IOBuffer::AllocatorHandle());
-    b.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    b.seek(0);
-    return b;
-}
 
 Bytes bytesOf(IOBuffer const& b, unsigned n)
 {

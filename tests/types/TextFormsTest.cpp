@@ -10,6 +10,7 @@
 
 #include <libxml/tree.h>
 
+#include "support/ElementKinds.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 #include "zorvsupport/platform/ZELUNVec3.h"
@@ -405,9 +406,7 @@ struct Samples<Vec3> {
 template <class T>
 class TextFormsAttribute : public ::testing::Test {};
 
-using AttributeTypes = ::testing::Types<float, double, signed char, unsigned char, short, unsigned short, int,
-                                        unsigned int, long long, unsigned long long, Vec3>;
-TYPED_TEST_SUITE(TextFormsAttribute, AttributeTypes);
+TYPED_TEST_SUITE(TextFormsAttribute, zorvtest::ElementValueTypes);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 
 #include "support/AllocationLimit.h"
+#include "support/Bytes.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/types/IOBuffer.h"
 #include "zorvsupport/types/Variant.h"
@@ -18,24 +19,13 @@ using namespace ZORV_3_13_0_::DataSet;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using zorvtest::Bytes;
+using zorvtest::bufferOf;
+using zorvtest::written;
 using Vec = ZELUNVec3<double>;
 using U8x = TTupleDataType<TDataType<3>>;
 using U16x = TTupleDataType<TDataType<5>>;
 using V3x = TTupleDataType<TDataType<11>>;
-
-IOBuffer bufferOf(Bytes const& bytes, bool swap = false)
-{
-    IOBuffer b(static_cast<unsigned>(bytes.size()), swap, IOBuffer::AllocatorHandle());
-    if (!bytes.empty()) b.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    b.seek(0);
-    return b;
-}
-
-Bytes written(IOBuffer const& b)
-{
-    return Bytes(b.getStartPtr(), b.getStartPtr() + b.tell());
-}
 
 template <class E>
 std::vector<E> elementsOf(Variant const& v)

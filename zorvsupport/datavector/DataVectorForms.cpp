@@ -9,6 +9,7 @@
 
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
+#include "zorvsupport/datavector/VectorReading.h"
 #include "zorvsupport/types/ByteSwap.h"
 #include "zorvsupport/types/IOBuffer.h"
 
@@ -38,15 +39,6 @@ long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
         return kSuccess;
     }
     return bytes > left ? kErrBufferExhausted : kSuccess;
-}
-
-// True when all four stored dimension fields equal the vector's (0 beyond
-// its count), as reading into an existing vector requires.
-bool matchesAllDimensions(DataVector const& v, DataVectorHeader const& header)
-{
-    for (int i = 0; i < 4; ++i)
-        if (v.getDimension(i) != header.m_dims[i]) return false;
-    return true;
 }
 
 // Deflates `bytes` at `src` at level 1 into out[0..room) as one zlib stream,
@@ -174,40 +166,20 @@ long DataVector::readFromBinary(IOBuffer const& buffer)
 {
     DataVectorHeader header;
     if (long st = header.readFromBinary(buffer)) return st;
-    if (header.m_type != getDataType()) return kErrVectorHeaderMismatch;
-    if (header.m_numDimensions != getNumDimensions()) return kErrVectorHeaderMismatch;
-    if (!m_resizeable) return kErrNotResizeable;
-    // The record must be able to hold what it declares before anything is
-    // allocated for it.
-    if (long st = checkRecordFits(header, buffer)) return st;
-    unsigned n = getNumDimensions();
-    if (long st = resizeLastDimension(n >= 1 && n <= 4 ? header.m_dims[n - 1] : 0)) return st;
-    if (!matchesAllDimensions(*this, header)) return kErrVectorHeaderMismatch;
+    if (long st = detail::adoptHeader(*this, header, [&] { return checkRecordFits(header, buffer); })) return st;
     m_compression = static_cast<CompressionMethod>(header.m_compression);
     return readBinaryValues(buffer);
 }
 
 boost::shared_ptr<DataVector> DataVector::create(IOBuffer const& buffer, long& status)
 {
+    boost::shared_ptr<DataVector> none;
     DataVectorHeader header;
-    status = header.readFromBinary(buffer);
-    if (status) return boost::shared_ptr<DataVector>();
-    if (!header.isCreatable()) {
-        status = kErrCannotCreateVector;
-        return boost::shared_ptr<DataVector>();
-    }
-    if ((status = checkRecordFits(header, buffer))) return boost::shared_ptr<DataVector>();
-    boost::shared_ptr<DataVector> v = header.createDataVector();
-    if (!v) {
-        status = kErrCannotCreateVector;
-        return v;
-    }
-    if (!header.hasShapeOf(*v)) {  // the values could not be allocated
-        status = kErrOutOfMemory;
-        return boost::shared_ptr<DataVector>();
-    }
-    status = v->readFreshBinaryValues(buffer);
-    if (status) return boost::shared_ptr<DataVector>();
+    if ((status = header.readFromBinary(buffer))) return none;
+    boost::shared_ptr<DataVector> v =
+        detail::createFromHeader(header, status, [&] { return checkRecordFits(header, buffer); });
+    if (!v) return none;
+    if ((status = v->readFreshBinaryValues(buffer))) return none;
     return v;
 }
 

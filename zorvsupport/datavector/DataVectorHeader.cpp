@@ -2,6 +2,7 @@
 
 #include "zorvsupport/datavector/DataVectorImp.h"
 #include "zorvsupport/datavector/DataVectorND.h"
+#include "zorvsupport/datavector/DimensionDispatch.h"
 #include "zorvsupport/platform/ZELUNXMLDocument.h"
 #include "zorvsupport/types/IOBuffer.h"
 #include "zorvsupport/types/TextForms.h"
@@ -94,18 +95,26 @@ bool DataVectorHeader::hasShapeOf(DataVector const& vector) const
     return true;
 }
 
+namespace {
+
+// The zero-filled vector of a header's type and first N dimensions.
+struct CreateByDimension {
+    DataVectorHeader const* header;
+
+    template <int N>
+    boost::shared_ptr<DataVector> operator()() const
+    {
+        ZELUNnPoint<unsigned, N> dims;
+        for (int i = 0; i < N; ++i) dims[i] = header->m_dims[i];
+        return DataVectorND<N>::create(header->m_type, dims);
+    }
+};
+
+}  // namespace
+
 boost::shared_ptr<DataVector> DataVectorHeader::createDataVector() const
 {
-    boost::shared_ptr<DataVector> v;
-    switch (m_numDimensions) {
-    case 1: v = DataVectorND<1>::create(m_type, ZELUNnPoint<unsigned, 1>(m_dims[0])); break;
-    case 2: v = DataVectorND<2>::create(m_type, ZELUNnPoint<unsigned, 2>(m_dims[0], m_dims[1])); break;
-    case 3: v = DataVectorND<3>::create(m_type, ZELUNnPoint<unsigned, 3>(m_dims[0], m_dims[1], m_dims[2])); break;
-    case 4:
-        v = DataVectorND<4>::create(m_type, ZELUNnPoint<unsigned, 4>(m_dims[0], m_dims[1], m_dims[2], m_dims[3]));
-        break;
-    default: break;
-    }
+    boost::shared_ptr<DataVector> v = visitByDimension(m_numDimensions, CreateByDimension{this});
     if (v) v->setCompressionMethod(static_cast<CompressionMethod>(m_compression));
     return v;
 }

@@ -98,9 +98,18 @@ public:
         return m_values.data() + m_values.size();
     }
 
+    // A tuple storage of `tuples` zero tuples (tuples x L values), allocated
+    // as one block of exactly that many values. Throws std::length_error
+    // beyond the kind's limit and std::bad_alloc when memory is short.
+    template <int BB = B, class = std::enable_if_t<BB == 1>>
+    TDataVector(T type, unsigned tuples)
+        : m_values(checkedCount(std::uint64_t(tuples) * type.getLength())), m_type(type)
+    {
+    }
+
 protected:
-    // A storage of `values` zero values (the caller checks the limit first).
-    TDataVector(T type, std::uint64_t values) : m_values(checkedCount(values)), m_type(type) {}
+    // An empty storage; the vector classes size it once their shape is known.
+    explicit TDataVector(T type) : m_type(type) {}
     // Exactly the stored values, no spare capacity.
     TDataVector(TDataVector const& other) : m_values(other.m_values), m_type(other.m_type) {}
     ~TDataVector() = default;

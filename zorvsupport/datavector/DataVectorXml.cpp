@@ -3,26 +3,17 @@
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
 #include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/datavector/VectorReading.h"
 #include "zorvsupport/platform/ZELUNXMLDocument.h"
 #include "zorvsupport/types/TextForms.h"
+#include "zorvsupport/types/ValueElements.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
 namespace {
 
-char const* const kValue = "value";
-
-// Number of children named "value" of a node (0 for no node).
-unsigned long long countValueChildren(_xmlNode const* node)
-{
-    unsigned long long n = 0;
-    if (!node) return 0;
-    for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*node, kValue); c;
-         c = ZELUNXMLDocument::getNextSibling(*c, kValue))
-        ++n;
-    return n;
-}
+using detail::valueElementName;
 
 // Writes every stored element (or tuple) of the visited type below "Values".
 struct WriteXmlValuesVisitor {
@@ -32,14 +23,14 @@ struct WriteXmlValuesVisitor {
     template <class E>
     long writeElement(E const& value, _xmlNode& element) const
     {
-        return setXMLAttribute<E>(element, kValue, value);
+        return setXMLAttribute<E>(element, valueElementName(), value);
     }
 
     template <class E>
     long writeTuple(E const* first, unsigned length, _xmlNode& tuple) const
     {
         for (unsigned i = 0; i < length; ++i) {
-            _xmlNode* child = ZELUNXMLDocument::addChild(tuple, kValue, nullptr, true);
+            _xmlNode* child = ZELUNXMLDocument::addChild(tuple, valueElementName(), nullptr, true);
             if (!child) return kErrVectorXmlWriteFailed;
             if (long st = writeElement(first[i], *child)) return st;
         }
@@ -55,7 +46,7 @@ struct WriteXmlValuesVisitor {
         unsigned L = storage.valuesPerElement();
         std::size_t n = storage.valueCount();
         for (std::size_t i = 0; i < n; i += (IsTupleTag<T>::value ? L : 1)) {
-            _xmlNode* child = ZELUNXMLDocument::addChild(*values, kValue, nullptr, true);
+            _xmlNode* child = ZELUNXMLDocument::addChild(*values, valueElementName(), nullptr, true);
             if (!child) return kErrVectorXmlWriteFailed;
             long st = IsTupleTag<T>::value ? writeTuple(p + i, L, *child) : writeElement(p[i], *child);
             if (st) return st;
@@ -72,16 +63,16 @@ struct ReadXmlValuesVisitor {
     template <class E>
     long readElement(E& value, _xmlNode const& element) const
     {
-        return getXMLAttribute<E>(element, kValue, value);
+        return getXMLAttribute<E>(element, valueElementName(), value);
     }
 
     template <class E>
     long readTuple(E* first, unsigned length, _xmlNode const& tuple) const
     {
-        _xmlNode* c = ZELUNXMLDocument::getFirstChild(tuple, kValue);
+        _xmlNode* c = ZELUNXMLDocument::getFirstChild(tuple, valueElementName());
         if (!c) return kErrNoTupleValueElement;
         unsigned i = 0;
-        for (; c; c = ZELUNXMLDocument::getNextSibling(*c, kValue), ++i) {
+        for (; c; c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), ++i) {
             if (i >= length) return kErrValueCountMismatch;
             if (long st = readElement(first[i], *c)) return st;
         }
@@ -100,8 +91,8 @@ struct ReadXmlValuesVisitor {
         std::size_t i = 0;
         // A "DataVector" element without "Values" has no values to give.
         if (!values) return kErrValueCountMismatch;
-        for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*values, kValue); c;
-             c = ZELUNXMLDocument::getNextSibling(*c, kValue), i += step) {
+        for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*values, valueElementName()); c;
+             c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), i += step) {
             if (i >= n || step == 0) return kErrValueCountMismatch;
             long st = IsTupleTag<T>::value ? readTuple(p + i, L, *c) : readElement(p[i], *c);
             if (st) return st;
@@ -115,6 +106,27 @@ unsigned long long declaredElements(DataVectorHeader const& header)
 {
     unsigned L = header.m_type.getLength();
     return L ? header.declaredValueCount() / L : 0;
+}
+
+// The document must hold at least one "value" per declared element before
+// anything is allocated for them.
+long checkValueCount(DataVectorHeader const& header, _xmlNode const* values)
+{
+    unsigned long long declared = declaredElements(header);
+    return declared > detail::countValueChildren(values, declared) ? kErrValueCountMismatch : kSuccess;
+}
+
+// The "DataVector" element below `node` and its header.
+_xmlNode* readHeader(_xmlNode const& node, DataVectorHeader& header, long& status)
+{
+    _xmlNode* element = ZELUNXMLDocument::getFirstChild(node, "DataVector");
+    status = element ? header.readFromXML(*element) : kErrNoDataVectorElement;
+    return element;
+}
+
+_xmlNode* valuesOf(_xmlNode* element)
+{
+    return ZELUNXMLDocument::getFirstChild(*element, "Values");
 }
 
 }  // namespace
@@ -131,51 +143,26 @@ long DataVector::writeToXML(_xmlNode& node) const
 
 long DataVector::readFromXML(_xmlNode const& node)
 {
-    _xmlNode* element = ZELUNXMLDocument::getFirstChild(node, "DataVector");
-    if (!element) return kErrNoDataVectorElement;
     DataVectorHeader header;
-    if (long st = header.readFromXML(*element)) return st;
-    if (header.m_type != getDataType()) return kErrVectorHeaderMismatch;
-    if (header.m_numDimensions != getNumDimensions()) return kErrVectorHeaderMismatch;
-    if (!m_resizeable) return kErrNotResizeable;
-    _xmlNode* values = ZELUNXMLDocument::getFirstChild(*element, "Values");
-    // The document must hold at least one "value" per declared element
-    // before anything is allocated for them.
-    if (declaredElements(header) > countValueChildren(values)) return kErrValueCountMismatch;
-    unsigned n = getNumDimensions();
-    if (long st = resizeLastDimension(n >= 1 && n <= 4 ? header.m_dims[n - 1] : 0)) return st;
-    if (!header.hasShapeOf(*this)) return kErrVectorHeaderMismatch;
+    long status = kSuccess;
+    _xmlNode* element = readHeader(node, header, status);
+    if (status) return status;
+    _xmlNode* values = valuesOf(element);
+    if (long st = detail::adoptHeader(*this, header, [&] { return checkValueCount(header, values); })) return st;
     return getDataType().applyVisitor(ReadXmlValuesVisitor{this, values});
 }
 
 boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& status)
 {
     boost::shared_ptr<DataVector> none;
-    _xmlNode* element = ZELUNXMLDocument::getFirstChild(node, "DataVector");
-    if (!element) {
-        status = kErrNoDataVectorElement;
-        return none;
-    }
     DataVectorHeader header;
-    if ((status = header.readFromXML(*element))) return none;
-    if (!header.isCreatable()) {
-        status = kErrCannotCreateVector;
-        return none;
-    }
-    if (declaredElements(header) > countValueChildren(ZELUNXMLDocument::getFirstChild(*element, "Values"))) {
-        status = kErrValueCountMismatch;
-        return none;
-    }
-    boost::shared_ptr<DataVector> v = header.createDataVector();
-    if (!v) {
-        status = kErrCannotCreateVector;
-        return none;
-    }
-    if (!header.hasShapeOf(*v)) {  // the values could not be allocated
-        status = kErrOutOfMemory;
-        return none;
-    }
-    if ((status = v->readFromXML(node))) return none;
+    _xmlNode* element = readHeader(node, header, status);
+    if (status) return none;
+    _xmlNode* values = valuesOf(element);
+    boost::shared_ptr<DataVector> v =
+        detail::createFromHeader(header, status, [&] { return checkValueCount(header, values); });
+    if (!v) return none;
+    if ((status = v->getDataType().applyVisitor(ReadXmlValuesVisitor{v.get(), values}))) return none;
     return v;
 }
 

@@ -164,26 +164,25 @@ struct TDataVectorLeafOf<T, 4> {
 template <class T, int N>
 using TDataVectorLeaf = typename TDataVectorLeafOf<T, N>::type;
 
+// The eight vector classes and the storage of one element tag (a scalar or a
+// tuple tag), declared or defined by `how` (`extern template` here, `template`
+// in the library's instance units).
+#define ZORV_VECTOR_CLASSES_OF_TAG(how, Tag)          \
+    how class DataVectorImp::TDataVector<Tag>;        \
+    how class TDataVector<Tag, 1>;                    \
+    how class TDataVector<Tag, 2>;                    \
+    how class TDataVector<Tag, 3>;                    \
+    how class TDataVector<Tag, 4>;                    \
+    how class TDataVector1D<Tag>;                     \
+    how class TDataVector2D<Tag>;                     \
+    how class TDataVector3D<Tag>;                     \
+    how class TDataVector4D<Tag>;
+#define ZORV_VECTOR_CLASSES_OF_KIND(how, k)           \
+    ZORV_VECTOR_CLASSES_OF_TAG(how, TDataType<k>)     \
+    ZORV_VECTOR_CLASSES_OF_TAG(how, TTupleDataType<TDataType<k>>)
+
 // The 88 classes are instantiated once, inside the library.
-#define ZORV_EXTERN_VECTORS(k, E, name)                                   \
-    extern template class DataVectorImp::TDataVector<TDataType<k>>;      \
-    extern template class DataVectorImp::TDataVector<TTupleDataType<TDataType<k>>>; \
-    extern template class TDataVector<TDataType<k>, 1>;                   \
-    extern template class TDataVector<TDataType<k>, 2>;                   \
-    extern template class TDataVector<TDataType<k>, 3>;                   \
-    extern template class TDataVector<TDataType<k>, 4>;                   \
-    extern template class TDataVector<TTupleDataType<TDataType<k>>, 1>;   \
-    extern template class TDataVector<TTupleDataType<TDataType<k>>, 2>;   \
-    extern template class TDataVector<TTupleDataType<TDataType<k>>, 3>;   \
-    extern template class TDataVector<TTupleDataType<TDataType<k>>, 4>;   \
-    extern template class TDataVector1D<TDataType<k>>;                    \
-    extern template class TDataVector2D<TDataType<k>>;                    \
-    extern template class TDataVector3D<TDataType<k>>;                    \
-    extern template class TDataVector4D<TDataType<k>>;                    \
-    extern template class TDataVector1D<TTupleDataType<TDataType<k>>>;    \
-    extern template class TDataVector2D<TTupleDataType<TDataType<k>>>;    \
-    extern template class TDataVector3D<TTupleDataType<TDataType<k>>>;    \
-    extern template class TDataVector4D<TTupleDataType<TDataType<k>>>;
+#define ZORV_EXTERN_VECTORS(k, E, name) ZORV_VECTOR_CLASSES_OF_KIND(extern template, k)
 ZORV_FOR_EACH_ELEMENT_KIND(ZORV_EXTERN_VECTORS)
 #undef ZORV_EXTERN_VECTORS
 

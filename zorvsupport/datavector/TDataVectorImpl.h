@@ -24,7 +24,7 @@ std::uint64_t TDataVector<T, N>::valueCountOf(Index dims) const
 
 template <class T, int N>
 TDataVector<T, N>::TDataVector(T type, Index dims)
-    : DataVectorND<N>(dims), Storage(type, 0)
+    : DataVectorND<N>(dims), Storage(type)
 {
     // The storage is sized after the tuple length is known.
     std::uint64_t count = valueCountOf(dims);
@@ -187,26 +187,31 @@ ZORV_LEAF_DEFS(TDataVector3D)
 ZORV_LEAF_DEFS(TDataVector4D)
 #undef ZORV_LEAF_DEFS
 
-// Explicit instantiation of the storage and the eight classes of one kind.
-#define ZORV_INSTANTIATE_VECTORS(k)                                      \
-    template class DataVectorImp::TDataVector<TDataType<k>>;             \
-    template class DataVectorImp::TDataVector<TTupleDataType<TDataType<k>>>; \
-    template class TDataVector<TDataType<k>, 1>;                         \
-    template class TDataVector<TDataType<k>, 2>;                         \
-    template class TDataVector<TDataType<k>, 3>;                         \
-    template class TDataVector<TDataType<k>, 4>;                         \
-    template class TDataVector<TTupleDataType<TDataType<k>>, 1>;         \
-    template class TDataVector<TTupleDataType<TDataType<k>>, 2>;         \
-    template class TDataVector<TTupleDataType<TDataType<k>>, 3>;         \
-    template class TDataVector<TTupleDataType<TDataType<k>>, 4>;         \
-    template class TDataVector1D<TDataType<k>>;                          \
-    template class TDataVector2D<TDataType<k>>;                          \
-    template class TDataVector3D<TDataType<k>>;                          \
-    template class TDataVector4D<TDataType<k>>;                          \
-    template class TDataVector1D<TTupleDataType<TDataType<k>>>;          \
-    template class TDataVector2D<TTupleDataType<TDataType<k>>>;          \
-    template class TDataVector3D<TTupleDataType<TDataType<k>>>;          \
-    template class TDataVector4D<TTupleDataType<TDataType<k>>>;
+// Code of the element kind named `name` in the kind list; -1 for none.
+constexpr int elementKindNamed(char const* name)
+{
+    char const* const names[] = {
+#define ZORV_KIND_NAME(k, T, kindName) kindName,
+        ZORV_FOR_EACH_ELEMENT_KIND(ZORV_KIND_NAME)
+#undef ZORV_KIND_NAME
+    };
+    for (std::size_t i = 0; i < kElementKindCount; ++i) {
+        char const* a = names[i];
+        char const* b = name;
+        while (*a && *a == *b) ++a, ++b;
+        if (*a == *b) return kElementKindCodes[i];
+    }
+    return -1;
+}
+
+// One instance unit per element kind (instances/Vectors*.cpp), each naming
+// its kind: a kind added to the list needs a unit of its own.
+static_assert(kElementKindCount == 11, "an instance unit for every element kind");
+
+// Defines the storage and the eight classes of the kind named `name`.
+#define ZORV_INSTANTIATE_VECTORS(name)                                              \
+    static_assert(elementKindNamed(name) >= 0, "a kind of the element-kind list"); \
+    ZORV_VECTOR_CLASSES_OF_KIND(template, elementKindNamed(name))
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -112,19 +112,10 @@ bool ConstVariantRef::operator<(ConstVariantRef const& other) const
     return m_type.applyVisitor(LessVisitor{m_ptr, other.m_ptr});
 }
 
-#define ZORV_VALUE_AS(T)                                  \
+#define ZORV_VALUE_AS(k, T, name)                                 \
     template ZORV_EXPORT T ConstVariantRef::valueAs<T>() const; \
     template ZORV_EXPORT long ConstVariantRef::getAs<T>(T&) const;
-ZORV_VALUE_AS(float)
-ZORV_VALUE_AS(double)
-ZORV_VALUE_AS(signed char)
-ZORV_VALUE_AS(unsigned char)
-ZORV_VALUE_AS(short)
-ZORV_VALUE_AS(unsigned short)
-ZORV_VALUE_AS(int)
-ZORV_VALUE_AS(unsigned int)
-ZORV_VALUE_AS(long long)
-ZORV_VALUE_AS(unsigned long long)
+ZORV_FOR_EACH_NUMERIC_KIND(ZORV_VALUE_AS)
 #undef ZORV_VALUE_AS
 
 }  // namespace DataSet

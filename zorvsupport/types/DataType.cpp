@@ -8,13 +8,21 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-TypeNameEntry const kTypeNameTable[11] = {
+constexpr TypeNameEntry kTypeNameTable[kElementKindCount] = {
 #define ZORV_ROW(k, T, name) {k, name},
     ZORV_FOR_EACH_ELEMENT_KIND(ZORV_ROW)
 #undef ZORV_ROW
 };
 
 namespace {
+
+constexpr bool namesEveryKind()
+{
+    for (std::size_t i = 0; i < kElementKindCount; ++i)
+        if (kTypeNameTable[i].code != kElementKindCodes[i] || !kTypeNameTable[i].name) return false;
+    return true;
+}
+static_assert(namesEveryKind(), "one type name per element kind, in list order");
 
 struct SizeVisitor {
     template <class Tag>
@@ -35,7 +43,8 @@ long DataType::readFromBinary(IOBuffer const& buffer)
 {
     unsigned code = 0;
     if (long st = buffer.read(code)) return st;
-    if (code >= 12 && code != 0xFFFFFFFFu) return kErrBadStoredTypeCode;
+    // Codes up to the largest kind's are kept, also those naming no kind (10).
+    if (code > unsigned(largestElementKindCode()) && code != 0xFFFFFFFFu) return kErrBadStoredTypeCode;
     m_type = static_cast<Type>(static_cast<std::int32_t>(code));
     return buffer.read(m_tupleLength);
 }

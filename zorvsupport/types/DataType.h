@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -94,6 +95,20 @@ private:
     unsigned m_tupleLength;
 };
 
+// The codes of the element kinds, in list order, their number and the
+// largest of them.
+#define ZORV_KIND_CODE(k, T, name) k,
+inline constexpr int kElementKindCodes[] = {ZORV_FOR_EACH_ELEMENT_KIND(ZORV_KIND_CODE)};
+#undef ZORV_KIND_CODE
+inline constexpr std::size_t kElementKindCount = sizeof(kElementKindCodes) / sizeof(kElementKindCodes[0]);
+constexpr int largestElementKindCode()
+{
+    int largest = kElementKindCodes[0];
+    for (int code : kElementKindCodes)
+        if (code > largest) largest = code;
+    return largest;
+}
+
 // Element size in bytes of a type code; 0 for codes without an element type.
 constexpr unsigned elementSizeOf(DataType::Type code)
 {
@@ -185,7 +200,7 @@ struct TypeNameEntry {
     std::int32_t code;
     char const* name;
 };
-ZORV_EXPORT extern TypeNameEntry const kTypeNameTable[11];
+ZORV_EXPORT extern TypeNameEntry const kTypeNameTable[kElementKindCount];
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

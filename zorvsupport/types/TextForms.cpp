@@ -215,7 +215,7 @@ long textToValue<Vec3>(ZELUNUString const& text, Vec3& value)
 
 // Attributes.
 
-#define ZORV_DEFINE_ATTRIBUTES(T)                                                            \
+#define ZORV_DEFINE_ATTRIBUTES(k, T, kindName)                                                          \
     template <>                                                                            \
     long setXMLAttribute<T>(_xmlNode & node, ZELUNUString const& name, T const& value)     \
     {                                                                                      \
@@ -227,17 +227,7 @@ long textToValue<Vec3>(ZELUNUString const& text, Vec3& value)
         return getAttributeWith(node, name, value);                                        \
     }
 
-ZORV_DEFINE_ATTRIBUTES(float)
-ZORV_DEFINE_ATTRIBUTES(double)
-ZORV_DEFINE_ATTRIBUTES(signed char)
-ZORV_DEFINE_ATTRIBUTES(unsigned char)
-ZORV_DEFINE_ATTRIBUTES(short)
-ZORV_DEFINE_ATTRIBUTES(unsigned short)
-ZORV_DEFINE_ATTRIBUTES(int)
-ZORV_DEFINE_ATTRIBUTES(long long)
-ZORV_DEFINE_ATTRIBUTES(unsigned long long)
-ZORV_DEFINE_ATTRIBUTES(Vec3)
-
+ZORV_FOR_EACH_ELEMENT_KIND(ZORV_DEFINE_ATTRIBUTES)
 #undef ZORV_DEFINE_ATTRIBUTES
 
 }  // namespace DataSet

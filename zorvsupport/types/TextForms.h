@@ -31,17 +31,8 @@ ZORV_EXPORT long setXMLAttribute<DataType::Type>(_xmlNode& node, ZELUNUString co
 template <>
 ZORV_EXPORT long getXMLAttribute<DataType::Type>(_xmlNode const& node, ZELUNUString const& name, DataType::Type& value);
 
-// Unsigned 32-bit numbers in decimal.
-template <>
-ZORV_EXPORT long valueToText<unsigned int>(unsigned int value, ZELUNUString& text);
-template <>
-ZORV_EXPORT long textToValue<unsigned int>(ZELUNUString const& text, unsigned int& value);
-template <>
-ZORV_EXPORT long setXMLAttribute<unsigned int>(_xmlNode& node, ZELUNUString const& name, unsigned int const& value);
-template <>
-ZORV_EXPORT long getXMLAttribute<unsigned int>(_xmlNode const& node, ZELUNUString const& name, unsigned int& value);
-
-// The other element value types.
+// Every element value type.
+// - uint32: decimal (also the form of dimensions and tuple lengths).
 // - float, double, and each component of a 3-vector ("x,y,z"): the decimal
 //   pattern "##############0.0################" with '.' as decimal point, no
 //   grouping, no exponent, one to seventeen fraction digits; "NaN", "∞" and
@@ -57,7 +48,7 @@ ZORV_EXPORT long getXMLAttribute<unsigned int>(_xmlNode const& node, ZELUNUStrin
 // - int16, uint16, int64, uint64: decimal; no leading white space, trailing
 //   white space allowed, unsigned types refuse a minus sign, and the value is
 //   written only on success.
-#define ZORV_DECLARE_TEXT_FORMS(T)                                                                   \
+#define ZORV_DECLARE_TEXT_FORMS(k, T, kindName)                                                                  \
     template <>                                                                                    \
     ZORV_EXPORT long valueToText<T>(T value, ZELUNUString & text);                                \
     template <>                                                                                    \
@@ -67,17 +58,7 @@ ZORV_EXPORT long getXMLAttribute<unsigned int>(_xmlNode const& node, ZELUNUStrin
     template <>                                                                                    \
     ZORV_EXPORT long getXMLAttribute<T>(_xmlNode const& node, ZELUNUString const& name, T& value);
 
-ZORV_DECLARE_TEXT_FORMS(float)
-ZORV_DECLARE_TEXT_FORMS(double)
-ZORV_DECLARE_TEXT_FORMS(signed char)
-ZORV_DECLARE_TEXT_FORMS(unsigned char)
-ZORV_DECLARE_TEXT_FORMS(short)
-ZORV_DECLARE_TEXT_FORMS(unsigned short)
-ZORV_DECLARE_TEXT_FORMS(int)
-ZORV_DECLARE_TEXT_FORMS(long long)
-ZORV_DECLARE_TEXT_FORMS(unsigned long long)
-ZORV_DECLARE_TEXT_FORMS(::HPGEOM_3_13_0::ZELUNVec3<double>)
-
+ZORV_FOR_EACH_ELEMENT_KIND(ZORV_DECLARE_TEXT_FORMS)
 #undef ZORV_DECLARE_TEXT_FORMS
 
 }  // namespace DataSet

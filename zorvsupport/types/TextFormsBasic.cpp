@@ -1,4 +1,5 @@
-// Text and attribute forms of type codes and unsigned 32-bit numbers.
+// Text and attribute forms of type codes, and the text form of unsigned
+// 32-bit numbers.
 #include <cstdlib>
 #include <string>
 
@@ -54,18 +55,6 @@ long setXMLAttribute<DataType::Type>(_xmlNode& node, ZELUNUString const& name, D
 
 template <>
 long getXMLAttribute<DataType::Type>(_xmlNode const& node, ZELUNUString const& name, DataType::Type& value)
-{
-    return getAttributeWith(node, name, value);
-}
-
-template <>
-long setXMLAttribute<unsigned int>(_xmlNode& node, ZELUNUString const& name, unsigned int const& value)
-{
-    return setAttributeWith(node, name, value);
-}
-
-template <>
-long getXMLAttribute<unsigned int>(_xmlNode const& node, ZELUNUString const& name, unsigned int& value)
 {
     return getAttributeWith(node, name, value);
 }

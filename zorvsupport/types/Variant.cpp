@@ -10,6 +10,7 @@
 #include "zorvsupport/platform/ZELUNXMLDocument.h"
 #include "zorvsupport/types/IOBuffer.h"
 #include "zorvsupport/types/TextForms.h"
+#include "zorvsupport/types/ValueElements.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -59,11 +60,8 @@ struct ReadBinaryVisitor {
     }
 };
 
-ZELUNUString const& valueName()
-{
-    static ZELUNUString const name("value");
-    return name;
-}
+using detail::valueElementName;
+using detail::countValueChildren;
 
 struct WriteXmlVisitor {
     _xmlNode& node;
@@ -73,7 +71,7 @@ struct WriteXmlVisitor {
     long accept(TDataType<k>) const
     {
         using E = typename TDataType<k>::element_type;
-        return setXMLAttribute<E>(node, valueName(), *static_cast<E const*>(ptr));
+        return setXMLAttribute<E>(node, valueElementName(), *static_cast<E const*>(ptr));
     }
     template <class Tag>
     long accept(TTupleDataType<Tag> tag) const
@@ -81,9 +79,9 @@ struct WriteXmlVisitor {
         using E = typename Tag::element_type;
         auto const* e = static_cast<E const*>(ptr);
         for (unsigned i = 0; i < tag.getLength(); ++i) {
-            _xmlNode* child = ZELUNXMLDocument::addChild(node, valueName(), nullptr, true);
+            _xmlNode* child = ZELUNXMLDocument::addChild(node, valueElementName(), nullptr, true);
             if (!child) return kErrVariantXmlWriteFailed;
-            if (long st = setXMLAttribute<E>(*child, valueName(), e[i])) return st;
+            if (long st = setXMLAttribute<E>(*child, valueElementName(), e[i])) return st;
         }
         return kSuccess;
     }
@@ -97,7 +95,7 @@ struct ReadXmlVisitor {
     long accept(TDataType<k>) const
     {
         using E = typename TDataType<k>::element_type;
-        return getXMLAttribute<E>(node, valueName(), *static_cast<E*>(ptr));
+        return getXMLAttribute<E>(node, valueElementName(), *static_cast<E*>(ptr));
     }
     template <class Tag>
     long accept(TTupleDataType<Tag> tag) const
@@ -106,25 +104,15 @@ struct ReadXmlVisitor {
         auto* e = static_cast<E*>(ptr);
         unsigned const n = tag.getLength();
         unsigned i = 0;
-        for (_xmlNode* child = ZELUNXMLDocument::getFirstChild(node, valueName()); child;
-             child = ZELUNXMLDocument::getNextSibling(*child, valueName())) {
+        for (_xmlNode* child = ZELUNXMLDocument::getFirstChild(node, valueElementName()); child;
+             child = ZELUNXMLDocument::getNextSibling(*child, valueElementName())) {
             if (i == n) return kErrVariantValueCountMismatch;
-            if (long st = getXMLAttribute<E>(*child, valueName(), e[i])) return st;
+            if (long st = getXMLAttribute<E>(*child, valueElementName(), e[i])) return st;
             ++i;
         }
         return i == n ? kSuccess : kErrVariantValueCountMismatch;
     }
 };
-
-// Number of "value" children of `node`, counted up to `limit` + 1.
-std::uint64_t countValueChildren(_xmlNode const& node, std::uint64_t limit)
-{
-    std::uint64_t count = 0;
-    for (_xmlNode* child = ZELUNXMLDocument::getFirstChild(node, valueName()); child && count <= limit;
-         child = ZELUNXMLDocument::getNextSibling(*child, valueName()))
-        ++count;
-    return count;
-}
 
 }  // namespace
 
@@ -261,7 +249,7 @@ long Variant::readFromXML(_xmlNode const& node)
     // The tuple length comes from the input: the "value" children must be
     // there before a block of that many elements is allocated.
     if (type.isTuple() && elementSizeOf(type.getType()) != 0 &&
-        countValueChildren(node, type.getTupleLength()) != type.getTupleLength()) {
+        countValueChildren(&node, type.getTupleLength()) != type.getTupleLength()) {
         clear();
         return kErrVariantValueCountMismatch;
     }

@@ -4,7 +4,7 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-ZORV_INSTANTIATE_VECTORS(0)
+ZORV_INSTANTIATE_VECTORS("float32")
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

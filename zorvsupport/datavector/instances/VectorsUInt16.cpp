@@ -4,7 +4,7 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-ZORV_INSTANTIATE_VECTORS(5)
+ZORV_INSTANTIATE_VECTORS("uint16")
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

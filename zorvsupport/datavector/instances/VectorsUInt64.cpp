@@ -4,7 +4,7 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-ZORV_INSTANTIATE_VECTORS(9)
+ZORV_INSTANTIATE_VECTORS("uint64")
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -4,7 +4,7 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-ZORV_INSTANTIATE_VECTORS(11)
+ZORV_INSTANTIATE_VECTORS("ZELUNVec3")
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -1,0 +1,76 @@
+#pragma once
+
+// Library-internal: the steps that the binary and the XML readers of a
+// vector share, around the checks and value reads of their own form.
+
+#include <boost/shared_ptr.hpp>
+
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/datavector/DataVector.h"
+#include "zorvsupport/datavector/DataVectorHeader.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace detail {
+
+// Stored dimension `i` of a header (0 beyond the four fields).
+inline unsigned storedDimension(DataVectorHeader const& header, int i)
+{
+    return i >= 0 && i < 4 ? header.m_dims[i] : 0u;
+}
+
+// True when all four stored dimension fields equal the vector's (0 beyond
+// its count).
+inline bool matchesAllDimensions(DataVector const& vector, DataVectorHeader const& header)
+{
+    for (int i = 0; i < 4; ++i)
+        if (vector.getDimension(i) != header.m_dims[i]) return false;
+    return true;
+}
+
+// Reading into an existing vector, up to its values: the stored element type
+// and dimension count must be the vector's, its resizeable flag set, and the
+// record must pass its own form's check (`recordCheck()`, a status) before
+// anything is allocated for it. The vector then adopts the stored last
+// dimension and must match every stored dimension field.
+template <class RecordCheck>
+long adoptHeader(DataVector& vector, DataVectorHeader const& header, RecordCheck&& recordCheck)
+{
+    if (header.m_type != vector.getDataType()) return kErrVectorHeaderMismatch;
+    if (header.m_numDimensions != vector.getNumDimensions()) return kErrVectorHeaderMismatch;
+    if (!vector.isResizeable()) return kErrNotResizeable;
+    if (long st = recordCheck()) return st;
+    if (long st = vector.resizeLastDimension(storedDimension(header, int(header.m_numDimensions) - 1))) return st;
+    if (!matchesAllDimensions(vector, header)) return kErrVectorHeaderMismatch;
+    return kSuccess;
+}
+
+// Reading a new vector, up to its values: a header that can name a vector,
+// the record's own check (a status) before anything is allocated, then the
+// zero-filled vector of the stored kind, shape and compression method. An
+// empty handle and the status on failure.
+template <class RecordCheck>
+boost::shared_ptr<DataVector> createFromHeader(DataVectorHeader const& header, long& status, RecordCheck&& recordCheck)
+{
+    boost::shared_ptr<DataVector> none;
+    if (!header.isCreatable()) {
+        status = kErrCannotCreateVector;
+        return none;
+    }
+    if ((status = recordCheck())) return none;
+    boost::shared_ptr<DataVector> v = header.createDataVector();
+    if (!v) {
+        status = kErrCannotCreateVector;
+        return none;
+    }
+    if (!header.hasShapeOf(*v)) {  // the values could not be allocated
+        status = kErrOutOfMemory;
+        return none;
+    }
+    status = kSuccess;
+    return v;
+}
+
+}  // namespace detail
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
