@@ -1,15 +1,14 @@
 // Binary form of data vectors: a 28-byte header, then the values as one raw
-// block or as a u32 length and a zlib stream (level 1).
-#include <algorithm>
+// block or as a u32 length and a zlib stream (level 1), and the buffer's
+// block transfers of a vector's values.
+#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <vector>
-
-#include <zlib.h>
+#include <new>
 
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
 #include "zorvsupport/datavector/VectorReading.h"
+#include "zorvsupport/datavector/ZlibStreams.h"
 #include "zorvsupport/types/ByteSwap.h"
 #include "zorvsupport/types/IOBuffer.h"
 
@@ -41,68 +40,32 @@ long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
     return bytes > left ? kErrBufferExhausted : kSuccess;
 }
 
-// Deflates `bytes` at `src` at level 1 into out[0..room) as one zlib stream,
-// reversing every `width`-byte component on the way when `swap` is set
-// (through a small scratch block, so the values are never copied whole).
-// Returns true and the stream length on success; false when zlib fails or
-// the stream does not fit.
-bool deflateValues(unsigned char const* src, std::size_t bytes, bool swap, unsigned width, unsigned char* out,
-                   std::size_t room, std::size_t& produced)
-{
-    constexpr std::size_t kChunk = 1 << 16;  // a multiple of every component width
-    if (!out || room == 0) return false;     // not even room for the stream header
-    z_stream zs{};
-    if (deflateInit(&zs, 1) != Z_OK) return false;
-    std::vector<unsigned char> scratch(swap && width > 1 ? kChunk : 0);
-    zs.next_out = out;
-    zs.avail_out = static_cast<uInt>(room);
-    std::size_t done = 0;
-    int ret = Z_OK;
-    do {
-        std::size_t chunk = scratch.empty() ? bytes - done : std::min(kChunk, bytes - done);
-        if (!scratch.empty()) {
-            byteSwapCopy(scratch.data(), src + done, chunk, width);
-            zs.next_in = scratch.data();
-        } else {
-            zs.next_in = const_cast<Bytef*>(chunk ? src + done : nullptr);
-        }
-        zs.avail_in = static_cast<uInt>(chunk);
-        done += chunk;
-        bool last = done == bytes;
-        ret = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
-        if (!last && zs.avail_in != 0) ret = Z_BUF_ERROR;  // out of room
-        if (ret != Z_OK && ret != Z_STREAM_END) break;
-    } while (done < bytes);
-    produced = zs.total_out;
-    deflateEnd(&zs);
-    return ret == Z_STREAM_END;
-}
+// A zero-filled block of scratch bytes for one call: the uncompressed
+// values of a zlib read, or the swapped values of a zlib write. Large
+// blocks are meant for the huge-page block allocator, whose fresh pages are
+// zero without a pass; both calls below are the one place to switch.
+class ScratchBlock {
+public:
+    // Throws std::bad_alloc when the block cannot be had.
+    explicit ScratchBlock(std::size_t bytes) : m_bytes(bytes ? bytes : 1), m_data(allocate(m_bytes)) {}
+    ~ScratchBlock() { release(m_data, m_bytes); }
+    ScratchBlock(ScratchBlock const&) = delete;
+    ScratchBlock& operator=(ScratchBlock const&) = delete;
 
-// Inflates a zlib stream into dst[0..cap); up to `spill` further bytes are
-// accepted and dropped, as a reader into a slightly larger temporary would.
-bool inflateValues(unsigned char const* src, unsigned length, unsigned char* dst, std::size_t cap, std::size_t spill,
-                   std::size_t* produced = nullptr)
-{
-    z_stream zs{};
-    zs.next_in = const_cast<Bytef*>(src);
-    zs.avail_in = length;
-    if (inflateInit(&zs) != Z_OK) return false;
-    int ret = Z_BUF_ERROR;
-    if (dst && cap) {
-        zs.next_out = dst;
-        zs.avail_out = static_cast<uInt>(cap);
-        ret = inflate(&zs, Z_FINISH);
+    unsigned char* data() const { return m_data; }
+
+private:
+    static unsigned char* allocate(std::size_t bytes)
+    {
+        void* p = std::calloc(bytes, 1);
+        if (!p) throw std::bad_alloc();
+        return static_cast<unsigned char*>(p);
     }
-    if (produced) *produced = cap - zs.avail_out;
-    if (ret != Z_STREAM_END && zs.avail_out == 0 && spill) {
-        std::vector<unsigned char> extra(spill);
-        zs.next_out = extra.data();
-        zs.avail_out = static_cast<uInt>(spill);
-        ret = inflate(&zs, Z_FINISH);
-    }
-    inflateEnd(&zs);
-    return ret == Z_STREAM_END;
-}
+    static void release(unsigned char* p, std::size_t) noexcept { std::free(p); }
+
+    std::size_t m_bytes;
+    unsigned char* m_data;
+};
 
 // Copies n value bytes, reversing every `width`-byte component when `swap`
 // is set. The ranges must not overlap.
@@ -188,12 +151,23 @@ long DataVector::writeBinaryValues(IOBuffer& buffer) const
     if (!isKnownCompression(m_compression)) return kErrUnknownCompression;
     if (m_compression != kCompressionZlib) return buffer.write(*this);
 
+    // The stream goes 4 bytes behind the position, into the rest of the
+    // buffer; the values are deflated in the buffer's byte order.
     unsigned left = buffer.getSizeInBytes() - buffer.tell();
+    std::size_t room = left > 4 ? left - 4 : 0;
+    unsigned char* out = room ? buffer.getCurPtr() + 4 : nullptr;
+    std::size_t bytes = getSizeInBytes();
+    auto const* values = static_cast<unsigned char const*>(getConstDataPtr());
     std::size_t length = 0;
-    if (!deflateValues(static_cast<unsigned char const*>(getConstDataPtr()), getSizeInBytes(), buffer.getSwap(),
-                       componentSizeOf(getDataType().getType()), left > 4 ? buffer.getCurPtr() + 4 : nullptr, left > 4 ? left - 4 : 0,
-                       length))
-        return kErrCompressFailed;
+    unsigned width = componentWidthOf(*this);
+    if (buffer.getSwap() && width > 1 && bytes) {
+        ScratchBlock swapped(bytes);
+        byteSwapCopy(swapped.data(), values, bytes, width);
+        length = detail::deflateZlibStream(swapped.data(), bytes, out, room);
+    } else {
+        length = detail::deflateZlibStream(values, bytes, out, room);
+    }
+    if (length == 0) return kErrCompressFailed;
     unsigned stored = static_cast<unsigned>(length);
     if (long st = buffer.write(stored)) return st;
     return buffer.seek(buffer.tell() + stored);
@@ -206,18 +180,18 @@ long DataVector::readBinaryValues(IOBuffer const& buffer)
     unsigned length = 0;
     if (long st = buffer.read(length)) return st;
     if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
-    // Inflate aside, so that a damaged stream leaves the values unchanged; a
-    // stream that ends early leaves the rest 0, extra bytes up to the
-    // compression overhead are dropped.
+    // Inflate aside and copy in only on success, so that a damaged stream
+    // leaves the values as they were. The scratch block has the room of the
+    // values and the compression overhead: a stream that ends early leaves
+    // the rest 0, extra bytes up to the overhead are dropped.
     std::size_t bytes = getSizeInBytes();
-    std::unique_ptr<unsigned char[]> raw(new unsigned char[bytes ? bytes : 1]);
+    ScratchBlock raw(bytes + getMaxCompressionOverhead());
     std::size_t produced = 0;
-    if (!inflateValues(buffer.getCurPtr(), length, raw.get(), bytes, getMaxCompressionOverhead(), &produced))
+    if (detail::inflateZlibStream(buffer.getCurPtr(), length, raw.data(), bytes + getMaxCompressionOverhead(),
+                                  produced) != detail::InflateResult::kDone)
         return kErrDecompressFailed;
     buffer.seek(buffer.tell() + length);
-    if (produced < bytes) std::memset(raw.get() + produced, 0, bytes - produced);
-    if (bytes == 0) return kSuccess;
-    transferValues(static_cast<unsigned char*>(getDataPtr()), raw.get(), bytes, buffer.getSwap(),
+    transferValues(static_cast<unsigned char*>(getDataPtr()), raw.data(), bytes, buffer.getSwap(),
                    componentWidthOf(*this));
     return kSuccess;
 }
@@ -228,12 +202,22 @@ long DataVector::readFreshBinaryValues(IOBuffer const& buffer)
     unsigned length = 0;
     if (long st = buffer.read(length)) return st;
     if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
+    // Straight into the new (zero) values; a stream that ends early leaves
+    // the rest 0. One that is longer than the values goes again through a
+    // scratch block with the room of the compression overhead.
     auto* values = static_cast<unsigned char*>(getDataPtr());
-    unsigned bytes = getSizeInBytes();
-    if (!inflateValues(buffer.getCurPtr(), length, values, bytes, getMaxCompressionOverhead()))
-        return kErrDecompressFailed;
+    std::size_t bytes = getSizeInBytes();
+    std::size_t produced = 0;
+    detail::InflateResult result = detail::inflateZlibStream(buffer.getCurPtr(), length, values, bytes, produced);
+    if (result == detail::InflateResult::kNoRoom) {
+        std::size_t room = bytes + getMaxCompressionOverhead();
+        ScratchBlock raw(room);
+        result = detail::inflateZlibStream(buffer.getCurPtr(), length, raw.data(), room, produced);
+        if (result == detail::InflateResult::kDone && bytes) std::memcpy(values, raw.data(), bytes);
+    }
+    if (result != detail::InflateResult::kDone) return kErrDecompressFailed;
     buffer.seek(buffer.tell() + length);
-    if (buffer.getSwap()) byteSwapBlock(values, bytes, componentSizeOf(getDataType().getType()));
+    if (buffer.getSwap() && bytes) byteSwapBlock(values, bytes, componentWidthOf(*this));
     return kSuccess;
 }
 

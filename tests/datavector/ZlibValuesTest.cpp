@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <zlib.h>
+
+#include "support/Bytes.h"
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/types/IOBuffer.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using zorvtest::Bytes;
+
+namespace {
+
+using P1 = ZELUNnPoint<unsigned, 1>;
+using P2 = ZELUNnPoint<unsigned, 2>;
+
+Bytes randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    Bytes out(n);
+    for (std::size_t i = 0; i + 4 <= n; i += 4) {
+        std::uint32_t r = gen();
+        std::memcpy(&out[i], &r, 4);
+    }
+    for (std::size_t i = n & ~std::size_t(3); i < n; ++i) out[i] = static_cast<unsigned char>(gen());
+    return out;
+}
+
+Bytes valueBytes(DataVector const& v)
+{
+    auto const* p = static_cast<unsigned char const*>(v.getConstDataPtr());
+    return p ? Bytes(p, p + v.getSizeInBytes()) : Bytes();
+}
+
+// A zlib-compressed record: the 28-byte header of a uint8 vector of the
+// given dimensions, the stream length and a level-1 stream of `raw`.
+Bytes zlibRecord(std::vector<unsigned> dims, Bytes const& raw)
+{
+    IOBuffer h(32, false, IOBuffer::AllocatorHandle());
+    h.write(unsigned(DataType::kUInt8));
+    h.write(0u);
+    h.write(static_cast<unsigned short>(dims.size()));
+    h.write(static_cast<unsigned char>(kCompressionZlib));
+    h.write(static_cast<unsigned char>(0));
+    for (std::size_t i = 0; i < 4; ++i) h.write(i < dims.size() ? dims[i] : 0u);
+    uLongf length = compressBound(raw.size());
+    Bytes stream(length);
+    EXPECT_EQ(compress2(stream.data(), &length, raw.data(), raw.size(), 1), Z_OK);
+    h.write(static_cast<unsigned>(length));
+    Bytes out = zorvtest::written(h);
+    out.insert(out.end(), stream.begin(), stream.begin() + static_cast<long>(length));
+    return out;
+}
+
+}  // namespace
+
+// Incompressible values into a buffer of exactly header + values bytes: the
+// room is values + ceil(values / 1000) + 12, and the stream must fit it.
+TEST(DataVectorZlib, WritesIntoTheReservedSizeAndZlibReadsItBack)
+{
+    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(999), std::size_t(1000), std::size_t(1001),
+                          std::size_t(65536), std::size_t(64) << 20}) {
+        SCOPED_TRACE(n);
+        auto v = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(unsigned(n)));
+        Bytes values = randomBytes(n, unsigned(n));
+        if (n) std::memcpy(v->getDataPtr(), values.data(), n);
+        v->setCompressionMethod(kCompressionZlib);
+        IOBuffer b(v->getHeaderSizeInBytes() + v->getSizeInBytes(), false, IOBuffer::AllocatorHandle());
+        ASSERT_EQ(v->writeToBinary(b), kSuccess);
+
+        b.seek(28);
+        unsigned length = 0;
+        ASSERT_EQ(b.read(length), kSuccess);
+        ASSERT_LE(length, b.getSizeInBytes() - b.tell());
+        Bytes back(n + 1);
+        uLongf backLength = back.size();
+        ASSERT_EQ(uncompress(back.data(), &backLength, b.getCurPtr(), length), Z_OK);
+        ASSERT_EQ(backLength, n);
+        back.resize(n);
+        EXPECT_TRUE(back == values);
+
+        b.seek(0);
+        long st = -1;
+        auto read = DataVector::create(b, st);
+        ASSERT_EQ(st, kSuccess);
+        EXPECT_EQ(b.tell(), 32u + length);
+        EXPECT_TRUE(valueBytes(*read) == values);
+    }
+}
+
+// Swapped values are deflated in the buffer's byte order, small and large.
+TEST(DataVectorZlib, SwappedWriteHoldsBigEndianValues)
+{
+    for (unsigned count : {10u, 40000u}) {
+        auto v = DataVectorND<1>::create(DataType(DataType::kUInt16, 0), P1(count));
+        auto* p = static_cast<unsigned short*>(v->getDataPtr());
+        for (unsigned i = 0; i < count; ++i) p[i] = static_cast<unsigned short>(i * 7919u);
+        v->setCompressionMethod(kCompressionZlib);
+        IOBuffer b(v->getHeaderSizeInBytes() + v->getSizeInBytes(), true, IOBuffer::AllocatorHandle());
+        ASSERT_EQ(v->writeToBinary(b), kSuccess);
+        b.seek(28);
+        unsigned length = 0;
+        b.read(length);
+        Bytes raw(2 * count);
+        uLongf rawLength = raw.size();
+        ASSERT_EQ(uncompress(raw.data(), &rawLength, b.getCurPtr(), length), Z_OK);
+        for (unsigned i = 0; i < count; ++i) ASSERT_EQ(raw[2 * i] << 8 | raw[2 * i + 1], p[i]) << i;
+        EXPECT_EQ(p[1], 7919u);  // the vector itself stays as it was
+    }
+}
+
+// Streams longer than the values: up to the compression overhead the extra
+// bytes are dropped, beyond it the read fails. Both readers, small values
+// and values for the large-block path.
+TEST(DataVectorZlib, StreamsLongerThanTheValues)
+{
+    for (unsigned n : {100u, 100000u}) {
+        SCOPED_TRACE(n);
+        auto probe = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(n));
+        probe->setCompressionMethod(kCompressionZlib);
+        unsigned overhead = probe->getHeaderSizeInBytes() - 28;
+        for (unsigned extra : {5u, overhead + 1}) {
+            bool accepted = extra == 5;
+            Bytes raw = randomBytes(n + extra, n + extra);
+            Bytes rec = zlibRecord({n}, raw);
+            Bytes expected(raw.begin(), raw.begin() + n);
+
+            IOBuffer b = zorvtest::bufferOf(rec);
+            long st = -1;
+            auto created = DataVector::create(b, st);
+            EXPECT_EQ(st, accepted ? kSuccess : kErrDecompressFailed);
+            if (accepted) {
+                ASSERT_TRUE(created);
+                EXPECT_TRUE(valueBytes(*created) == expected);
+            } else {
+                EXPECT_FALSE(created);
+                EXPECT_EQ(b.tell(), 32u);
+            }
+
+            auto target = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(7));
+            b.seek(0);
+            EXPECT_EQ(target->readFromBinary(b), accepted ? kSuccess : kErrDecompressFailed);
+            EXPECT_EQ(target->getDimension(0), n);
+            if (accepted) EXPECT_TRUE(valueBytes(*target) == expected);
+            else EXPECT_EQ(valueBytes(*target), Bytes(n, 0));
+        }
+    }
+}
+
+// A damaged stream read into an existing vector: the status, the position
+// behind the length field, the adopted last dimension, the values as the
+// resize left them, the stored method, and the same value block.
+TEST(DataVectorZlib, DamagedStreamIntoExistingVector)
+{
+    auto stored = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(4, 3));
+    for (int i = 0; i < 12; ++i) static_cast<int*>(stored->getDataPtr())[i] = 1000 + i;
+    stored->setCompressionMethod(kCompressionZlib);
+    IOBuffer b(stored->getHeaderSizeInBytes() + stored->getSizeInBytes(), false, IOBuffer::AllocatorHandle());
+    ASSERT_EQ(stored->writeToBinary(b), kSuccess);
+    unsigned length = b.tell() - 32;
+    b.getStartPtr()[32 + length - 1] ^= 0x55;  // the stream's checksum
+
+    auto target = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(4, 10));
+    auto* values = static_cast<int*>(target->getDataPtr());
+    for (int i = 0; i < 40; ++i) values[i] = -i;
+    b.seek(0);
+    EXPECT_EQ(target->readFromBinary(b), kErrDecompressFailed);
+    EXPECT_EQ(b.tell(), 32u);
+    EXPECT_EQ(target->getDimensions(), P2(4, 3));
+    std::vector<int> kept(values, values + 12), expected;
+    for (int i = 0; i < 12; ++i) expected.push_back(-i);
+    EXPECT_EQ(kept, expected);
+    EXPECT_EQ(target->getCompressionMethod(), kCompressionZlib);
+    EXPECT_EQ(target->getDataPtr(), static_cast<void*>(values));
+}
