@@ -1,7 +1,8 @@
 #pragma once
 
 // Console reporter that, after the run, prints for every benchmark named
-// "<case>/ours" with a sibling "<case>/baseline" the ratio of their times.
+// "<case>/ours" with a sibling "<case>/baseline" the ratio of their times,
+// and the same ratio for a sibling "<case>/libdeflate" (a peer's figure).
 
 #include <benchmark/benchmark.h>
 
@@ -24,12 +25,15 @@ public:
         ConsoleReporter::Finalize();
         std::printf("\nratio (ours / baseline, lower is better):\n");
         for (auto const& [name, t] : m_times) {
-            auto pos = name.rfind("/ours");
-            if (pos == std::string::npos) continue;
-            std::string base = name.substr(0, pos) + "/baseline" + name.substr(pos + 5);
-            auto it = m_times.find(base);
-            if (it != m_times.end() && it->second > 0)
-                std::printf("  %-40s %.3f\n", name.substr(0, pos).c_str(), t / it->second);
+            for (char const* side : {"/ours", "/libdeflate"}) {
+                auto pos = name.rfind(side);
+                if (pos == std::string::npos) continue;
+                std::size_t len = std::char_traits<char>::length(side);
+                std::string base = name.substr(0, pos) + "/baseline" + name.substr(pos + len);
+                auto it = m_times.find(base);
+                std::string label = name.substr(0, pos) + (side[1] == 'o' ? "" : " (libdeflate)");
+                if (it != m_times.end() && it->second > 0) std::printf("  %-52s %.3f\n", label.c_str(), t / it->second);
+            }
         }
     }
 

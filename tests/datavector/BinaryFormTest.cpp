@@ -7,6 +7,7 @@
 
 #include "support/Bytes.h"
 #include "support/ElementKinds.h"
+#include "support/ForeignDataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/types/IOBuffer.h"
@@ -294,6 +295,26 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
         ASSERT_EQ(st, kSuccess);
         EXPECT_EQ(valueBytes(*v), Bytes(4, 0));
     }
+}
+
+// A vector class of the host's with more dimensions than the form stores:
+// the read asks it to adopt a last dimension of 0 (there is no stored field
+// for it) and compares the four stored fields.
+TEST(DataVectorBinary, ReadIntoForeignVectorOfFiveDimensions)
+{
+    zorvtest::ForeignDataVector foreign(DataType(DataType::kUInt8, 0), {2, 2, 2, 2, 3});
+    IOBuffer b = bufferOf(header(3, 0, 5, 0, {2, 2, 2, 2}), false, 8);
+    EXPECT_EQ(foreign.readFromBinary(b), kSuccess);
+    EXPECT_EQ(foreign.resizeCalls(), (std::vector<unsigned>{0}));
+    EXPECT_EQ(b.tell(), 28u);
+
+    foreign.setDimensions({2, 2, 2, 3, 3});
+    b.seek(0);
+    EXPECT_EQ(foreign.readFromBinary(b), kErrVectorHeaderMismatch);
+    foreign.setResizeable(false);
+    b.seek(0);
+    EXPECT_EQ(foreign.readFromBinary(b), kErrNotResizeable);
+    EXPECT_EQ(foreign.resizeCalls().size(), 2u);
 }
 
 TEST(DataVectorBinary, WriteFailures)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -113,42 +115,46 @@ TEST(DataVectorZlib, SwappedWriteHoldsBigEndianValues)
     }
 }
 
-// Streams longer than the values: up to the compression overhead the extra
-// bytes are dropped, beyond it the read fails. Both readers, small values
-// and values for the large-block path.
-TEST(DataVectorZlib, StreamsLongerThanTheValues)
+// Streams of another length than the values: a shorter one leaves the rest
+// 0, a longer one up to the compression overhead has its extra bytes
+// dropped, a longer one beyond that fails. Both readers, small values and
+// values for the large-block path, incompressible and repetitive bytes.
+TEST(DataVectorZlib, StreamsOfAnotherLength)
 {
-    for (unsigned n : {100u, 100000u}) {
-        SCOPED_TRACE(n);
-        auto probe = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(n));
-        probe->setCompressionMethod(kCompressionZlib);
-        unsigned overhead = probe->getHeaderSizeInBytes() - 28;
-        for (unsigned extra : {5u, overhead + 1}) {
-            bool accepted = extra == 5;
-            Bytes raw = randomBytes(n + extra, n + extra);
-            Bytes rec = zlibRecord({n}, raw);
-            Bytes expected(raw.begin(), raw.begin() + n);
+    for (unsigned n : {100u, 100000u})
+        for (bool repetitive : {false, true}) {
+            SCOPED_TRACE(std::to_string(n) + (repetitive ? " repetitive" : " random"));
+            auto probe = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(n));
+            probe->setCompressionMethod(kCompressionZlib);
+            unsigned overhead = probe->getHeaderSizeInBytes() - 28;
+            for (unsigned inflated : {n - 37, n + 5, n + overhead + 1}) {
+                bool accepted = inflated <= n + overhead;
+                Bytes raw = randomBytes(inflated, inflated);
+                if (repetitive)
+                    for (unsigned i = 0; i < inflated; ++i) raw[i] = static_cast<unsigned char>("terrain "[i % 8] + i / 800);
+                Bytes rec = zlibRecord({n}, raw);
+                Bytes expected(raw.begin(), raw.begin() + std::min(n, inflated));
+                expected.resize(n, 0);
 
-            IOBuffer b = zorvtest::bufferOf(rec);
-            long st = -1;
-            auto created = DataVector::create(b, st);
-            EXPECT_EQ(st, accepted ? kSuccess : kErrDecompressFailed);
-            if (accepted) {
-                ASSERT_TRUE(created);
-                EXPECT_TRUE(valueBytes(*created) == expected);
-            } else {
-                EXPECT_FALSE(created);
-                EXPECT_EQ(b.tell(), 32u);
+                IOBuffer b = zorvtest::bufferOf(rec);
+                long st = -1;
+                auto created = DataVector::create(b, st);
+                EXPECT_EQ(st, accepted ? kSuccess : kErrDecompressFailed) << inflated;
+                if (accepted) {
+                    ASSERT_TRUE(created);
+                    EXPECT_TRUE(valueBytes(*created) == expected) << inflated;
+                } else {
+                    EXPECT_FALSE(created);
+                    EXPECT_EQ(b.tell(), 32u);
+                }
+
+                auto target = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(7));
+                b.seek(0);
+                EXPECT_EQ(target->readFromBinary(b), accepted ? kSuccess : kErrDecompressFailed);
+                EXPECT_EQ(target->getDimension(0), n);
+                EXPECT_TRUE(valueBytes(*target) == (accepted ? expected : Bytes(n, 0))) << inflated;
             }
-
-            auto target = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(7));
-            b.seek(0);
-            EXPECT_EQ(target->readFromBinary(b), accepted ? kSuccess : kErrDecompressFailed);
-            EXPECT_EQ(target->getDimension(0), n);
-            if (accepted) EXPECT_TRUE(valueBytes(*target) == expected);
-            else EXPECT_EQ(valueBytes(*target), Bytes(n, 0));
         }
-    }
 }
 
 // A damaged stream read into an existing vector: the status, the position

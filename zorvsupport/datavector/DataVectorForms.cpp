@@ -202,8 +202,7 @@ long DataVector::readFreshBinaryValues(IOBuffer const& buffer)
     unsigned length = 0;
     if (long st = buffer.read(length)) return st;
     if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
-    // Straight into the new (zero) values; a stream that ends early leaves
-    // the rest 0. One that is longer than the values goes again through a
+    // Straight into the new values; a stream that ends early leaves the rest 0. One that is longer than the values goes again through a
     // scratch block with the room of the compression overhead.
     auto* values = static_cast<unsigned char*>(getDataPtr());
     std::size_t bytes = getSizeInBytes();

@@ -1,6 +1,6 @@
 #include "zorvsupport/datavector/ZlibStreams.h"
 
-#include <climits>
+#include <cstring>
 #include <memory>
 
 #include <libdeflate.h>
@@ -68,7 +68,9 @@ InflateResult inflateZlibStream(unsigned char const* in, std::size_t length, uns
     if (!decompressor || length == 0) return InflateResult::kFailed;
     unsigned char none = 0;  // a valid address for an empty room
     switch (libdeflate_zlib_decompress(decompressor, in, length, out ? out : &none, out ? room : 0, &produced)) {
-    case LIBDEFLATE_SUCCESS: return InflateResult::kDone;
+    case LIBDEFLATE_SUCCESS:
+        if (produced < room) std::memset(out + produced, 0, room - produced);
+        return InflateResult::kDone;
     case LIBDEFLATE_INSUFFICIENT_SPACE: produced = 0; return InflateResult::kNoRoom;
     default: produced = 0; return InflateResult::kFailed;
     }

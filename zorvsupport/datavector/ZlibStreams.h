@@ -22,9 +22,11 @@ enum class InflateResult {
     kFailed          // damaged, truncated or empty stream, or no decompressor
 };
 
-// Inflates the zlib stream in [in, in + length) into out[0..room). Bytes
-// behind the stream's end are ignored; output bytes behind `produced` are not
-// written. On anything but kDone the contents of `out` are unspecified.
+// Inflates the zlib stream in [in, in + length) into out[0..room). Input
+// bytes behind the stream's end are ignored. On kDone, out[produced..room)
+// is zero (libdeflate promises nothing about the bytes behind its output, so
+// that tail is cleared); on anything else the contents of `out` are
+// unspecified.
 InflateResult inflateZlibStream(unsigned char const* in, std::size_t length, unsigned char* out, std::size_t room,
                                 std::size_t& produced);
 
