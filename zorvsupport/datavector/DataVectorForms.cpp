@@ -40,6 +40,14 @@ long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
     return bytes > left ? kErrBufferExhausted : kSuccess;
 }
 
+// Reads the length of the zlib stream behind it and checks that the stream
+// lies within the buffer; the position is then at the stream.
+long readStreamLength(IOBuffer const& buffer, unsigned& length)
+{
+    if (long st = buffer.read(length)) return st;
+    return length > buffer.getSizeInBytes() - buffer.tell() ? kErrCompressedLengthTooLong : kSuccess;
+}
+
 // A zero-filled block of scratch bytes for one call: the uncompressed
 // values of a zlib read, or the swapped values of a zlib write. Large
 // blocks are meant for the huge-page block allocator, whose fresh pages are
@@ -178,8 +186,7 @@ long DataVector::readBinaryValues(IOBuffer const& buffer)
     if (m_compression != kCompressionZlib) return buffer.read(*this);
 
     unsigned length = 0;
-    if (long st = buffer.read(length)) return st;
-    if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
+    if (long st = readStreamLength(buffer, length)) return st;
     // Inflate aside and copy in only on success, so that a damaged stream
     // leaves the values as they were. The scratch block has the room of the
     // values and the compression overhead: a stream that ends early leaves
@@ -200,8 +207,7 @@ long DataVector::readFreshBinaryValues(IOBuffer const& buffer)
 {
     if (m_compression != kCompressionZlib) return buffer.read(*this);
     unsigned length = 0;
-    if (long st = buffer.read(length)) return st;
-    if (length > buffer.getSizeInBytes() - buffer.tell()) return kErrCompressedLengthTooLong;
+    if (long st = readStreamLength(buffer, length)) return st;
     // Straight into the new values; a stream that ends early leaves the rest 0. One that is longer than the values goes again through a
     // scratch block with the room of the compression overhead.
     auto* values = static_cast<unsigned char*>(getDataPtr());
