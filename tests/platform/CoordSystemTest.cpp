@@ -111,6 +111,11 @@ TEST(ZELUNCoordSystem, RefusingADefinitionPrintsNothing)
         CS const worse("+proj=longlat +units=grad");
         EXPECT_FALSE(bad.isValid());
         EXPECT_FALSE(worse.isValid());
+        // Nor does failing to find an operation or to convert a point.
+        ZELUNArray<double> p = point({1, 2});
+        EXPECT_EQ(CS("IAU_2015:49900").transform(CS("EPSG:4326"), p, p), kErrCoordTransformUnavailable);
+        p = point({128, 0});
+        EXPECT_EQ(CS(kSphere).transform(CS(kOrtho), p, p), kErrCoordTransformFailed);
     }).join();
     std::string const printed = testing::internal::GetCapturedStderr();
     unsetenv("PROJ_DEBUG");
