@@ -35,7 +35,7 @@ long CoordConvert::coordToString(ZELUNCoordSystem const& system, CoordFormat for
 long CoordConvert::coordToStrings(ZELUNCoordSystem const& system, ZELUNUString& first, ZELUNUString& second,
                                   ZELUNUString& third)
 {
-    if (!system.isValid() || !survivesUtf8(system.name())) return kErrNotConvertible;
+    if (!system.isValid() || !ZELUNUtf8::survives(system.name())) return kErrNotConvertible;
     first = ZELUNUString(icu::UnicodeString(kTag));
     second = system.definition();
     third = system.name();
@@ -56,7 +56,7 @@ long CoordConvert::coordFromStrings(ZELUNUString const& first, ZELUNUString cons
 {
     // The tag and the name are checked first: they cost nothing, the
     // definition costs a parse.
-    if (first != icu::UnicodeString(kTag) || !survivesUtf8(third)) {
+    if (first != icu::UnicodeString(kTag) || !ZELUNUtf8::survives(third)) {
         holder.reset();
         return kErrNotConvertible;
     }

@@ -3,9 +3,11 @@
 #include <unicode/unistr.h>
 #include <unicode/utf16.h>
 
+namespace ZELUNUtf8 {
+
 // True when the text comes back unchanged from UTF-8 cut at the first NUL:
 // it holds neither U+0000 nor an unpaired surrogate.
-inline bool survivesUtf8(icu::UnicodeString const& text)
+inline bool survives(icu::UnicodeString const& text)
 {
     int32_t const n = text.length();
     for (int32_t i = 0; i < n; ++i) {
@@ -18,3 +20,5 @@ inline bool survivesUtf8(icu::UnicodeString const& text)
     }
     return true;
 }
+
+}  // namespace ZELUNUtf8

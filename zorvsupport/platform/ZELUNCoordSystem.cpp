@@ -249,7 +249,7 @@ PjPtr horizontalCrs(PJ_CONTEXT* ctx, PjPtr crs)
 // Fills validity and the unit factors from the engine's reading.
 void describe(ZELUNCoordSystem::State& s)
 {
-    if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !survivesUtf8(s.definition)) return;
+    if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !ZELUNUtf8::survives(s.definition)) return;
     ThreadEngine& e = engine();
     PJ_CONTEXT* ctx = e.context();
     if (!ctx) return;
