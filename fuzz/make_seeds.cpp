@@ -286,16 +286,13 @@ void ioUtilsSeeds(fs::path const& root)
     }
 
     SeedDir coord(root, "IOUtilsCoordSystemFuzz");
-    ZELUNCoordSystem local;
-    local.setKind(ZELUNCoordSystem::kLocalGrid);
-    local.setScale(0.5);
-    local.setFalseEasting(100.25);
-    local.setName("site grid");
     ZELUNCoordSystem const systems[] = {
-        ZELUNCoordSystem::utm(32, "UTM 32N"),
-        ZELUNCoordSystem::utm(-33, ZELUNUString(std::string(80, 'n'))),  // too long a name for one string
-        ZELUNCoordSystem(),
-        local,
+        ZELUNCoordSystem("EPSG:32632"),  // one string
+        ZELUNCoordSystem(ZELUNUString("EPSG:4326"), ZELUNUString("WGS 84")),  // three strings
+        ZELUNCoordSystem("+proj=utm +zone=33 +south +datum=WGS84"),
+        ZELUNCoordSystem(ZELUNUString("GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,"
+                                      "298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]]"),
+                         ZELUNUString(std::string(80, 'n'))),
     };
     bool swap = false;
     for (ZELUNCoordSystem const& s : systems) {

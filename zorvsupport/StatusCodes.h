@@ -72,5 +72,12 @@ inline constexpr long kErrBadNormalBuffer            = 143063;
 inline constexpr long kErrBadShadeBuffer             = 143064;
 inline constexpr long kErrNotImplemented             = 700028;
 
+// Coordinate systems and covers.
+inline constexpr long kErrCoordSystemInvalid         = 710001;
+inline constexpr long kErrCoordTransformUnavailable  = 710002;
+inline constexpr long kErrCoordTransformFailed       = 710003;
+inline constexpr long kErrCoverInvalid               = 710004;
+inline constexpr long kErrBadCoordPoint              = 710005;
+
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

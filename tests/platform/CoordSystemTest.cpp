@@ -1,325 +1,423 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
-#include "zorvsupport/platform/CoordConvert.h"
+#include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNCoordSystem.h"
-#include "zorvsupport/platform/ZELUNType.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 
-using ZORV_3_13_0_::DataSet::kErrNotConvertible;
-using ZORV_3_13_0_::DataSet::kErrNotSupported;
+using namespace ZORV_3_13_0_::DataSet;
 using CS = ZELUNCoordSystem;
 
 namespace {
 
-ZELUNUString u8(std::string const& s)
+double const kNaN = std::numeric_limits<double>::quiet_NaN();
+double const kInf = std::numeric_limits<double>::infinity();
+
+char const* const kSphere = "+proj=longlat +R=6370997";
+char const* const kOrtho = "+proj=ortho +lat_0=0 +lon_0=0 +R=6370997";
+
+ZELUNUString withUnit(char const* text, char16_t unit)
 {
-    return ZELUNUString::fromUtf8(s);
+    ZELUNUString s = ZELUNUString::fromUtf8(text);
+    s.append(unit);
+    return s;
 }
 
-CS localGrid()
+ZELUNArray<double> point(std::vector<double> const& values)
 {
-    CS cs;
-    cs.setKind(CS::kLocalGrid);
-    cs.setCentralMeridian(-3.25);
-    cs.setOriginLatitude(51.5);
-    cs.setScale(1.0 / 3.0);
-    cs.setFalseEasting(0.1);
-    cs.setFalseNorthing(-2500.75);
-    cs.setUnitFactor(0.3048006096012192);
-    cs.setName(u8("site grid; name=x \xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x8C\x8A"));
-    return cs;
+    ZELUNArray<double> a(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) a[i] = values[i];
+    return a;
+}
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void expectSameBits(ZELUNArray<double> const& a, ZELUNArray<double> const& b, char const* label)
+{
+    ASSERT_EQ(a.size(), b.size()) << label;
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(sameBits(a[i], b[i])) << label << " value " << i;
 }
 
 }  // namespace
 
-TEST(ZELUNCoordSystem, DefaultAndUtmParameters)
+TEST(ZELUNCoordSystem, WhichDefinitionsAreValid)
 {
-    CS d;
-    EXPECT_EQ(d.kind(), CS::kGeographic);
-    EXPECT_EQ(d.zone(), 0);
-    EXPECT_EQ(d.centralMeridian(), 0.0);
-    EXPECT_EQ(d.originLatitude(), 0.0);
-    EXPECT_EQ(d.scale(), 1.0);
-    EXPECT_EQ(d.falseEasting(), 0.0);
-    EXPECT_EQ(d.falseNorthing(), 0.0);
-    EXPECT_EQ(d.unitFactor(), 1.0);
-    EXPECT_TRUE(d.name().isEmpty());
-    EXPECT_TRUE(d.isValid());
-
-    struct Case {
-        int zone;
-        double cm;
-        double fn;
-    } const cases[] = {{1, -177.0, 0.0}, {33, 15.0, 0.0}, {60, 177.0, 0.0}, {-33, 15.0, 10000000.0}, {-1, -177.0, 10000000.0}};
-    for (Case const& c : cases) {
-        CS u = CS::utm(c.zone, "n");
-        EXPECT_EQ(u.kind(), CS::kUTM);
-        EXPECT_EQ(u.zone(), c.zone);
-        EXPECT_EQ(u.centralMeridian(), c.cm) << c.zone;
-        EXPECT_EQ(u.scale(), 0.9996);
-        EXPECT_EQ(u.falseEasting(), 500000.0);
-        EXPECT_EQ(u.falseNorthing(), c.fn) << c.zone;
-        EXPECT_EQ(u.name(), ZELUNUString("n"));
-        EXPECT_TRUE(u.isValid());
-    }
-}
-
-TEST(ZELUNCoordSystem, CopyAndEqualityCoverEveryParameter)
-{
-    CS const base = localGrid();
-    CS copy(base);
-    EXPECT_TRUE(copy == base);
-    EXPECT_FALSE(copy != base);
-    CS assigned;
-    assigned = base;
-    EXPECT_EQ(assigned, base);
-
-    std::vector<std::function<void(CS&)>> const changes = {
-        [](CS& c) { c.setKind(CS::kMercator); },
-        [](CS& c) { c.setZone(1); },
-        [](CS& c) { c.setCentralMeridian(-3.2500000000000004); },
-        [](CS& c) { c.setOriginLatitude(51.6); },
-        [](CS& c) { c.setScale(0.3333); },
-        [](CS& c) { c.setFalseEasting(0.2); },
-        [](CS& c) { c.setFalseNorthing(2500.75); },
-        [](CS& c) { c.setUnitFactor(1.0); },
-        [](CS& c) { c.setName("Site grid"); },
+    std::string const padded = "EPSG:4326" + std::string(CS::kMaxDefinitionBytes - 9, ' ');
+    struct Row {
+        char const* label;
+        ZELUNUString definition;
+        bool valid;
+    } const rows[] = {
+        {"EPSG geographic", "EPSG:4326", true},
+        {"EPSG geographic 3-D", "EPSG:4979", true},
+        {"EPSG projected", "EPSG:32633", true},
+        {"PROJ string without +type=crs", "+proj=longlat +datum=WGS84", true},
+        {"PROJ string with +type=crs", "+proj=utm +zone=33 +datum=WGS84 +type=crs", true},
+        {"WKT1", "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],"
+                 "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]]",
+         true},
+        {"bound CRS", "+proj=longlat +ellps=GRS80 +towgs84=0,0,0 +type=crs", true},
+        {"compound: projected + vertical", "EPSG:32633+5703", true},
+        {"definition of exactly the longest length", ZELUNUString::fromUtf8(padded), true},
+        {"one byte longer", ZELUNUString::fromUtf8(padded + " "), false},
+        {"empty", "", false},
+        {"nonsense", "nonsense", false},
+        {"geocentric", "EPSG:4978", false},
+        {"vertical only", "EPSG:5703", false},
+        {"engineering", "ENGCRS[\"local\",EDATUM[\"x\"],CS[Cartesian,2],AXIS[\"x\",east],AXIS[\"y\",north],"
+                        "LENGTHUNIT[\"metre\",1]]",
+         false},
+        {"holds U+0000", withUnit("EPSG:4326", 0), false},
+        {"holds a lone surrogate", withUnit("EPSG:4326", 0xD800), false},
     };
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        CS changed(base);
-        changes[i](changed);
-        EXPECT_FALSE(changed == base) << "change " << i;
-        EXPECT_TRUE(changed != base) << "change " << i;
-    }
-}
-
-TEST(ZELUNCoordSystem, Validity)
-{
-    double const inf = std::numeric_limits<double>::infinity();
-    double const nan = std::numeric_limits<double>::quiet_NaN();
-    ZELUNUString withNul("ab");
-    withNul.append(static_cast<char16_t>(0));
-    ZELUNUString loneLead("a");
-    loneLead.append(static_cast<char16_t>(0xD83C));
-    ZELUNUString loneTrail;
-    loneTrail.append(static_cast<char16_t>(0xDF0A));
-    loneTrail.append(static_cast<char16_t>('a'));
-    ZELUNUString swapped;
-    swapped.append(static_cast<char16_t>(0xDF0A));
-    swapped.append(static_cast<char16_t>(0xD83C));
-
-    std::vector<std::pair<char const*, std::function<void(CS&)>>> const invalid = {
-        {"kind 6", [](CS& c) { c.setKind(static_cast<CS::Kind>(6)); }},
-        {"kind -1", [](CS& c) { c.setKind(static_cast<CS::Kind>(-1)); }},
-        {"utm zone 0", [](CS& c) { c = CS::utm(0); }},
-        {"utm zone 61", [](CS& c) { c = CS::utm(61); }},
-        {"utm zone -61", [](CS& c) { c = CS::utm(-61); }},
-        {"cm inf", [&](CS& c) { c.setCentralMeridian(inf); }},
-        {"lat0 nan", [&](CS& c) { c.setOriginLatitude(nan); }},
-        {"k nan", [&](CS& c) { c.setScale(nan); }},
-        {"k 0", [](CS& c) { c.setScale(0.0); }},
-        {"k negative", [](CS& c) { c.setScale(-1.0); }},
-        {"fe -inf", [&](CS& c) { c.setFalseEasting(-inf); }},
-        {"fn inf", [&](CS& c) { c.setFalseNorthing(inf); }},
-        {"unit 0", [](CS& c) { c.setUnitFactor(0.0); }},
-        {"unit inf", [&](CS& c) { c.setUnitFactor(inf); }},
-        {"name with U+0000", [&](CS& c) { c.setName(withNul); }},
-        {"name ends in a lead surrogate", [&](CS& c) { c.setName(loneLead); }},
-        {"name starts with a trail surrogate", [&](CS& c) { c.setName(loneTrail); }},
-        {"surrogates in the wrong order", [&](CS& c) { c.setName(swapped); }},
-    };
-    for (auto const& [label, change] : invalid) {
-        CS cs;
-        change(cs);
-        EXPECT_FALSE(cs.isValid()) << label;
-        ZELUNUString a("untouched"), b, c;
-        EXPECT_EQ(CoordConvert::coordToString(cs, CoordConvert::kDefinitionFormat, a), kErrNotConvertible) << label;
-        EXPECT_EQ(a, ZELUNUString("untouched")) << label;
-        EXPECT_EQ(CoordConvert::coordToStrings(cs, a, b, c), kErrNotConvertible) << label;
-    }
-
-    CS zoneOnOtherKind;
-    zoneOnOtherKind.setZone(99);  // the zone means nothing outside UTM
-    EXPECT_TRUE(zoneOnOtherKind.isValid());
-    CS pair;
-    pair.setName(u8("\xF0\x9F\x8C\x8A"));
-    EXPECT_TRUE(pair.isValid());
-}
-
-TEST(CoordConvert, DocumentedTexts)
-{
-    CS cs = CS::utm(-33, "WGS 84 / UTM zone 33S");
-    ZELUNUString text;
-    ASSERT_EQ(CoordConvert::coordToString(cs, CoordConvert::kDefinitionFormat, text), 0);
-    EXPECT_EQ(text.toUtf8(), "utm;zone=-33;cm=15;lat0=0;k=0.9996;fe=500000;fn=10000000;unit=1;name=WGS 84 / UTM zone 33S");
-
-    ZELUNUString a, b, c;
-    ASSERT_EQ(CoordConvert::coordToStrings(cs, a, b, c), 0);
-    EXPECT_EQ(a.toUtf8(), "utm");
-    EXPECT_EQ(b.toUtf8(), "zone=-33;cm=15;lat0=0;k=0.9996;fe=500000;fn=10000000;unit=1");
-    EXPECT_EQ(c, cs.name());
-
-    char const* const kinds[] = {"geographic", "tmerc", "utm", "merc", "webmerc", "localgrid"};
-    for (int k = 0; k < 6; ++k) {
-        CS s;
-        s.setKind(static_cast<CS::Kind>(k));
-        if (k == CS::kUTM) s.setZone(5);
-        ASSERT_EQ(CoordConvert::coordToStrings(s, a, b, c), 0) << k;
-        EXPECT_EQ(a.toUtf8(), kinds[k]);
-    }
-
-    // Other formats are not known.
-    EXPECT_EQ(CoordConvert::coordToString(cs, static_cast<CoordConvert::CoordFormat>(1), text), kErrNotSupported);
-}
-
-TEST(CoordConvert, NameLengthDecidesTheForm)
-{
-    ZELUNUString atLimit;
-    for (int i = 0; i < CoordConvert::kMaxCompactNameLength; ++i) atLimit.append(static_cast<char16_t>('a' + i % 26));
-    ZELUNUString overLimit(atLimit);
-    overLimit.append(static_cast<char16_t>('z'));
-
-    ZELUNUString text, a, b, c;
-    CS cs = CS::utm(10, atLimit);
-    EXPECT_EQ(CoordConvert::coordToString(cs, CoordConvert::kDefinitionFormat, text), 0);
-    cs.setName(overLimit);
-    EXPECT_EQ(CoordConvert::coordToString(cs, CoordConvert::kDefinitionFormat, text), kErrNotConvertible);
-    ASSERT_EQ(CoordConvert::coordToStrings(cs, a, b, c), 0);
-    ZELUNType<CS> holder;
-    ASSERT_EQ(CoordConvert::coordFromStrings(a, b, c, holder), 0);
-    EXPECT_EQ(*holder, cs);
-
-    // A one-string text carrying a longer name is not one this form writes.
-    std::string tooLong = "utm;zone=10;cm=-123;lat0=0;k=0.9996;fe=500000;fn=0;unit=1;name=" + overLimit.toUtf8();
-    EXPECT_EQ(CoordConvert::coordFromString(u8(tooLong), CoordConvert::kDefinitionFormat, holder), kErrNotConvertible);
-    EXPECT_TRUE(holder.isNull());
-}
-
-TEST(CoordConvert, BothFormsRoundTrip)
-{
-    CS geographic;
-    geographic.setUnitFactor(1.0 / 3600.0);  // arc seconds
-    CS tmerc;
-    tmerc.setKind(CS::kTransverseMercator);
-    tmerc.setCentralMeridian(-2.0);
-    tmerc.setOriginLatitude(49.0);
-    tmerc.setScale(0.9996012717);
-    tmerc.setFalseEasting(400000.0);
-    tmerc.setFalseNorthing(-100000.0);
-    CS merc;
-    merc.setKind(CS::kMercator);
-    merc.setCentralMeridian(5e-324);  // smallest subnormal
-    merc.setFalseEasting(1.7976931348623157e308);
-    merc.setFalseNorthing(-0.0);
-    CS web;
-    web.setKind(CS::kWebMercator);
-    web.setName(u8("a;b;c;name=d"));
-    std::vector<CS> const systems = {CS(), geographic, tmerc, CS::utm(31, "UTM 31N"), CS::utm(-60), merc, web,
-                                     localGrid()};
-
-    for (std::size_t i = 0; i < systems.size(); ++i) {
-        CS const& cs = systems[i];
-        ZELUNUString text, a, b, c;
-        ASSERT_EQ(CoordConvert::coordToString(cs, CoordConvert::kDefinitionFormat, text), 0) << i;
-        ZELUNType<CS> one(new CS(CS::utm(1)));  // replaced on success
-        ASSERT_EQ(CoordConvert::coordFromString(text, CoordConvert::kDefinitionFormat, one), 0) << text.toUtf8();
-        EXPECT_EQ(*one, cs) << text.toUtf8();
-
-        ASSERT_EQ(CoordConvert::coordToStrings(cs, a, b, c), 0) << i;
-        ZELUNType<CS> three;
-        ASSERT_EQ(CoordConvert::coordFromStrings(a, b, c, three), 0) << b.toUtf8();
-        EXPECT_EQ(*three, cs) << b.toUtf8();
-
-        // And back to the very same texts.
-        ZELUNUString again;
-        ASSERT_EQ(CoordConvert::coordToString(*one, CoordConvert::kDefinitionFormat, again), 0);
-        EXPECT_EQ(again, text);
-    }
-    // Negative zero keeps its sign through the text.
-    ZELUNUString a, b, c;
-    ASSERT_EQ(CoordConvert::coordToStrings(merc, a, b, c), 0);
-    EXPECT_NE(b.toUtf8().find("fn=-0;"), std::string::npos) << b.toUtf8();
-}
-
-TEST(CoordConvert, MalformedTextsAreRefused)
-{
-    std::string const good = "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n";
-    ZELUNType<CS> holder;
-    ASSERT_EQ(CoordConvert::coordFromString(u8(good), CoordConvert::kDefinitionFormat, holder), 0);
-
-    char const* const bad[] = {
-        "",
-        "merc",
-        "merc;",
-        "utm",
-        "Merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "mercator;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;nam=n",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;unit=1;fn=0;name=n",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=;name=n",
-        "merc;zone=0;cm= 1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1.5 ;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=+1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1.5x;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=0x10;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0.5;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=99999999999;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1e999;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=nan;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=inf;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1.5;lat0=0;k=0;fe=0;fn=0;unit=1;name=n",
-        "merc;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=-1;name=n",
-        "utm;zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-        "utm;zone=61;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1;name=n",
-    };
-    for (char const* text : bad) {
-        ZELUNType<CS> filled(new CS());
-        EXPECT_EQ(CoordConvert::coordFromString(u8(text), CoordConvert::kDefinitionFormat, filled), kErrNotConvertible)
-            << '"' << text << '"';
-        EXPECT_TRUE(filled.isNull()) << text;
-    }
-
-    ZELUNType<CS> filled(new CS());
-    EXPECT_EQ(CoordConvert::coordFromString(u8(good), static_cast<CoordConvert::CoordFormat>(2), filled),
-              kErrNotSupported);
-    EXPECT_TRUE(filled.isNull());
-
-    // The three-string form: a kind alone, the parameters alone, any name.
-    std::string const params = "zone=0;cm=1.5;lat0=0;k=1;fe=0;fn=0;unit=1";
-    ZELUNUString nulName("a");
-    nulName.append(static_cast<char16_t>(0));
-    struct Case {
-        ZELUNUString first, second, third;
-        long status;
-    } const cases[] = {
-        {u8("merc"), u8(params), u8("n"), 0},
-        {u8("merc"), u8(params), u8(std::string(500, 'x')), 0},
-        {u8(good), u8(params), u8("n"), kErrNotConvertible},
-        {u8("merc;"), u8(params), u8("n"), kErrNotConvertible},
-        {u8("merc"), u8(params + ";"), u8("n"), kErrNotConvertible},
-        {u8("merc"), u8(params + ";name=n"), u8("n"), kErrNotConvertible},
-        {u8("merc"), u8("cm=1.5"), u8("n"), kErrNotConvertible},
-        {u8("merc"), u8(""), u8(""), kErrNotConvertible},
-        {u8("merc"), u8(params), nulName, kErrNotConvertible},
-    };
-    for (Case const& c : cases) {
-        ZELUNType<CS> h(new CS(CS::utm(2)));
-        EXPECT_EQ(CoordConvert::coordFromStrings(c.first, c.second, c.third, h), c.status)
-            << c.first.toUtf8() << " | " << c.second.toUtf8();
-        EXPECT_EQ(h.isNull(), c.status != 0);
-        if (!h.isNull()) {
-            EXPECT_EQ(h->kind(), CS::kMercator);
-            EXPECT_EQ(h->centralMeridian(), 1.5);
-            EXPECT_EQ(h->name(), c.third);
+    for (Row const& r : rows) {
+        CS const cs(r.definition);
+        EXPECT_EQ(cs.isValid(), r.valid) << r.label;
+        EXPECT_EQ(cs.definition(), r.definition) << r.label;
+        if (!r.valid) {
+            EXPECT_EQ(cs.userToMmOnGroundFactor(), 0.0) << r.label;
+            EXPECT_EQ(cs.mmOnGroundToUserFactor(), 0.0) << r.label;
+            EXPECT_FALSE(cs.isEqual(cs, false)) << r.label;
+            EXPECT_FALSE(cs.isEqual(cs, true)) << r.label;
         }
     }
+    CS const undefined;
+    EXPECT_FALSE(undefined.isValid());
+    EXPECT_TRUE(undefined.definition().isEmpty());
+    EXPECT_TRUE(undefined.name().isEmpty());
+    EXPECT_FALSE(CS(static_cast<char const*>(nullptr)).isValid());
+    EXPECT_TRUE(CS("EPSG:32633").isValid());
+}
+
+TEST(ZELUNCoordSystem, RefusingADefinitionPrintsNothing)
+{
+    // A fresh thread makes a fresh engine context, which would read the
+    // environment's debug level.
+    setenv("PROJ_DEBUG", "3", 1);
+    testing::internal::CaptureStderr();
+    std::thread([] {
+        CS const bad("nonsense");
+        CS const worse("+proj=longlat +units=grad");
+        EXPECT_FALSE(bad.isValid());
+        EXPECT_FALSE(worse.isValid());
+        // Nor does failing to find an operation or to convert a point.
+        ZELUNArray<double> p = point({1, 2});
+        EXPECT_EQ(CS("IAU_2015:49900").transform(CS("EPSG:4326"), p, p), kErrCoordTransformUnavailable);
+        p = point({128, 0});
+        EXPECT_EQ(CS(kSphere).transform(CS(kOrtho), p, p), kErrCoordTransformFailed);
+    }).join();
+    std::string const printed = testing::internal::GetCapturedStderr();
+    unsetenv("PROJ_DEBUG");
+    EXPECT_EQ(printed, "");
+}
+
+TEST(ZELUNCoordSystem, EqualityAndEquivalence)
+{
+    struct Row {
+        char const* a;
+        char const* b;
+        bool equal;
+        bool equivalent;
+    } const rows[] = {
+        {"EPSG:4326", "EPSG:4326", true, true},
+        {"EPSG:4326", "+proj=longlat +datum=WGS84", false, true},
+        {"EPSG:4326", "+proj=longlat +datum=WGS84 +type=crs", false, true},
+        {"EPSG:32633", "+proj=utm +zone=33 +datum=WGS84", false, true},
+        {"EPSG:4326", "EPSG:32633", false, false},
+        {"EPSG:32633", "EPSG:32632", false, false},
+        {"EPSG:4326", "nonsense", false, false},
+        {"", "", false, false},
+    };
+    for (Row const& r : rows) {
+        CS const a(r.a), b(r.b);
+        EXPECT_EQ(a.isEqual(b, false), r.equal) << r.a << " | " << r.b;
+        EXPECT_EQ(a.isEqual(b, true), r.equivalent) << r.a << " | " << r.b;
+        EXPECT_EQ(b.isEqual(a, true), r.equivalent) << r.b << " | " << r.a;
+    }
+    EXPECT_FALSE(CS().isEqual(CS(), false));
+
+    // Names never count for isEqual; operator== compares text and name.
+    CS const named(ZELUNUString("EPSG:4326"), ZELUNUString("WGS 84"));
+    CS const plain("EPSG:4326");
+    EXPECT_TRUE(named.isEqual(plain, false));
+    EXPECT_FALSE(named == plain);
+    EXPECT_TRUE(named != plain);
+    EXPECT_TRUE(named == CS(ZELUNUString("EPSG:4326"), ZELUNUString("WGS 84")));
+    EXPECT_FALSE(plain == CS("+proj=longlat +datum=WGS84"));
+    EXPECT_TRUE(CS() == CS());
+    EXPECT_TRUE(CS("nonsense") == CS("nonsense"));
+}
+
+TEST(ZELUNCoordSystem, CopiesAndNames)
+{
+    CS const original(ZELUNUString("EPSG:32633"), ZELUNUString("UTM 33N"));
+    CS copy(original);
+    copy.setName("renamed");
+    EXPECT_EQ(original.name(), ZELUNUString("UTM 33N"));
+    EXPECT_EQ(copy.name(), ZELUNUString("renamed"));
+    EXPECT_TRUE(copy.isValid());
+    EXPECT_TRUE(copy.isEqual(original, false));
+
+    CS assigned;
+    assigned = original;
+    EXPECT_TRUE(assigned == original);
+    assigned = CS();
+    EXPECT_FALSE(assigned.isValid());
+    EXPECT_TRUE(original.isValid());
+
+    CS undefined;
+    undefined.setName("still undefined");
+    EXPECT_FALSE(undefined.isValid());
+    EXPECT_EQ(undefined.name(), ZELUNUString("still undefined"));
+}
+
+TEST(ZELUNCoordSystem, GroundFactors)
+{
+    CS const utm("EPSG:32633");
+    EXPECT_EQ(utm.userToMmOnGroundFactor(), 1000.0);
+    EXPECT_EQ(utm.mmOnGroundToUserFactor(), 0.001);
+    CS const wgs84("EPSG:4326");
+    double const geographic = 0.017453292519943295 * 6378137 * 1000;
+    EXPECT_DOUBLE_EQ(wgs84.userToMmOnGroundFactor(), geographic);
+    EXPECT_DOUBLE_EQ(wgs84.mmOnGroundToUserFactor(), 1 / geographic);
+    // US survey feet: 1200/3937 m.
+    CS const feet("+proj=tmerc +lon_0=-120 +datum=NAD83 +units=us-ft +type=crs");
+    ASSERT_TRUE(feet.isValid());
+    EXPECT_NEAR(feet.userToMmOnGroundFactor(), 1200.0 / 3937.0 * 1000, 1e-9);
+}
+
+TEST(ZELUNCoordSystem, ProjectsWithTheEngine)
+{
+    CS const wgs84("EPSG:4326");
+    CS const utm("EPSG:32633");
+    struct Row {
+        double lon, lat, x, y;
+    } const rows[] = {{15, 45, 500000.000, 4982950.400}, {13.5, 46.5, 384902.837, 5150696.346}};
+
+    // In place, with a third value passed through.
+    for (Row const& r : rows) {
+        ZELUNArray<double> p = point({r.lon, r.lat, -12.5});
+        ASSERT_EQ(wgs84.transform(utm, p, p), 0);
+        ASSERT_EQ(p.size(), 3u);
+        EXPECT_NEAR(p[0], r.x, 1e-3);
+        EXPECT_NEAR(p[1], r.y, 1e-3);
+        EXPECT_EQ(p[2], -12.5);
+
+        ZELUNArray<double> back;
+        ASSERT_EQ(utm.transform(wgs84, p, back), 0);
+        EXPECT_NEAR(back[0], r.lon, 1e-9);
+        EXPECT_NEAR(back[1], r.lat, 1e-9);
+        EXPECT_EQ(back[2], -12.5);
+    }
+
+    // The list form: one output point per input point, counts kept.
+    ZELUNArray<ZELUNArray<double>> list(2);
+    list[0] = point({15, 45});
+    list[1] = point({13.5, 46.5, 7, 8});
+    ZELUNArray<ZELUNArray<double>> out;
+    ASSERT_EQ(wgs84.transform(utm, list, out), 0);
+    ASSERT_EQ(out.size(), 2u);
+    ASSERT_EQ(out[0].size(), 2u);
+    ASSERT_EQ(out[1].size(), 4u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(out[i][0], rows[i].x, 1e-3);
+        EXPECT_NEAR(out[i][1], rows[i].y, 1e-3);
+    }
+    EXPECT_EQ(out[1][2], 7);
+    EXPECT_EQ(out[1][3], 8);
+    ASSERT_EQ(wgs84.transform(utm, list, list), 0);
+    EXPECT_NEAR(list[1][1], rows[1].y, 1e-3);
+
+    // The batch form, stride 3: the third value of each point is untouched.
+    double values[] = {15, 45, -1, 13.5, 46.5, -2};
+    unsigned char failed[2] = {9, 9};
+    ASSERT_EQ(wgs84.transform(utm, values, 2, 3, failed), 0);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NEAR(values[3 * i], rows[i].x, 1e-3);
+        EXPECT_NEAR(values[3 * i + 1], rows[i].y, 1e-3);
+        EXPECT_EQ(values[3 * i + 2], -1.0 - i);
+        EXPECT_EQ(failed[i], 0);
+    }
+    EXPECT_EQ(wgs84.transform(utm, values, 0, 2, nullptr), 0);
+}
+
+// Every way a point transformation fails, through the one-point, the list and
+// the batch forms; the output is never touched.
+TEST(ZELUNCoordSystem, FailuresLeaveTheOutputUnchanged)
+{
+    struct Row {
+        char const* label;
+        CS source;
+        CS target;
+        std::vector<double> in;
+        long status;
+    } const rows[] = {
+        {"undefined source", CS(), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
+        {"undefined target", CS("EPSG:4326"), CS(), {1, 2}, kErrCoordSystemInvalid},
+        {"undefined into undefined", CS(), CS(), {1, 2}, kErrCoordSystemInvalid},
+        {"nonsense", CS("nonsense"), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
+        {"geocentric", CS("EPSG:4978"), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
+        {"vertical", CS("EPSG:4326"), CS("EPSG:5703"), {1, 2}, kErrCoordSystemInvalid},
+        {"U+0000", CS(withUnit("EPSG:4326", 0)), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
+        {"lone surrogate", CS(withUnit("EPSG:4326", 0xDC00)), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
+        {"another body", CS("IAU_2015:49900"), CS("EPSG:4326"), {1, 2}, kErrCoordTransformUnavailable},
+        {"NaN longitude", CS("EPSG:4326"), CS("EPSG:32633"), {kNaN, 45}, kErrCoordTransformFailed},
+        {"infinite latitude", CS("EPSG:4326"), CS("EPSG:32633"), {15, kInf}, kErrCoordTransformFailed},
+        {"NaN into the same system", CS("EPSG:4326"), CS("EPSG:4326"), {kNaN, 45}, kErrCoordTransformFailed},
+        {"NaN into an equivalent system", CS("EPSG:4326"), CS("+proj=longlat +datum=WGS84"), {15, kNaN},
+         kErrCoordTransformFailed},
+        {"beyond the horizon, 91", CS(kSphere), CS(kOrtho), {91, 0}, kErrCoordTransformFailed},
+        {"beyond the horizon, 128", CS(kSphere), CS(kOrtho), {128, 0}, kErrCoordTransformFailed},
+        {"one value", CS("EPSG:4326"), CS("EPSG:32633"), {15}, kErrBadCoordPoint},
+        {"no value", CS("EPSG:4326"), CS("EPSG:32633"), {}, kErrBadCoordPoint},
+    };
+    for (Row const& r : rows) {
+        ZELUNArray<double> const in = point(r.in);
+        ZELUNArray<double> out = point({-7, -8, -9});
+        EXPECT_EQ(r.source.transform(r.target, in, out), r.status) << r.label;
+        expectSameBits(out, point({-7, -8, -9}), r.label);
+        ZELUNArray<double> inPlace = in;
+        EXPECT_EQ(r.source.transform(r.target, inPlace, inPlace), r.status) << r.label;
+        expectSameBits(inPlace, in, r.label);
+
+        // A good point before the bad one does not make it through either.
+        ZELUNArray<ZELUNArray<double>> list(2);
+        list[0] = point({15, 45});
+        list[1] = in;
+        ZELUNArray<ZELUNArray<double>> listOut(1);
+        listOut[0] = point({-1, -1});
+        EXPECT_EQ(r.source.transform(r.target, list, listOut), r.status) << r.label;
+        ASSERT_EQ(listOut.size(), 1u) << r.label;
+        expectSameBits(listOut[0], point({-1, -1}), r.label);
+
+        if (r.status == kErrBadCoordPoint) continue;
+        double values[4] = {15, 45, r.in[0], r.in[1]};
+        unsigned char failed[2] = {9, 9};
+        EXPECT_EQ(r.source.transform(r.target, values, 2, 2, failed), r.status) << r.label;
+        EXPECT_EQ(failed[1], 1) << r.label;
+        // Only a failing point is flagged; a status for the whole call flags all.
+        EXPECT_EQ(failed[0], r.status == kErrCoordTransformFailed ? 0 : 1) << r.label;
+    }
+
+    // The batch form wants at least x and y per point.
+    double values[2] = {15, 45};
+    unsigned char failed[1] = {9};
+    EXPECT_EQ(CS("EPSG:4326").transform(CS("EPSG:32633"), values, 1, 1, failed), kErrBadCoordPoint);
+    EXPECT_EQ(failed[0], 1);
+    EXPECT_EQ(values[0], 15);
+}
+
+TEST(ZELUNCoordSystem, OrthographicHorizon)
+{
+    CS const sphere(kSphere), ortho(kOrtho);
+    struct Row {
+        double lon;
+        bool ok;
+        double x;
+    } const rows[] = {{64, true, 5726214.17}, {90, true, 6370997}, {91, false, 0}, {128, false, 0}};
+    double values[8];
+    for (int i = 0; i < 4; ++i) {
+        ZELUNArray<double> p = point({rows[i].lon, 0});
+        long const st = sphere.transform(ortho, p, p);
+        EXPECT_EQ(st, rows[i].ok ? 0 : kErrCoordTransformFailed) << rows[i].lon;
+        if (rows[i].ok) {
+            EXPECT_NEAR(p[0], rows[i].x, 0.01) << rows[i].lon;
+            EXPECT_NEAR(p[1], 0, 1e-6) << rows[i].lon;
+        }
+        values[2 * i] = rows[i].lon;
+        values[2 * i + 1] = 0;
+    }
+    // One batch: each point fails or not on its own.
+    unsigned char failed[4];
+    EXPECT_EQ(sphere.transform(ortho, values, 4, 2, failed), kErrCoordTransformFailed);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(failed[i], rows[i].ok ? 0 : 1) << rows[i].lon;
+        if (rows[i].ok) {
+            EXPECT_NEAR(values[2 * i], rows[i].x, 0.01);
+        }
+    }
+    // Without flags only the status tells.
+    values[0] = 64;
+    values[1] = 0;
+    values[2] = 128;
+    values[3] = 0;
+    EXPECT_EQ(sphere.transform(ortho, values, 2, 2, nullptr), kErrCoordTransformFailed);
+}
+
+TEST(ZELUNCoordSystem, EquivalentSystemsCopyBitForBit)
+{
+    std::vector<double> const awkward = {0.1 + 0.2, -0.0, 5e-324, 1e300, 123.456};
+    std::pair<CS, CS> const pairs[] = {
+        {CS("EPSG:4326"), CS("EPSG:4326")},
+        {CS("EPSG:4326"), CS("+proj=longlat +datum=WGS84")},
+        {CS(ZELUNUString("EPSG:32633"), ZELUNUString("a")), CS(ZELUNUString("EPSG:32633"), ZELUNUString("b"))},
+    };
+    for (auto const& [a, b] : pairs) {
+        ZELUNArray<double> p = point(awkward);
+        ASSERT_EQ(a.transform(b, p, p), 0);
+        expectSameBits(p, point(awkward), "one point");
+
+        ZELUNArray<ZELUNArray<double>> list(1);
+        list[0] = point(awkward);
+        ZELUNArray<ZELUNArray<double>> out;
+        ASSERT_EQ(a.transform(b, list, out), 0);
+        expectSameBits(out[0], point(awkward), "list");
+
+        std::vector<double> batch = awkward;
+        ASSERT_EQ(a.transform(b, batch.data(), 2, 2, nullptr), 0);
+        for (std::size_t i = 0; i < batch.size(); ++i) EXPECT_TRUE(sameBits(batch[i], awkward[i])) << i;
+    }
+}
+
+// Systems die and new ones take their addresses; the per-thread cache must
+// never confuse them.
+TEST(ZELUNCoordSystem, ShortLivedSystems)
+{
+    CS const wgs84("EPSG:4326");
+    for (int round = 0; round < 200; ++round) {
+        bool const zone33 = round % 2 == 0;
+        auto* utm = new CS(zone33 ? "EPSG:32633" : "EPSG:32632");
+        ZELUNArray<double> p = point({500000, 4982950.4});
+        ASSERT_EQ(utm->transform(wgs84, p, p), 0) << round;
+        EXPECT_NEAR(p[0], zone33 ? 15 : 9, 1e-9) << round;
+        EXPECT_NEAR(p[1], 45, 1e-8) << round;  // within a millimetre
+        delete utm;
+    }
+}
+
+TEST(ZELUNCoordSystem, HostThreadsTransformAtOnce)
+{
+    // Made on a thread that is gone before anyone uses it.
+    CS fromGoneThread;
+    std::thread([&] { fromGoneThread = CS("EPSG:32633"); }).join();
+
+    constexpr int kThreads = 8;
+    std::vector<int> errors(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            CS const own(t % 2 ? "EPSG:32632" : "EPSG:32633");
+            CS const wgs84("EPSG:4326");
+            for (int i = 0; i < 50; ++i) {
+                ZELUNArray<double> p = point({500000, 4982950.4});
+                if (own.transform(wgs84, p, p) != 0 || std::fabs(p[0] - (t % 2 ? 9 : 15)) > 1e-9) ++errors[t];
+                ZELUNArray<double> q = point({15, 45});
+                if (wgs84.transform(fromGoneThread, q, q) != 0 || std::fabs(q[0] - 500000) > 1e-3) ++errors[t];
+                if (!fromGoneThread.isEqual(CS("+proj=utm +zone=33 +datum=WGS84"), true)) ++errors[t];
+            }
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(errors[t], 0) << "thread " << t;
 }

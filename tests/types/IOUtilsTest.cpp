@@ -194,21 +194,21 @@ TYPED_TEST(StoredText, CountAtTheLimitIsRead)
 
 namespace {
 
-ZELUNCoordSystem longNamed()
+std::string const kUtm33 = "EPSG:32633";
+
+// Stored as one string: valid and without a name.
+ZELUNCoordSystem utm33()
 {
-    // Longer than the one-string form carries, so only three strings fit.
-    return ZELUNCoordSystem::utm(33, ZELUNUString(std::string(CoordConvert::kMaxCompactNameLength + 1, 'N').c_str()));
+    return ZELUNCoordSystem(kUtm33.c_str());
 }
 
-std::string const kUtm33Params = "zone=33;cm=15;lat0=0;k=0.9996;fe=500000;fn=0;unit=1";
-std::string const kGeographicText = "geographic;zone=0;cm=0;lat0=0;k=1;fe=0;fn=0;unit=1;name=WGS 84";
-
-ZELUNCoordSystem wgs84()
+// Stored as three strings: a name.
+ZELUNCoordSystem wgs84Named()
 {
-    ZELUNCoordSystem cs;
-    cs.setName("WGS 84");
-    return cs;
+    return ZELUNCoordSystem(ZELUNUString("EPSG:4326"), ZELUNUString("WGS 84"));
 }
+
+Bytes const kWgs84NamedBytes = stored("proj") + stored("EPSG:4326") + stored("WGS 84");
 
 }  // namespace
 
@@ -216,31 +216,30 @@ TEST(IOUtilsCoordSystem, OneStringLayout)
 {
     for (bool swap : {false, true}) {
         IOBuffer b(128, swap, IOBuffer::AllocatorHandle());
-        ASSERT_EQ(IOUtils::writeToBinary(b, wgs84()), 0);
-        Bytes const expected = stored(kGeographicText, swap);
+        ASSERT_EQ(IOUtils::writeToBinary(b, utm33()), 0);
+        Bytes const expected = stored(kUtm33, swap);
         EXPECT_EQ(b.tell(), expected.size());
-        EXPECT_EQ(IOUtils::getSerializedSize(wgs84()), expected.size());
+        EXPECT_EQ(IOUtils::getSerializedSize(utm33()), expected.size());
         EXPECT_EQ(bytesOf(b, b.tell()), expected);
 
         // Read from a buffer that ends right behind it.
         IOBuffer exact = bufferOf(expected, swap);
         ZELUNType<ZELUNCoordSystem> holder;
         ASSERT_EQ(IOUtils::readFromBinary(exact, holder), 0);
-        EXPECT_EQ(*holder, wgs84());
+        EXPECT_EQ(*holder, utm33());
         EXPECT_EQ(exact.tell(), expected.size());
     }
 }
 
 TEST(IOUtilsCoordSystem, ThreeStringLayout)
 {
-    ZELUNCoordSystem const cs = longNamed();
-    std::string const name(CoordConvert::kMaxCompactNameLength + 1, 'N');
+    ZELUNCoordSystem const cs = wgs84Named();
     for (bool swap : {false, true}) {
-        Bytes const expected = stored("utm", swap) + stored(kUtm33Params, swap) + stored(name, swap);
+        Bytes const expected = stored("proj", swap) + stored("EPSG:4326", swap) + stored("WGS 84", swap);
         IOBuffer b(256, swap, IOBuffer::AllocatorHandle());
         ASSERT_EQ(IOUtils::writeToBinary(b, cs), 0);
         EXPECT_EQ(b.tell(), expected.size());
-        EXPECT_EQ(IOUtils::getSerializedSize(cs), 12u + 3u + kUtm33Params.size() + name.size());
+        EXPECT_EQ(IOUtils::getSerializedSize(cs), 12u + 4u + 9u + 6u);
         EXPECT_EQ(bytesOf(b, b.tell()), expected);
 
         IOBuffer exact = bufferOf(expected, swap);
@@ -251,38 +250,54 @@ TEST(IOUtilsCoordSystem, ThreeStringLayout)
     }
 }
 
-TEST(IOUtilsCoordSystem, SystemWithoutTextForm)
+// Systems without a text form: nothing written, size 0.
+TEST(IOUtilsCoordSystem, SystemsWithoutTextForm)
 {
-    ZELUNCoordSystem invalid;
-    invalid.setScale(0.0);
-    IOBuffer b(256, false, IOBuffer::AllocatorHandle());
-    EXPECT_EQ(IOUtils::writeToBinary(b, invalid), kErrNotConvertible);
-    EXPECT_EQ(b.tell(), 0u);
-    EXPECT_EQ(IOUtils::getSerializedSize(invalid), 0u);
+    auto named = [](std::u16string const& units) {
+        return ZELUNCoordSystem(ZELUNUString("EPSG:4326"),
+                                ZELUNUString(icu::UnicodeString(units.data(), static_cast<int32_t>(units.size()))));
+    };
+    struct Row {
+        char const* label;
+        ZELUNCoordSystem system;
+    } const rows[] = {
+        {"undefined", ZELUNCoordSystem()},
+        {"invalid definition", ZELUNCoordSystem("nonsense")},
+        {"name with U+0000", named(std::u16string(u"ab\0c", 4))},
+        {"name with a lone lead", named(u"a\xD83C")},
+        {"name with a lone trail", named(u"\xDF0A" u"a")},
+        {"name with a swapped pair", named(u"\xDF0A\xD83C")},
+    };
+    for (Row const& r : rows) {
+        IOBuffer b(256, false, IOBuffer::AllocatorHandle());
+        EXPECT_EQ(IOUtils::writeToBinary(b, r.system), kErrNotConvertible) << r.label;
+        EXPECT_EQ(b.tell(), 0u) << r.label;
+        EXPECT_EQ(IOUtils::getSerializedSize(r.system), 0u) << r.label;
+    }
 }
 
 TEST(IOUtilsCoordSystem, WriteIntoShortBuffers)
 {
     // Three strings: the failing text is the last, the ones before it stay.
-    unsigned const firstTwo = 4 + 3 + 4 + static_cast<unsigned>(kUtm33Params.size());
+    unsigned const firstTwo = 4 + 4 + 4 + 9;
     IOBuffer b(firstTwo + 6, false, IOBuffer::AllocatorHandle());
-    EXPECT_EQ(IOUtils::writeToBinary(b, longNamed()), kErrBufferExhausted);
+    EXPECT_EQ(IOUtils::writeToBinary(b, wgs84Named()), kErrBufferExhausted);
     EXPECT_EQ(b.tell(), firstTwo + 4);
     IOBuffer small(10, false, IOBuffer::AllocatorHandle());
-    EXPECT_EQ(IOUtils::writeToBinary(small, wgs84()), kErrBufferExhausted);
+    EXPECT_EQ(IOUtils::writeToBinary(small, utm33()), kErrBufferExhausted);
 }
 
 // What follows a stored system in the host's record decides how it reads.
 TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
 {
-    Bytes const one = stored(kGeographicText);
+    Bytes const one = stored(kUtm33);
 
     {
         // A host value behind the one string is left for the host.
         IOBuffer b = bufferOf(one + Bytes{7, 0, 0, 0});
         ZELUNType<ZELUNCoordSystem> holder;
         ASSERT_EQ(IOUtils::readFromBinary(b, holder), 0);
-        EXPECT_EQ(*holder, wgs84());
+        EXPECT_EQ(*holder, utm33());
         EXPECT_EQ(b.tell(), one.size());
         unsigned hostValue = 0;
         EXPECT_EQ(b.read(hostValue), 0);
@@ -293,7 +308,7 @@ TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
         IOBuffer b = bufferOf(one + stored("host"));
         ZELUNType<ZELUNCoordSystem> holder;
         ASSERT_EQ(IOUtils::readFromBinary(b, holder), 0);
-        EXPECT_EQ(*holder, wgs84());
+        EXPECT_EQ(*holder, utm33());
         EXPECT_EQ(b.tell(), one.size());
         ZELUNUString host;
         EXPECT_EQ(IOUtils::readFromBinary(b, host), 0);
@@ -301,18 +316,30 @@ TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
     }
     {
         // Two texts behind it are tried as the second and third first; the
-        // three do not form a system, the first alone does, and the two texts
-        // are left for the host.
-        IOBuffer b = bufferOf(one + stored("x") + stored("y"));
-        ZELUNType<ZELUNCoordSystem> holder;
-        ASSERT_EQ(IOUtils::readFromBinary(b, holder), 0);
-        EXPECT_EQ(*holder, wgs84());
-        EXPECT_EQ(b.tell(), one.size());
+        // first is not "proj", the first alone is a system, and the two texts
+        // are left for the host, even when they hold a system's texts.
+        for (Bytes const& behind : {stored("x") + stored("y"), stored("EPSG:4326") + stored("WGS 84")}) {
+            IOBuffer b = bufferOf(one + behind);
+            ZELUNType<ZELUNCoordSystem> holder;
+            ASSERT_EQ(IOUtils::readFromBinary(b, holder), 0);
+            EXPECT_EQ(*holder, utm33());
+            EXPECT_EQ(b.tell(), one.size());
+        }
+    }
+    {
+        // A three-string system behind it is read next, as itself.
+        IOBuffer b = bufferOf(one + kWgs84NamedBytes);
+        ZELUNType<ZELUNCoordSystem> first, second;
+        ASSERT_EQ(IOUtils::readFromBinary(b, first), 0);
+        ASSERT_EQ(IOUtils::readFromBinary(b, second), 0);
+        EXPECT_EQ(*first, utm33());
+        EXPECT_EQ(*second, wgs84Named());
+        EXPECT_EQ(b.tell(), one.size() + kWgs84NamedBytes.size());
     }
     {
         // Neither reading works: the status of the three-string conversion,
         // with the three texts consumed.
-        Bytes const all = stored("utm") + stored("x") + stored("y");
+        Bytes const all = stored("proj") + stored("nonsense") + stored("y");
         IOBuffer b = bufferOf(all);
         ZELUNType<ZELUNCoordSystem> holder(new ZELUNCoordSystem());
         EXPECT_EQ(IOUtils::readFromBinary(b, holder), kErrNotConvertible);
@@ -320,14 +347,14 @@ TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
         EXPECT_EQ(b.tell(), all.size());
     }
     {
-        // Three strings whose third is cut off: the kind alone is tried as a
+        // Three strings whose third is cut off: "proj" alone is tried as a
         // one-string text, fails, and the position is back behind it.
-        Bytes const cut = stored("utm") + stored(kUtm33Params) + stored(10, "short");
+        Bytes const cut = stored("proj") + stored("EPSG:4326") + stored(10, "short");
         IOBuffer b = bufferOf(cut);
         ZELUNType<ZELUNCoordSystem> holder(new ZELUNCoordSystem());
         EXPECT_EQ(IOUtils::readFromBinary(b, holder), kErrNotConvertible);
         EXPECT_TRUE(holder.isNull());
-        EXPECT_EQ(b.tell(), 7u);
+        EXPECT_EQ(b.tell(), 8u);
     }
     {
         // A second text whose count exceeds the limit is a failed try too.
@@ -339,7 +366,7 @@ TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
     }
     {
         // The first text itself cannot be read: its status, an empty holder.
-        IOBuffer b = bufferOf(stored(50, "geo"));
+        IOBuffer b = bufferOf(stored(50, "EPSG"));
         ZELUNType<ZELUNCoordSystem> holder(new ZELUNCoordSystem());
         EXPECT_EQ(IOUtils::readFromBinary(b, holder), kErrBufferExhausted);
         EXPECT_TRUE(holder.isNull());
@@ -352,7 +379,9 @@ TEST(IOUtilsCoordSystem, ReadingDecidesByWhatFollows)
 TEST(IOUtilsCoordSystem, RecordOfSeveralSystemsRoundTrips)
 {
     // Mixed layouts back to back, followed by host data.
-    ZELUNCoordSystem const systems[] = {wgs84(), longNamed(), ZELUNCoordSystem::utm(-12, "south"), longNamed()};
+    ZELUNCoordSystem const systems[] = {utm33(), wgs84Named(),
+                                        ZELUNCoordSystem(ZELUNUString("EPSG:32712"), ZELUNUString("south")),
+                                        ZELUNCoordSystem("+proj=longlat +datum=WGS84"), wgs84Named()};
     for (bool swap : {false, true}) {
         unsigned size = 4;
         for (ZELUNCoordSystem const& cs : systems) size += IOUtils::getSerializedSize(cs);

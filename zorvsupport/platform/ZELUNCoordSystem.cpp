@@ -1,57 +1,465 @@
 #include "zorvsupport/platform/ZELUNCoordSystem.h"
 
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
-#include <unicode/utf16.h>
+#include <proj.h>
+
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/Utf8Safe.h"
+
+using ZORV_3_13_0_::DataSet::kErrBadCoordPoint;
+using ZORV_3_13_0_::DataSet::kErrCoordSystemInvalid;
+using ZORV_3_13_0_::DataSet::kErrCoordTransformFailed;
+using ZORV_3_13_0_::DataSet::kErrCoordTransformUnavailable;
+using ZORV_3_13_0_::DataSet::kSuccess;
+
+struct ZELUNCoordSystem::State {
+    ZELUNUString definition;
+    ZELUNUString name;
+    std::string utf8;        // the definition as the engine reads it
+    std::uint64_t serial = 0;  // 0 only for the undefined system
+    bool valid = false;
+    double userToMm = 0.0;
+    double mmToUser = 0.0;
+    double fullTurn = 0.0;   // geographic systems: one turn in the angular unit
+};
+
+namespace {
+
+// Engine objects are owned through this; proj_destroy accepts null.
+struct PjDeleter {
+    void operator()(PJ* p) const { proj_destroy(p); }
+};
+using PjPtr = std::unique_ptr<PJ, PjDeleter>;
+
+void discardLog(void*, int, char const*) {}
+
+std::atomic<std::uint64_t> g_nextSerial{1};
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr int kBoundsDensify = 21;
+constexpr std::size_t kCachedPairs = 64;
+
+// A conversion cached for one ordered pair of systems, keyed by their serial
+// numbers (never by addresses: the allocator reuses those).
+struct Pair {
+    std::uint64_t source = 0;
+    std::uint64_t target = 0;
+    std::uint64_t lastUse = 0;
+    PjPtr sourceCrs;
+    PjPtr targetCrs;
+    PjPtr operation;  // normalised: x east, y north at both ends
+    signed char identical = -1;    // -1 not decided yet
+    signed char operationMade = 0;  // 0 not tried, 1 made, -1 none exists
+
+    void reset()
+    {
+        operation.reset();
+        targetCrs.reset();
+        sourceCrs.reset();
+        source = target = lastUse = 0;
+        identical = -1;
+        operationMade = 0;
+    }
+};
+
+// The engine state of one thread: its context, then the cache of objects
+// made in it (destroyed first at thread exit). Objects never cross threads.
+class ThreadEngine {
+public:
+    ThreadEngine() : m_context(proj_context_create())
+    {
+        if (!m_context) return;
+        // Silent and offline whatever the environment asks for.
+        proj_log_func(m_context, nullptr, discardLog);
+        proj_log_level(m_context, PJ_LOG_NONE);
+        proj_context_set_enable_network(m_context, 0);
+    }
+    ~ThreadEngine()
+    {
+        for (Pair& p : m_pairs) p.reset();
+        if (m_context) proj_context_destroy(m_context);
+    }
+    ThreadEngine(ThreadEngine const&) = delete;
+    ThreadEngine& operator=(ThreadEngine const&) = delete;
+
+    PJ_CONTEXT* context() const { return m_context; }
+
+    // The cached pair, made when missing (the least recently used one gives
+    // way); null when the engine has no context.
+    Pair* pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+
+    bool identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+    PJ* operation(Pair& p);
+
+    // The definition read as a CRS, or null.
+    PjPtr parse(std::string const& definition) const;
+
+private:
+    PJ_CONTEXT* m_context;
+    std::array<Pair, kCachedPairs> m_pairs;
+    Pair* m_last = nullptr;
+    std::uint64_t m_clock = 0;
+};
+
+ThreadEngine& engine()
+{
+    thread_local ThreadEngine e;
+    return e;
+}
+
+PjPtr ThreadEngine::parse(std::string const& definition) const
+{
+    PjPtr crs(proj_create(m_context, definition.c_str()));
+    if (crs && proj_is_crs(crs.get())) return crs;
+    // A PROJ string describes a CRS only with "+type=crs".
+    bool const projString = definition.find("proj=") != std::string::npos || definition.find("init=") != std::string::npos;
+    if (!projString || definition.find("type=crs") != std::string::npos) return nullptr;
+    crs.reset(proj_create(m_context, (definition + " +type=crs").c_str()));
+    if (crs && proj_is_crs(crs.get())) return crs;
+    return nullptr;
+}
+
+Pair* ThreadEngine::pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+{
+    if (m_last && m_last->source == source.serial && m_last->target == target.serial) {
+        m_last->lastUse = ++m_clock;
+        return m_last;
+    }
+    if (!m_context) return nullptr;
+    Pair* oldest = &m_pairs[0];
+    for (Pair& p : m_pairs) {
+        if (p.source == source.serial && p.target == target.serial) {
+            oldest = &p;
+            break;
+        }
+        if (p.lastUse < oldest->lastUse) oldest = &p;
+    }
+    Pair& p = *oldest;
+    if (p.source != source.serial || p.target != target.serial) {
+        p.reset();
+        p.source = source.serial;
+        p.target = target.serial;
+    }
+    p.lastUse = ++m_clock;
+    m_last = &p;
+    return &p;
+}
+
+bool ThreadEngine::identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+{
+    if (p.identical < 0) {
+        bool same = source.utf8 == target.utf8;
+        if (!same) {
+            if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
+            if (!p.targetCrs) p.targetCrs = parse(target.utf8);
+            same = p.sourceCrs && p.targetCrs &&
+                   proj_is_equivalent_to_with_ctx(m_context, p.sourceCrs.get(), p.targetCrs.get(),
+                                                  PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS);
+        }
+        p.identical = same ? 1 : 0;
+    }
+    return p.identical == 1;
+}
+
+PJ* ThreadEngine::operation(Pair& p)
+{
+    if (p.operationMade == 0) {
+        p.operationMade = -1;
+        if (p.sourceCrs && p.targetCrs) {
+            PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
+            if (raw) p.operation.reset(proj_normalize_for_visualization(m_context, raw.get()));
+            if (p.operation) p.operationMade = 1;
+        }
+    }
+    return p.operation.get();
+}
+
+// How to go from one valid system to another on this thread: a status, and
+// the operation (null for the identity).
+struct Route {
+    long status;
+    PJ* operation;
+};
+
+Route route(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+{
+    if (!source.valid || !target.valid) return {kErrCoordSystemInvalid, nullptr};
+    ThreadEngine& e = engine();
+    Pair* p = e.pair(source, target);
+    if (!p) return {kErrCoordTransformUnavailable, nullptr};
+    if (e.identical(*p, source, target)) return {kSuccess, nullptr};
+    PJ* op = e.operation(*p);
+    return {op ? kSuccess : kErrCoordTransformUnavailable, op};
+}
+
+bool finite2(double x, double y)
+{
+    return std::isfinite(x) && std::isfinite(y);
+}
+
+// Converts one point in place; unchanged on failure. A null operation is the
+// identity.
+long convertPoint(PJ* op, double& x, double& y)
+{
+    if (!finite2(x, y)) return kErrCoordTransformFailed;
+    if (!op) return kSuccess;
+    proj_errno_reset(op);
+    PJ_COORD c;
+    c.v[0] = x;
+    c.v[1] = y;
+    c.v[2] = 0.0;
+    c.v[3] = HUGE_VAL;  // no time
+    c = proj_trans(op, PJ_FWD, c);
+    if (proj_errno(op) != 0 || !finite2(c.v[0], c.v[1])) return kErrCoordTransformFailed;
+    x = c.v[0];
+    y = c.v[1];
+    return kSuccess;
+}
+
+// The geographic or projected CRS that gives x and y: the CRS itself, the
+// base of a bound CRS or the horizontal part of a compound one. Null for
+// any other kind.
+PjPtr horizontalCrs(PJ_CONTEXT* ctx, PjPtr crs)
+{
+    // Bound and compound CRSs nest only a few levels deep in practice.
+    for (int depth = 0; crs && depth < 4; ++depth) {
+        switch (proj_get_type(crs.get())) {
+        case PJ_TYPE_GEOGRAPHIC_2D_CRS:
+        case PJ_TYPE_GEOGRAPHIC_3D_CRS:
+        case PJ_TYPE_PROJECTED_CRS:
+            return crs;
+        case PJ_TYPE_BOUND_CRS:
+            crs.reset(proj_get_source_crs(ctx, crs.get()));
+            break;
+        case PJ_TYPE_COMPOUND_CRS:
+            crs.reset(proj_crs_get_sub_crs(ctx, crs.get(), 0));
+            break;
+        default:
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// Fills validity and the unit factors from the engine's reading.
+void describe(ZELUNCoordSystem::State& s)
+{
+    if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !ZELUNUtf8::survives(s.definition)) return;
+    ThreadEngine& e = engine();
+    PJ_CONTEXT* ctx = e.context();
+    if (!ctx) return;
+    PjPtr h = horizontalCrs(ctx, e.parse(s.utf8));
+    if (!h) return;
+    PjPtr cs(proj_crs_get_coordinate_system(ctx, h.get()));
+    double unit = 0.0;
+    if (!cs || proj_cs_get_axis_count(ctx, cs.get()) < 2 ||
+        !proj_cs_get_axis_info(ctx, cs.get(), 0, nullptr, nullptr, nullptr, &unit, nullptr, nullptr, nullptr))
+        return;
+    double factor = unit * 1000.0;
+    if (proj_get_type(h.get()) != PJ_TYPE_PROJECTED_CRS) {
+        PjPtr ellipsoid(proj_get_ellipsoid(ctx, h.get()));
+        double semiMajor = 0.0;
+        if (!ellipsoid ||
+            !proj_ellipsoid_get_parameters(ctx, ellipsoid.get(), &semiMajor, nullptr, nullptr, nullptr))
+            return;
+        factor = unit * semiMajor * 1000.0;
+        s.fullTurn = 360.0 * (kRadiansPerDegree / unit);
+    }
+    if (!(factor > 0.0) || !std::isfinite(factor) || !(s.fullTurn >= 0.0) || !std::isfinite(s.fullTurn)) return;
+    s.userToMm = factor;
+    s.mmToUser = 1.0 / factor;
+    s.valid = true;
+}
+
+std::shared_ptr<ZELUNCoordSystem::State const> makeState(ZELUNUString const& definition, ZELUNUString const& name)
+{
+    auto s = std::make_shared<ZELUNCoordSystem::State>();
+    s->definition = definition;
+    s->name = name;
+    s->utf8 = definition.toUtf8();
+    s->serial = g_nextSerial.fetch_add(1, std::memory_order_relaxed);
+    describe(*s);
+    if (!s->valid) s->fullTurn = 0.0;
+    return s;
+}
+
+}  // namespace
 
 ZELUNCoordSystem::ZELUNCoordSystem() = default;
+
+ZELUNCoordSystem::ZELUNCoordSystem(ZELUNUString const& definition, ZELUNUString const& name)
+    : m_state(makeState(definition, name))
+{
+}
+
+ZELUNCoordSystem::ZELUNCoordSystem(char const* utf8Definition)
+    : m_state(makeState(utf8Definition ? ZELUNUString::fromUtf8(utf8Definition, std::char_traits<char>::length(utf8Definition))
+                                       : ZELUNUString(),
+                        ZELUNUString()))
+{
+}
+
 ZELUNCoordSystem::ZELUNCoordSystem(ZELUNCoordSystem const& other) = default;
 ZELUNCoordSystem& ZELUNCoordSystem::operator=(ZELUNCoordSystem const& other) = default;
 ZELUNCoordSystem::~ZELUNCoordSystem() = default;
 
-ZELUNCoordSystem ZELUNCoordSystem::utm(int zone, ZELUNUString const& name)
+ZELUNCoordSystem::State const& ZELUNCoordSystem::state() const
 {
-    ZELUNCoordSystem cs;
-    cs.m_kind = kUTM;
-    cs.m_zone = zone;
-    int absZone = zone < 0 ? -zone : zone;
-    cs.m_centralMeridian = 6.0 * absZone - 183.0;
-    cs.m_scale = 0.9996;
-    cs.m_falseEasting = 500000.0;
-    cs.m_falseNorthing = zone < 0 ? 10000000.0 : 0.0;
-    cs.m_name = name;
-    return cs;
-}
-
-bool ZELUNCoordSystem::operator==(ZELUNCoordSystem const& other) const
-{
-    return m_kind == other.m_kind && m_zone == other.m_zone && m_centralMeridian == other.m_centralMeridian &&
-           m_originLatitude == other.m_originLatitude && m_scale == other.m_scale &&
-           m_falseEasting == other.m_falseEasting && m_falseNorthing == other.m_falseNorthing &&
-           m_unitFactor == other.m_unitFactor && m_name == other.m_name;
+    // Never destroyed, so systems in static storage may outlive it safely.
+    static State const* const undefined = new State();
+    return m_state ? *m_state : *undefined;
 }
 
 bool ZELUNCoordSystem::isValid() const
 {
-    if (m_kind < kGeographic || m_kind > kLocalGrid) return false;
-    if (m_kind == kUTM && (m_zone < -60 || m_zone > 60 || m_zone == 0)) return false;
-    double const numbers[] = {m_centralMeridian, m_originLatitude, m_scale, m_falseEasting, m_falseNorthing,
-                              m_unitFactor};
-    for (double v : numbers)
-        if (!std::isfinite(v)) return false;
-    if (!(m_scale > 0.0) || !(m_unitFactor > 0.0)) return false;
-    // The name travels as UTF-8 cut at the first NUL: anything that would not
-    // come back unchanged is refused.
-    int32_t n = m_name.length();
-    for (int32_t i = 0; i < n; ++i) {
-        char16_t u = m_name.charAt(i);
-        if (u == 0) return false;
-        if (U16_IS_LEAD(u)) {
-            if (i + 1 >= n || !U16_IS_TRAIL(m_name.charAt(i + 1))) return false;
-            ++i;
-        } else if (U16_IS_TRAIL(u)) {
-            return false;
+    return state().valid;
+}
+
+ZELUNUString const& ZELUNCoordSystem::definition() const
+{
+    return state().definition;
+}
+
+ZELUNUString const& ZELUNCoordSystem::name() const
+{
+    return state().name;
+}
+
+void ZELUNCoordSystem::setName(ZELUNUString const& name)
+{
+    State const& old = state();
+    auto s = std::make_shared<State>(old);
+    s->name = name;
+    if (m_state) s->serial = g_nextSerial.fetch_add(1, std::memory_order_relaxed);
+    m_state = std::move(s);
+}
+
+bool ZELUNCoordSystem::operator==(ZELUNCoordSystem const& other) const
+{
+    State const& a = state();
+    State const& b = other.state();
+    return &a == &b || (a.definition == b.definition && a.name == b.name);
+}
+
+bool ZELUNCoordSystem::isEqual(ZELUNCoordSystem const& other, bool equivalent) const
+{
+    State const& a = state();
+    State const& b = other.state();
+    if (!a.valid || !b.valid) return false;
+    if (a.definition == b.definition) return true;
+    if (!equivalent) return false;
+    ThreadEngine& e = engine();
+    Pair* p = e.pair(a, b);
+    return p && e.identical(*p, a, b);
+}
+
+long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, ZELUNArray<double> const& in,
+                                 ZELUNArray<double>& out) const
+{
+    if (!isValid() || !target.isValid()) return kErrCoordSystemInvalid;
+    if (in.size() < 2) return kErrBadCoordPoint;
+    Route const r = route(state(), target.state());
+    if (r.status) return r.status;
+    double x = in[0], y = in[1];
+    if (long st = convertPoint(r.operation, x, y)) return st;
+    if (&out != &in) out = in;
+    out[0] = x;
+    out[1] = y;
+    return kSuccess;
+}
+
+long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, ZELUNArray<ZELUNArray<double>> const& in,
+                                 ZELUNArray<ZELUNArray<double>>& out) const
+{
+    if (!isValid() || !target.isValid()) return kErrCoordSystemInvalid;
+    for (ZELUNArray<double> const& point : in)
+        if (point.size() < 2) return kErrBadCoordPoint;
+    Route const r = route(state(), target.state());
+    if (r.status) return r.status;
+    // Every point is converted before `out` is touched: all or nothing.
+    ZELUNArray<double> xy(2 * in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        xy[2 * i] = in[i][0];
+        xy[2 * i + 1] = in[i][1];
+        if (long st = convertPoint(r.operation, xy[2 * i], xy[2 * i + 1])) return st;
+    }
+    if (&out != &in) out = in;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i][0] = xy[2 * i];
+        out[i][1] = xy[2 * i + 1];
+    }
+    return kSuccess;
+}
+
+long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values, std::size_t count,
+                                 std::size_t stride, unsigned char* failed) const
+{
+    long status = kSuccess;
+    if (!isValid() || !target.isValid())
+        status = kErrCoordSystemInvalid;
+    else if (stride < 2 || (!values && count))
+        status = kErrBadCoordPoint;
+    Route r{status, nullptr};
+    if (!status && count) r = route(state(), target.state());
+    if (r.status) {
+        if (failed)
+            for (std::size_t i = 0; i < count; ++i) failed[i] = 1;
+        return r.status;
+    }
+    // Points with a non-finite input fail whatever the engine makes of them.
+    bool anyFailed = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        bool const bad = !finite2(values[i * stride], values[i * stride + 1]);
+        if (failed) failed[i] = bad;
+        anyFailed |= bad;
+    }
+    if (r.operation && count) {
+        proj_errno_reset(r.operation);
+        std::size_t const step = stride * sizeof(double);
+        proj_trans_generic(r.operation, PJ_FWD, values, step, count, values + 1, step, count, nullptr, 0, 0,
+                           nullptr, 0, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (finite2(values[i * stride], values[i * stride + 1])) continue;
+            if (failed) failed[i] = 1;
+            anyFailed = true;
         }
     }
-    return true;
+    return anyFailed ? kErrCoordTransformFailed : kSuccess;
+}
+
+long ZELUNCoordSystem::transformBounds(ZELUNCoordSystem const& target, double bounds[4]) const
+{
+    State const& t = target.state();
+    Route const r = route(state(), t);
+    if (r.status || !r.operation) return r.status;
+    double out[4];
+    // The return value and the results decide: the engine also sets its error
+    // number when a single densified edge point fails, and the hull of the
+    // points that converted is then the answer.
+    if (!proj_trans_bounds(engine().context(), r.operation, PJ_FWD, bounds[0], bounds[1], bounds[2], bounds[3],
+                           &out[0], &out[1], &out[2], &out[3], kBoundsDensify))
+        return kErrCoordTransformFailed;
+    for (double v : out)
+        if (!std::isfinite(v)) return kErrCoordTransformFailed;
+    // A geographic box across the antimeridian comes back with xmin > xmax:
+    // keep it one box of its true width.
+    if (t.fullTurn > 0.0 && out[0] > out[2]) out[2] += t.fullTurn;
+    if (out[0] > out[2] || out[1] > out[3]) return kErrCoordTransformFailed;
+    for (int i = 0; i < 4; ++i) bounds[i] = out[i];
+    return kSuccess;
+}
+
+double ZELUNCoordSystem::userToMmOnGroundFactor() const
+{
+    return state().userToMm;
+}
+
+double ZELUNCoordSystem::mmOnGroundToUserFactor() const
+{
+    return state().mmToUser;
 }

@@ -1,79 +1,86 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
+
 #include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 
-// A coordinate system described by a small, fixed set of parameters, enough
-// for a projection engine to stand behind it:
-//   kind            what the coordinates are (see Kind);
-//   zone            UTM zone, 1 to 60 north, -1 to -60 south; 0 otherwise;
-//   centralMeridian longitude of the projection's centre line, in degrees;
-//   originLatitude  latitude of the projection's origin, in degrees;
-//   scale           scale factor on the centre line (or of a local grid);
-//   falseEasting, falseNorthing  offsets added to projected coordinates, in metres;
-//   unitFactor      size of one coordinate unit in the base unit of the kind
-//                   (degrees for geographic systems, metres otherwise);
-//   name            free text for people; never interpreted.
-// Only the description lives here; text forms are in CoordConvert. Equality
-// compares every parameter exactly (numbers with ==, the name unit by unit).
+// A coordinate reference system given by its definition text: anything the
+// projection engine reads as a CRS ("EPSG:4326", "EPSG:32633", WKT, PROJJSON,
+// a PROJ string, with or without "+type=crs"). The system is valid when that
+// text is at most kMaxDefinitionBytes of UTF-8, holds neither U+0000 nor an
+// unpaired surrogate, and describes a geographic (2-D or 3-D) or projected
+// CRS, or a bound or compound CRS whose horizontal part is one.
+//
+// Coordinates are always x = east (longitude or easting), y = north; angles
+// are in the system's angular unit (degrees as a rule). The name is free text
+// for people and never interpreted.
+//
+// A system is an immutable value: copies share one state and may be used on
+// any thread. Transformations keep their engine objects per thread, cached
+// by pairs of systems, so repeated calls between the same two systems cost
+// one engine call per batch.
+//
+// Statuses: 0, kErrCoordSystemInvalid (either system invalid),
+// kErrCoordTransformUnavailable (no operation between the two),
+// kErrBadCoordPoint (a point of fewer than 2 values), kErrCoordTransformFailed
+// (a non-finite input or result, or a point outside the operation's domain).
 class ZORV_EXPORT ZELUNCoordSystem {
 public:
-    enum Kind : int {
-        kGeographic = 0,           // longitude / latitude
-        kTransverseMercator = 1,   // general transverse Mercator
-        kUTM = 2,                  // transverse Mercator of a UTM zone
-        kMercator = 3,             // plain (ellipsoidal) Mercator
-        kWebMercator = 4,          // spherical Mercator of web maps
-        kLocalGrid = 5             // local plane grid: scaled and offset
-    };
+    static constexpr unsigned kMaxDefinitionBytes = 65536;
 
-    // Geographic, every offset and angle 0, scale and unit factor 1, no name.
-    ZELUNCoordSystem();
+    ZELUNCoordSystem();  // undefined: not valid
+    explicit ZELUNCoordSystem(ZELUNUString const& definition, ZELUNUString const& name = ZELUNUString());
+    explicit ZELUNCoordSystem(char const* utf8Definition);
     ZELUNCoordSystem(ZELUNCoordSystem const& other);
     ZELUNCoordSystem& operator=(ZELUNCoordSystem const& other);
     ~ZELUNCoordSystem();
 
-    // A UTM zone (negative for the southern hemisphere) with its usual
-    // parameters: central meridian 6 * |zone| - 183, scale 0.9996, false
-    // easting 500000 m, false northing 0 north or 10000000 m south. A zone
-    // outside 1..60 / -60..-1 gives a system that is not valid.
-    static ZELUNCoordSystem utm(int zone, ZELUNUString const& name = ZELUNUString());
+    bool isValid() const;
+    ZELUNUString const& definition() const;  // exactly as given
+    ZELUNUString const& name() const;
+    void setName(ZELUNUString const& name);
 
+    // Same definition text and same name.
     bool operator==(ZELUNCoordSystem const& other) const;
     bool operator!=(ZELUNCoordSystem const& other) const { return !(*this == other); }
 
-    // A known kind, finite numbers, positive scale and unit factor, a UTM
-    // zone in 1..60 or -60..-1 for kUTM, and a name that survives UTF-8: no
-    // U+0000 and no unpaired surrogate. Only valid systems have text forms.
-    bool isValid() const;
+    // Both valid and the same definition text; with `equivalent` also true
+    // when the engine finds the two CRSs equivalent, axis order set aside.
+    // Names never count.
+    bool isEqual(ZELUNCoordSystem const& other, bool equivalent) const;
 
-    Kind kind() const { return m_kind; }
-    void setKind(Kind kind) { m_kind = kind; }
-    int zone() const { return m_zone; }
-    void setZone(int zone) { m_zone = zone; }
-    double centralMeridian() const { return m_centralMeridian; }
-    void setCentralMeridian(double degrees) { m_centralMeridian = degrees; }
-    double originLatitude() const { return m_originLatitude; }
-    void setOriginLatitude(double degrees) { m_originLatitude = degrees; }
-    double scale() const { return m_scale; }
-    void setScale(double scale) { m_scale = scale; }
-    double falseEasting() const { return m_falseEasting; }
-    void setFalseEasting(double metres) { m_falseEasting = metres; }
-    double falseNorthing() const { return m_falseNorthing; }
-    void setFalseNorthing(double metres) { m_falseNorthing = metres; }
-    double unitFactor() const { return m_unitFactor; }
-    void setUnitFactor(double factor) { m_unitFactor = factor; }
-    ZELUNUString const& name() const { return m_name; }
-    void setName(ZELUNUString const& name) { m_name = name; }
+    // Converts one point from this system into `target`: x and y are
+    // converted, further values copied. `out` receives `in`'s count and may
+    // be `in`; on failure it is unchanged.
+    long transform(ZELUNCoordSystem const& target, ZELUNArray<double> const& in, ZELUNArray<double>& out) const;
+    // One output point per input point, all or nothing.
+    long transform(ZELUNCoordSystem const& target, ZELUNArray<ZELUNArray<double>> const& in,
+                   ZELUNArray<ZELUNArray<double>>& out) const;
+    // In place: x = values[i * stride], y = values[i * stride + 1] for
+    // i < count, stride >= 2, other values untouched. failed[i] (when given)
+    // is 1 for a point that could not be converted (its x and y are then
+    // unspecified), else 0. Returns 0, or the status of the first failure.
+    long transform(ZELUNCoordSystem const& target, double* values, std::size_t count, std::size_t stride,
+                   unsigned char* failed) const;
+
+    // Millimetres on the ground per user unit: metres per unit x 1000 for
+    // projected systems; radians per unit x semi-major axis x 1000 for
+    // geographic ones (a nominal equatorial factor). 0 when invalid.
+    double userToMmOnGroundFactor() const;
+    double mmOnGroundToUserFactor() const;
+
+    struct State;  // opaque: the shared immutable state, defined by the library
 
 private:
-    Kind m_kind = kGeographic;
-    int m_zone = 0;
-    double m_centralMeridian = 0.0;
-    double m_originLatitude = 0.0;
-    double m_scale = 1.0;
-    double m_falseEasting = 0.0;
-    double m_falseNorthing = 0.0;
-    double m_unitFactor = 1.0;
-    ZELUNUString m_name;
+    friend class ZELUNCover;
+
+    State const& state() const;
+    // The bounds {minX, minY, maxX, maxY} of a box in this system replaced by
+    // those of its image in `target`; unchanged on failure.
+    long transformBounds(ZELUNCoordSystem const& target, double bounds[4]) const;
+
+    std::shared_ptr<State const> m_state;  // null for the undefined system
 };

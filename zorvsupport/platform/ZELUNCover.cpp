@@ -1,0 +1,50 @@
+#include "zorvsupport/platform/ZELUNCover.h"
+
+#include <cmath>
+
+#include "zorvsupport/StatusCodes.h"
+
+using ZORV_3_13_0_::DataSet::kErrCoordSystemInvalid;
+using ZORV_3_13_0_::DataSet::kErrCoverInvalid;
+using ZORV_3_13_0_::DataSet::kSuccess;
+
+ZELUNCover::ZELUNCover() = default;
+
+ZELUNCover::ZELUNCover(ZELUNCoordSystem const& system, double minX, double minY, double maxX, double maxY)
+    : m_system(system), m_minX(minX), m_minY(minY), m_maxX(maxX), m_maxY(maxY), m_null(false)
+{
+    bool const boundsOk = std::isfinite(minX) && std::isfinite(minY) && std::isfinite(maxX) && std::isfinite(maxY) &&
+                          minX <= maxX && minY <= maxY;
+    if (!system.isValid())
+        m_status = kErrCoordSystemInvalid;
+    else if (!boundsOk)
+        m_status = kErrCoverInvalid;
+}
+
+ZELUNCover::ZELUNCover(ZELUNCover const& other) = default;
+ZELUNCover& ZELUNCover::operator=(ZELUNCover const& other) = default;
+ZELUNCover::~ZELUNCover() = default;
+
+ZELUNCover ZELUNCover::transformTo(ZELUNCoordSystem const& target, long& status) const
+{
+    if (m_null) {
+        status = kErrCoverInvalid;
+        return ZELUNCover();
+    }
+    if (m_status) {
+        status = m_status;
+        return ZELUNCover();
+    }
+    if (!target.isValid()) {
+        status = kErrCoordSystemInvalid;
+        return ZELUNCover();
+    }
+    if (m_system.isEqual(target, true)) {
+        status = kSuccess;
+        return ZELUNCover(target, m_minX, m_minY, m_maxX, m_maxY);
+    }
+    double bounds[4] = {m_minX, m_minY, m_maxX, m_maxY};
+    status = m_system.transformBounds(target, bounds);
+    if (status) return ZELUNCover();
+    return ZELUNCover(target, bounds[0], bounds[1], bounds[2], bounds[3]);
+}
