@@ -1,3 +1,4 @@
+// Library-internal: the check that a text survives a round trip through UTF-8.
 #pragma once
 
 #include <unicode/unistr.h>
