@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "zorvsupport/datavector/StorageTestHooks.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
 using namespace ZORV_3_13_0_::DataSet;
