@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/ElementKinds.h"
+#include "zorvsupport/datavector/StorageTestHooks.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
 using namespace ZORV_3_13_0_::DataSet;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "zorvsupport/datavector/StorageTestHooks.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
 using namespace ZORV_3_13_0_::DataSet;

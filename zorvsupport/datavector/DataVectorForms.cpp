@@ -1,12 +1,12 @@
 // Binary form of data vectors: a 28-byte header, then the values as one raw
 // block or as a u32 length and a zlib stream (level 1), and the buffer's
 // block transfers of a vector's values.
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
+#include "zorvsupport/datavector/LargeBlocks.h"
 #include "zorvsupport/datavector/VectorReading.h"
 #include "zorvsupport/datavector/ZlibStreams.h"
 #include "zorvsupport/types/ByteSwap.h"
@@ -50,27 +50,21 @@ long readStreamLength(IOBuffer const& buffer, unsigned& length)
 
 // A zero-filled block of scratch bytes for one call: the uncompressed
 // values of a zlib read, or the swapped values of a zlib write. Large
-// blocks are meant for the huge-page block allocator, whose fresh pages are
-// zero without a pass; both calls below are the one place to switch.
+// blocks come from huge pages, whose fresh pages are zero without a pass.
 class ScratchBlock {
 public:
     // Throws std::bad_alloc when the block cannot be had.
-    explicit ScratchBlock(std::size_t bytes) : m_bytes(bytes ? bytes : 1), m_data(allocate(m_bytes)) {}
-    ~ScratchBlock() { release(m_data, m_bytes); }
+    explicit ScratchBlock(std::size_t bytes)
+        : m_bytes(bytes ? bytes : 1), m_data(static_cast<unsigned char*>(detail::allocateZeroedBlock(m_bytes)))
+    {
+    }
+    ~ScratchBlock() { detail::freeZeroedBlock(m_data, m_bytes); }
     ScratchBlock(ScratchBlock const&) = delete;
     ScratchBlock& operator=(ScratchBlock const&) = delete;
 
     unsigned char* data() const { return m_data; }
 
 private:
-    static unsigned char* allocate(std::size_t bytes)
-    {
-        void* p = std::calloc(bytes, 1);
-        if (!p) throw std::bad_alloc();
-        return static_cast<unsigned char*>(p);
-    }
-    static void release(unsigned char* p, std::size_t) noexcept { std::free(p); }
-
     std::size_t m_bytes;
     unsigned char* m_data;
 };

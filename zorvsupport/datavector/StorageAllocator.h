@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <new>
 
 #include "zorvsupport/Export.h"
@@ -10,16 +9,16 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace DataVectorImp {
 
-// Testing aid: the next `count` value-storage allocations made on the calling
-// thread fail with std::bad_alloc. 0 switches it off.
-ZORV_EXPORT void failNextStorageAllocations(unsigned count);
-// True (and one failure consumed) when the calling thread has failures pending.
-ZORV_EXPORT bool takeStorageAllocationFailure() noexcept;
+// `count` values of `size` bytes, all zero; throws std::bad_alloc when the
+// memory cannot be had. Released with deallocateStorage and the same sizes.
+ZORV_EXPORT void* allocateStorage(std::size_t count, std::size_t size);
+ZORV_EXPORT void deallocateStorage(void* block, std::size_t count, std::size_t size) noexcept;
 
-// Allocator of vector value storage. Blocks come from calloc, so fresh
-// memory is already zero; default construction therefore writes nothing and
-// a new block of any size costs no extra pass. Code that reuses capacity
-// after a shrink must zero the reused tail itself.
+// Allocator of vector value storage. Fresh blocks are already zero (large
+// ones are fresh huge-page mappings, small ones come from calloc), so default
+// construction writes nothing and a new block of any size costs no extra
+// pass. Code that reuses capacity after a shrink must zero the reused tail
+// itself.
 template <class E>
 struct ZORV_EXPORT StorageAllocator {
     using value_type = E;
@@ -30,16 +29,10 @@ struct ZORV_EXPORT StorageAllocator {
     {
     }
 
-    E* allocate(std::size_t n)
-    {
-        if (takeStorageAllocationFailure()) throw std::bad_alloc();
-        void* p = std::calloc(n, sizeof(E));
-        if (!p) throw std::bad_alloc();
-        return static_cast<E*>(p);
-    }
-    void deallocate(E* p, std::size_t) noexcept { std::free(p); }
+    E* allocate(std::size_t n) { return static_cast<E*>(allocateStorage(n, sizeof(E))); }
+    void deallocate(E* p, std::size_t n) noexcept { deallocateStorage(p, n, sizeof(E)); }
 
-    // Default-initialise: calloc has zeroed the bytes already.
+    // Default-initialise: the block's bytes are zero already.
     template <class U>
     void construct(U* p) noexcept
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+// Library-internal: byte-order reversal of single values and of value blocks.
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,55 +37,15 @@ inline T byteSwap(T v)
     }
 }
 
-// Reverses every component of type U (a 2-, 4- or 8-byte unsigned type) of
-// a block in place.
-template <class U>
-inline void byteSwapEvery(unsigned char* data, std::size_t bytes)
-{
-    for (std::size_t i = 0; i + sizeof(U) <= bytes; i += sizeof(U)) {
-        U u;
-        std::memcpy(&u, data + i, sizeof(U));
-        u = byteSwap(u);
-        std::memcpy(data + i, &u, sizeof(U));
-    }
-}
+// Reverses every `width`-byte component (2, 4 or 8) of a block in place; any
+// other width leaves the block as it is. A partial component at the end is
+// left as it is. Runs on the processor's best SIMD target.
+void byteSwapBlock(unsigned char* data, std::size_t bytes, unsigned width);
 
-// Reverses every `width`-byte component of a block in place (width 1 leaves
-// the block as it is). `bytes` must be a multiple of `width`.
-inline void byteSwapBlock(unsigned char* data, std::size_t bytes, unsigned width)
-{
-    switch (width) {
-    case 2: byteSwapEvery<std::uint16_t>(data, bytes); break;
-    case 4: byteSwapEvery<std::uint32_t>(data, bytes); break;
-    case 8: byteSwapEvery<std::uint64_t>(data, bytes); break;
-    default: break;
-    }
-}
-
-// Copies a block while reversing every `width`-byte component, in one pass
-// (width 1 is a plain copy). The ranges must not overlap.
-template <class U>
-inline void byteSwapCopyEvery(unsigned char* dst, unsigned char const* src, std::size_t bytes)
-{
-    for (std::size_t i = 0; i + sizeof(U) <= bytes; i += sizeof(U)) {
-        U u;
-        std::memcpy(&u, src + i, sizeof(U));
-        u = byteSwap(u);
-        std::memcpy(dst + i, &u, sizeof(U));
-    }
-}
-
-inline void byteSwapCopy(unsigned char* dst, unsigned char const* src, std::size_t bytes, unsigned width)
-{
-    switch (width) {
-    case 2: byteSwapCopyEvery<std::uint16_t>(dst, src, bytes); break;
-    case 4: byteSwapCopyEvery<std::uint32_t>(dst, src, bytes); break;
-    case 8: byteSwapCopyEvery<std::uint64_t>(dst, src, bytes); break;
-    default:
-        if (bytes) std::memcpy(dst, src, bytes);
-        break;
-    }
-}
+// Copies a block while reversing every `width`-byte component (2, 4 or 8), in
+// one pass; any other width is a plain copy. A partial component at the end
+// is not written. The ranges must not overlap.
+void byteSwapCopy(unsigned char* dst, unsigned char const* src, std::size_t bytes, unsigned width);
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_
