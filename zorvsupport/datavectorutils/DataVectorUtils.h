@@ -2,11 +2,16 @@
 
 #include "zorvsupport/Export.h"
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/ZELUNnBox.h"
+#include "zorvsupport/platform/ZELUNnPoint.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
 class DataVector;
+template <int N>
+class DataVectorND;
+class Variant;
 
 // Bulk operations on data vectors. Each checks its arguments, dispatches
 // once on the element type (and where needed the dimension count) and runs a
@@ -20,6 +25,40 @@ namespace DataVectorUtils {
 // count 1..4 (kErrUnsupportedDimensionCount), concrete classes
 // (kErrVectorClassMismatch).
 ZORV_EXPORT long copyIntersection(DataVector& dst, DataVector const& src);
+
+// Writes `value` to the elements first .. last - 1 in storage order (a tuple
+// counts once). Checks, in order: value type (kErrValueTypeMismatch),
+// last > size() (kErrFillOutOfRange); first >= last writes nothing.
+ZORV_EXPORT long fill(DataVector& vector, unsigned first, unsigned last, Variant const& value);
+
+// Writes `value` to the block of size.x columns from origin.x and size.y
+// rows from origin.y. Checks: value type (kErrValueTypeMismatch), then the
+// block inside the vector on dimension 0 and on dimension 1
+// (kErrFillOutOfRange).
+ZORV_EXPORT long fillSubsection(DataVectorND<2>& vector, ZELUNnPoint<unsigned, 2> origin,
+                                ZELUNnPoint<unsigned, 2> size, Variant const& value);
+
+// Copies a block of `size` from `src` at `srcOrigin` to `dst` at
+// `dstOrigin`, each vector addressed with its own row length. Within one
+// vector the result is that of reading the whole source block first. Checks:
+// data types (kErrDataTypesDiffer), then the block inside dst on dimension
+// 0 and 1 and inside src on dimension 0 and 1 (kErrSubsectionOutOfRange).
+ZORV_EXPORT long copySubsection(DataVectorND<2>& dst, ZELUNnPoint<unsigned, 2> dstOrigin,
+                                DataVectorND<2> const& src, ZELUNnPoint<unsigned, 2> srcOrigin,
+                                ZELUNnPoint<unsigned, 2> size);
+
+// Transposes in place: dimensions (d0, d1) become (d1, d0) and element
+// (x, y) takes the old element (y, x). A square vector is transposed even
+// when it is not resizeable; any other one needs the resizeable flag
+// (kErrNotResizeable) and, unless one dimension is 1 or 0, one new block of
+// its own size (kErrOutOfMemory). A failure leaves the vector unchanged.
+ZORV_EXPORT long transpose(DataVectorND<2>& vector);
+
+// Smallest and largest element, leaving out the elements equal to
+// `noData`; an output that no kept element reached becomes `noData`.
+// kErrValueTypeMismatch (outputs untouched) when the no-data type differs.
+// `noData` may be the same object as `min` or `max`.
+ZORV_EXPORT long calcMinMax(DataVector const& vector, Variant const& noData, Variant& min, Variant& max);
 
 }  // namespace DataVectorUtils
 }  // namespace DataSet
