@@ -37,6 +37,14 @@ public:
 
     // Values per element: the tuple length, or 1 for scalars.
     unsigned getTupleLength() const { return this->valuesPerElement(); }
+    // Library-internal, for operations that rebuild the values: sets the
+    // dimensions to `dims` and, when `block` is given, exchanges the stored
+    // values with it. The values must fit the new dimensions.
+    void reshape(Index dims, typename Storage::storage_type* block = nullptr) noexcept
+    {
+        if (block) this->values().swap(*block);
+        this->setDimensions(dims);
+    }
     // Linear element offset of an index, first index fastest (unchecked).
     unsigned offsetOf(Index index) const
     {

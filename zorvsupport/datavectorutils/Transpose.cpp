@@ -1,0 +1,267 @@
+// In-place transpose of two-dimensional vectors. Elements move as whole
+// blocks of bytes, in cache-sized square tiles: each tile is read row by row
+// into a local buffer already transposed, then written out row by row, so
+// neither side walks memory with a large (often power-of-two) stride per
+// element. Square vectors exchange tile pairs in place; any other shape is
+// written in one pass into one new block of its own size.
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "zorvsupport/datavectorutils/Transpose.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+HWY_BEFORE_NAMESPACE();
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace simd {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// buf element (c, r) = src element (r, c) for r < rows, c < cols, elements
+// of sizeof(T) bytes: src rows srcStride bytes apart, buf rows bufStride.
+// Square micro-blocks of one 16-byte vector a row are transposed in
+// registers; the edges move element by element.
+template <class T>
+void loadTransposedRun(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                       std::size_t rows, std::size_t cols)
+{
+    std::size_t r0 = 0, c0 = 0;
+#if HWY_TARGET != HWY_SCALAR
+    hn::Full128<T> const d;
+    hn::Full128<std::uint64_t> const d64;
+    constexpr std::size_t kSide = 16 / sizeof(T);
+    r0 = rows / kSide * kSide;
+    c0 = cols / kSide * kSide;
+    for (std::size_t r = 0; r < r0; r += kSide)
+        for (std::size_t c = 0; c < c0; c += kSide) {
+            unsigned char const* in = src + r * srcStride + c * sizeof(T);
+            unsigned char* out = buf + c * bufStride + r * sizeof(T);
+            auto const v0 = hn::LoadU(d, reinterpret_cast<T const*>(in));
+            auto const v1 = hn::LoadU(d, reinterpret_cast<T const*>(in + srcStride));
+            if constexpr (kSide == 2) {
+                hn::StoreU(hn::InterleaveLower(d, v0, v1), d, reinterpret_cast<T*>(out));
+                hn::StoreU(hn::InterleaveUpper(d, v0, v1), d, reinterpret_cast<T*>(out + bufStride));
+            } else {
+                auto const v2 = hn::LoadU(d, reinterpret_cast<T const*>(in + 2 * srcStride));
+                auto const v3 = hn::LoadU(d, reinterpret_cast<T const*>(in + 3 * srcStride));
+                auto const t0 = hn::BitCast(d64, hn::InterleaveLower(d, v0, v1));  // a0 b0 a1 b1
+                auto const t1 = hn::BitCast(d64, hn::InterleaveLower(d, v2, v3));  // c0 d0 c1 d1
+                auto const t2 = hn::BitCast(d64, hn::InterleaveUpper(d, v0, v1));  // a2 b2 a3 b3
+                auto const t3 = hn::BitCast(d64, hn::InterleaveUpper(d, v2, v3));  // c2 d2 c3 d3
+                hn::StoreU(hn::BitCast(d, hn::InterleaveLower(d64, t0, t1)), d, reinterpret_cast<T*>(out));
+                hn::StoreU(hn::BitCast(d, hn::InterleaveUpper(d64, t0, t1)), d, reinterpret_cast<T*>(out + bufStride));
+                hn::StoreU(hn::BitCast(d, hn::InterleaveLower(d64, t2, t3)), d,
+                           reinterpret_cast<T*>(out + 2 * bufStride));
+                hn::StoreU(hn::BitCast(d, hn::InterleaveUpper(d64, t2, t3)), d,
+                           reinterpret_cast<T*>(out + 3 * bufStride));
+            }
+        }
+#endif
+    // The columns right of the micro-blocks, then the rows below them.
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = r < r0 ? c0 : 0; c < cols; ++c)
+            std::memcpy(buf + c * bufStride + r * sizeof(T), src + r * srcStride + c * sizeof(T), sizeof(T));
+}
+
+void loadTransposed4(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    loadTransposedRun<std::uint32_t>(buf, bufStride, src, srcStride, rows, cols);
+}
+
+void loadTransposed8(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    loadTransposedRun<std::uint64_t>(buf, bufStride, src, srcStride, rows, cols);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace simd
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+#include <algorithm>
+#include <new>
+
+#include "zorvsupport/datavectorutils/DataVectorUtils.h"
+#include "zorvsupport/datavectorutils/OperationFrame.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace simd {
+HWY_EXPORT(loadTransposed4);
+HWY_EXPORT(loadTransposed8);
+}  // namespace simd
+
+namespace DataVectorUtils {
+namespace {
+
+// Bytes of one tile buffer.
+constexpr std::size_t kTileBytes = 16384;
+
+// Moves elements of W bytes (W = 0: a width known only at run time).
+template <std::size_t W>
+struct Mover {
+    static constexpr std::size_t kWidth = W;
+    std::size_t runtimeWidth;
+    std::size_t width() const { return W ? W : runtimeWidth; }
+    void move(unsigned char* dst, unsigned char const* src) const { std::memcpy(dst, src, width()); }
+};
+
+// Side of the tile: the largest power of two whose square of elements fits
+// one buffer.
+std::size_t tileSide(std::size_t width)
+{
+    std::size_t t = 1;
+    while (4 * t * t * width <= kTileBytes) t *= 2;
+    return t;
+}
+
+// buf element (c, r) = src element (r, c) for r < rows, c < cols: src rows
+// are `stride` bytes apart, buf rows `side` elements long.
+template <class M>
+void loadTransposed(M m, unsigned char* buf, std::size_t side, unsigned char const* src, std::size_t stride,
+                    std::size_t rows, std::size_t cols)
+{
+    std::size_t const w = m.width();
+    if constexpr (M::kWidth == 4)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed4)(buf, side * w, src, stride, rows, cols);
+    else if constexpr (M::kWidth == 8)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed8)(buf, side * w, src, stride, rows, cols);
+    else
+        for (std::size_t r = 0; r < rows; ++r, src += stride)
+            for (std::size_t c = 0; c < cols; ++c) m.move(buf + (c * side + r) * w, src + c * w);
+}
+
+// Writes `rows` rows of `rowBytes` from buf (rows side × width apart) to dst
+// (rows stride apart).
+void storeRows(unsigned char* dst, std::size_t stride, unsigned char const* buf, std::size_t bufStride,
+               std::size_t rows, std::size_t rowBytes)
+{
+    for (std::size_t r = 0; r < rows; ++r) std::memcpy(dst + r * stride, buf + r * bufStride, rowBytes);
+}
+
+// Transposes an n × n block of elements in place, tile pair by tile pair.
+template <class M>
+void transposeSquare(M m, unsigned char* data, std::size_t n)
+{
+    alignas(64) unsigned char a[kTileBytes], b[kTileBytes];
+    std::size_t const w = m.width(), side = tileSide(w), stride = n * w, bufStride = side * w;
+    for (std::size_t i = 0; i < n; i += side) {
+        std::size_t const ri = std::min(side, n - i);
+        for (std::size_t j = 0; j <= i; j += side) {
+            std::size_t const cj = std::min(side, n - j);
+            unsigned char* tij = data + i * stride + j * w;  // rows i.., columns j..
+            unsigned char* tji = data + j * stride + i * w;  // rows j.., columns i..
+            loadTransposed(m, a, side, tij, stride, ri, cj);
+            if (i != j) {
+                loadTransposed(m, b, side, tji, stride, cj, ri);
+                storeRows(tij, stride, b, bufStride, ri, cj * w);
+            }
+            storeRows(tji, stride, a, bufStride, cj, ri * w);
+        }
+    }
+}
+
+// Writes the transpose of src (rows × cols elements) into dst (cols × rows).
+template <class M>
+void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+{
+    alignas(64) unsigned char a[kTileBytes];
+    std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
+    for (std::size_t i = 0; i < rows; i += side) {
+        std::size_t const ri = std::min(side, rows - i);
+        for (std::size_t j = 0; j < cols; j += side) {
+            std::size_t const cj = std::min(side, cols - j);
+            loadTransposed(m, a, side, src + (i * cols + j) * w, cols * w, ri, cj);
+            storeRows(dst + (j * rows + i) * w, rows * w, a, bufStride, cj, ri * w);
+        }
+    }
+}
+
+// Elements wider than a tile buffer move one by one.
+void transposeSquareWide(unsigned char* data, std::size_t n, std::size_t w)
+{
+    for (std::size_t y = 1; y < n; ++y)
+        for (std::size_t x = 0; x < y; ++x)
+            std::swap_ranges(data + (y * n + x) * w, data + (y * n + x + 1) * w, data + (x * n + y) * w);
+}
+
+void transposeIntoWide(unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols,
+                       std::size_t w)
+{
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < cols; ++c) std::memcpy(dst + (c * rows + r) * w, src + (r * cols + c) * w, w);
+}
+
+// Calls f(mover) with the mover for an element width: fixed widths for the
+// scalar kinds and the tuples that match them, a run-time width otherwise.
+template <class F>
+void withMover(std::size_t w, F&& f)
+{
+    switch (w) {
+    case 1: return f(Mover<1>{0});
+    case 2: return f(Mover<2>{0});
+    case 4: return f(Mover<4>{0});
+    case 8: return f(Mover<8>{0});
+    case 16: return f(Mover<16>{0});
+    case 24: return f(Mover<24>{0});
+    default: return f(Mover<0>{w});
+    }
+}
+
+struct TransposeVisitor {
+    DataVectorND<2>* vector;
+
+    template <class T>
+    long accept(T const&) const
+    {
+        auto& v = dynamic_cast<TDataVector2D<T>&>(*vector);
+        std::size_t const d0 = v.getDimension(0), d1 = v.getDimension(1);
+        std::size_t const w = sizeof(typename T::element_type) * v.getTupleLength();
+        auto* data = static_cast<unsigned char*>(v.getDataPtr());
+        if (d0 == d1) {
+            if (!data) return kSuccess;
+            if (w > kTileBytes) return transposeSquareWide(data, d0, w), kSuccess;
+            withMover(w, [&](auto m) { transposeSquare(m, data, d0); });
+            return kSuccess;
+        }
+        if (!v.isResizeable()) return kErrNotResizeable;
+        typename TDataVector2D<T>::Index const target{unsigned(d1), unsigned(d0)};
+        // A single row or column keeps its storage order.
+        if (d0 <= 1 || d1 <= 1 || !data) return v.reshape(target), kSuccess;
+        typename TDataVector2D<T>::Storage::storage_type block;
+        try {
+            block.resize(d0 * d1 * v.getTupleLength());
+        } catch (std::bad_alloc const&) {
+            return kErrOutOfMemory;
+        }
+        auto* out = reinterpret_cast<unsigned char*>(block.data());
+        if (w > kTileBytes)
+            transposeIntoWide(out, data, d1, d0, w);
+        else
+            withMover(w, [&](auto m) { transposeInto(m, out, data, d1, d0); });
+        v.reshape(target, &block);
+        return kSuccess;
+    }
+};
+
+}  // namespace
+
+long transpose(DataVectorND<2>& vector)
+{
+    return vector.getDataType().applyVisitor(TransposeVisitor{&vector});
+}
+
+}  // namespace DataVectorUtils
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
+
+#endif  // HWY_ONCE
