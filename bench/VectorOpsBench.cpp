@@ -1,0 +1,233 @@
+// Fill, block copy, transpose and min/max of 64 Mi float32 values (8192 x
+// 8192 for the two-dimensional cases), each beside a plain baseline over the
+// same bytes.
+#include <cstdlib>
+#include <cstring>
+
+#include "RatioReporter.h"
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/datavectorutils/DataVectorUtils.h"
+#include "zorvsupport/types/Variant.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+
+namespace {
+
+constexpr unsigned kSide = 8192;
+constexpr unsigned kBlock = 4096;
+constexpr std::size_t kCount = std::size_t(kSide) * kSide;
+using P1 = ZELUNnPoint<unsigned, 1>;
+using P2 = ZELUNnPoint<unsigned, 2>;
+
+// A touched vector of `count` elements of type t, every byte `byte`.
+boost::shared_ptr<DataVectorND<1>> flat(DataType t, std::size_t count, int byte = 1)
+{
+    auto v = DataVectorND<1>::create(t, P1(unsigned(count)));
+    std::memset(v->getDataPtr(), byte, v->getSizeInBytes());
+    return v;
+}
+
+boost::shared_ptr<DataVectorND<2>> grid(DataType t, unsigned d0, unsigned d1)
+{
+    auto v = DataVectorND<2>::create(t, P2(d0, d1));
+    std::memset(v->getDataPtr(), 1, v->getSizeInBytes());
+    return v;
+}
+
+// A touched plain block of `bytes`.
+struct Block {
+    explicit Block(std::size_t n) : bytes(n), data(static_cast<unsigned char*>(std::malloc(n)))
+    {
+        std::memset(data, 1, n);
+    }
+    ~Block() { std::free(data); }
+    std::size_t bytes;
+    unsigned char* data;
+};
+
+void done(benchmark::State& state, std::size_t bytes)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+// --- fill -------------------------------------------------------------------
+
+void FillFloatOurs(benchmark::State& state)
+{
+    auto v = flat(DataType(DataType::kFloat32), kCount);
+    Variant const value(1.5f);
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::fill(*v, 0, unsigned(kCount), value));
+    done(state, v->getSizeInBytes());
+}
+
+void FillFloatBaseline(benchmark::State& state)
+{
+    Block b(kCount * 4);
+    for (auto _ : state) {
+        std::memset(b.data, 0x3F, b.bytes);
+        benchmark::ClobberMemory();
+    }
+    done(state, b.bytes);
+}
+
+void FillTuplesOurs(benchmark::State& state)
+{
+    auto v = flat(DataType(DataType::kUInt8, 3), kCount);
+    unsigned char const rgb[3] = {10, 20, 30};
+    Variant const value(TTupleDataType<TDataType<3>>(3), ConstTupleProxy<TTupleDataType<TDataType<3>>>(rgb, 3));
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::fill(*v, 0, unsigned(kCount), value));
+    done(state, v->getSizeInBytes());
+}
+
+void FillTuplesBaseline(benchmark::State& state)
+{
+    Block b(kCount * 3);
+    for (auto _ : state) {
+        std::memset(b.data, 10, b.bytes);
+        benchmark::ClobberMemory();
+    }
+    done(state, b.bytes);
+}
+
+void FillSubsectionOurs(benchmark::State& state)
+{
+    auto v = grid(DataType(DataType::kFloat32), kSide, kSide);
+    Variant const value(1.5f);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DataVectorUtils::fillSubsection(*v, P2(1024, 1024), P2(kBlock, kBlock), value));
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+void FillSubsectionBaseline(benchmark::State& state)
+{
+    Block b(kCount * 4);
+    for (auto _ : state) {
+        for (std::size_t y = 0; y < kBlock; ++y) std::memset(b.data + ((1024 + y) * kSide + 1024) * 4, 0x3F, kBlock * 4);
+        benchmark::ClobberMemory();
+    }
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+// --- block copy ---------------------------------------------------------------
+
+void CopySubsectionOurs(benchmark::State& state)
+{
+    auto dst = grid(DataType(DataType::kFloat32), kSide, kSide);
+    auto src = grid(DataType(DataType::kFloat32), kSide, kSide);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            DataVectorUtils::copySubsection(*dst, P2(2048, 1024), *src, P2(1024, 2048), P2(kBlock, kBlock)));
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+void CopySubsectionBaseline(benchmark::State& state)
+{
+    Block dst(kCount * 4), src(kCount * 4);
+    for (auto _ : state) {
+        for (std::size_t y = 0; y < kBlock; ++y)
+            std::memcpy(dst.data + ((1024 + y) * kSide + 2048) * 4, src.data + ((2048 + y) * kSide + 1024) * 4,
+                        kBlock * 4);
+        benchmark::ClobberMemory();
+    }
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+// Scrolls a block one row down and one column right inside one grid.
+void CopyOverlapOurs(benchmark::State& state)
+{
+    auto v = grid(DataType(DataType::kFloat32), kSide, kSide);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DataVectorUtils::copySubsection(*v, P2(1025, 1025), *v, P2(1024, 1024), P2(kBlock, kBlock)));
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+void CopyOverlapBaseline(benchmark::State& state)
+{
+    Block b(kCount * 4);
+    for (auto _ : state) {
+        for (std::size_t y = kBlock; y-- > 0;)
+            std::memmove(b.data + ((1025 + y) * kSide + 1025) * 4, b.data + ((1024 + y) * kSide + 1024) * 4,
+                         kBlock * 4);
+        benchmark::ClobberMemory();
+    }
+    done(state, std::size_t(kBlock) * kBlock * 4);
+}
+
+// --- transpose ------------------------------------------------------------------
+
+void transposeOurs(benchmark::State& state, unsigned d0, unsigned d1)
+{
+    auto v = grid(DataType(DataType::kFloat32), d0, d1);
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::transpose(*v));
+    done(state, v->getSizeInBytes());
+}
+
+void transposeBaseline(benchmark::State& state, std::size_t count)
+{
+    Block dst(count * 4), src(count * 4);
+    for (auto _ : state) {
+        std::memcpy(dst.data, src.data, dst.bytes);
+        benchmark::ClobberMemory();
+    }
+    done(state, dst.bytes);
+}
+
+void TransposeSquareOurs(benchmark::State& state) { transposeOurs(state, kSide, kSide); }
+void TransposeSquareBaseline(benchmark::State& state) { transposeBaseline(state, kCount); }
+void TransposeOblongOurs(benchmark::State& state) { transposeOurs(state, kSide - 1, kSide + 1); }
+void TransposeOblongBaseline(benchmark::State& state) { transposeBaseline(state, std::size_t(kSide - 1) * (kSide + 1)); }
+void TransposeRowOurs(benchmark::State& state) { transposeOurs(state, 1, 10000000); }
+void TransposeRowBaseline(benchmark::State& state) { transposeBaseline(state, 10000000); }
+
+// --- min/max ----------------------------------------------------------------------
+
+// Min/max of 256 MiB of type t, no-data present, beside memchr for a byte
+// that does not occur.
+void minMaxOurs(benchmark::State& state, DataType t, Variant const& noData)
+{
+    auto v = flat(t, kCount * 4 / elementSizeOf(t.getType()), 1);
+    Variant min, max;
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::calcMinMax(*v, noData, min, max));
+    done(state, v->getSizeInBytes());
+}
+
+void MinMaxBaseline(benchmark::State& state)
+{
+    Block b(kCount * 4);
+    for (auto _ : state) benchmark::DoNotOptimize(std::memchr(b.data, 7, b.bytes));
+    done(state, b.bytes);
+}
+
+void MinMaxFloatOurs(benchmark::State& state) { minMaxOurs(state, DataType(DataType::kFloat32), Variant(-9999.0f)); }
+void MinMaxInt16Ours(benchmark::State& state) { minMaxOurs(state, DataType(DataType::kInt16), Variant(short(-32768))); }
+void MinMaxUInt8Ours(benchmark::State& state)
+{
+    minMaxOurs(state, DataType(DataType::kUInt8), Variant((unsigned char)255));
+}
+
+}  // namespace
+
+BENCHMARK(FillFloatOurs)->Name("fill_float32/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillFloatBaseline)->Name("fill_float32/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillTuplesOurs)->Name("fill_uint8x3/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillTuplesBaseline)->Name("fill_uint8x3/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillSubsectionOurs)->Name("fillSubsection_4096/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillSubsectionBaseline)->Name("fillSubsection_4096/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(CopySubsectionOurs)->Name("copySubsection_4096/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(CopySubsectionBaseline)->Name("copySubsection_4096/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(CopyOverlapOurs)->Name("copySubsection_overlap/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(CopyOverlapBaseline)->Name("copySubsection_overlap/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeSquareOurs)->Name("transpose_8192x8192/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeSquareBaseline)->Name("transpose_8192x8192/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeOblongOurs)->Name("transpose_8191x8193/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeOblongBaseline)->Name("transpose_8191x8193/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeRowOurs)->Name("transpose_1x10e7/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeRowBaseline)->Name("transpose_1x10e7/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxFloatOurs)->Name("calcMinMax_float32/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxBaseline)->Name("calcMinMax_float32/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxInt16Ours)->Name("calcMinMax_int16/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxBaseline)->Name("calcMinMax_int16/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxUInt8Ours)->Name("calcMinMax_uint8/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(MinMaxBaseline)->Name("calcMinMax_uint8/baseline")->Unit(benchmark::kMillisecond);
+
+ZORV_BENCH_MAIN()
