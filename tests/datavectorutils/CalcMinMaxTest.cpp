@@ -216,14 +216,14 @@ TEST(CalcMinMax, VectorsOutsideTheLibrary)
     Variant min(7), max(8);
 
     // A foreign class: std::bad_cast with the outputs at the start values.
-    ForeignVector foreign(DataType(DataType::kFloat32), 2, 2, data);
+    ForeignDataVector foreign(DataType(DataType::kFloat32), {2, 2});
+    foreign.setDataPtr(data);
     EXPECT_THROW(DataVectorUtils::calcMinMax(foreign, Variant(0.0f), min, max), std::bad_cast);
     EXPECT_EQ(valuesIn<float>(min), std::vector<float>{FLT_MAX});
     EXPECT_EQ(valuesIn<float>(max), std::vector<float>{-FLT_MAX});
 
     // Five reported dimensions: nothing scanned, both outputs no-data.
-    ForeignVector five(DataType(DataType::kFloat32), 2, 2, data);
-    five.reportDimensions(5);
+    ForeignDataVector five(DataType(DataType::kFloat32), {2, 2, 1, 1, 1});
     EXPECT_EQ(DataVectorUtils::calcMinMax(five, Variant(-1.0f), min, max), kSuccess);
     EXPECT_EQ(valuesIn<float>(min), std::vector<float>{-1.0f});
     EXPECT_EQ(valuesIn<float>(max), std::vector<float>{-1.0f});
@@ -234,7 +234,7 @@ TEST(CalcMinMax, VectorsOutsideTheLibrary)
     ForeignVector fickle(DataType(DataType::kFloat32), 2, 2, data);
     fickle.changeTypeAfterFirstQuery(DataType(DataType::kInt32));
     EXPECT_EQ(DataVectorUtils::calcMinMax(fickle, Variant(0.0f), min, max), kErrVectorClassMismatch);
-    ForeignVector odd(DataType(DataType::Type(10)), 2, 2, data);
+    ForeignDataVector odd(DataType(DataType::Type(10)), {2, 2});
     EXPECT_EQ(DataVectorUtils::calcMinMax(odd, Variant(DataType(DataType::Type(10))), min, max), kSuccess);
     EXPECT_EQ(valuesIn<int>(min), std::vector<int>{7});
     EXPECT_EQ(valuesIn<int>(max), std::vector<int>{8});

@@ -192,15 +192,20 @@ TEST(FillSubsection, LargeBlockInsideRows)
 TEST(FillAndFillSubsection, ForeignClassThrowsWithNothingWritten)
 {
     float data[4] = {7, 7, 7, 7};
+    ForeignDataVector flat(DataType(DataType::kFloat32), {4});
+    flat.setDataPtr(data);
     ForeignVector v(DataType(DataType::kFloat32), 2, 2, data);
+    EXPECT_THROW(DataVectorUtils::fill(flat, 0, 4, Variant(1.0f)), std::bad_cast);
     EXPECT_THROW(DataVectorUtils::fill(v, 0, 4, Variant(1.0f)), std::bad_cast);
     EXPECT_THROW(DataVectorUtils::fillSubsection(v, P2(0, 0), P2(2, 2), Variant(1.0f)), std::bad_cast);
     for (float f : data) EXPECT_EQ(f, 7.0f);
 
     // A type code without an element type: nothing to dispatch to.
     ForeignVector odd(DataType(DataType::Type(10)), 2, 2, data);
+    ForeignDataVector oddFlat(DataType(DataType::Type(10)), {4});
+    oddFlat.setDataPtr(data);
     Variant const value{DataType(DataType::Type(10))};
-    EXPECT_EQ(DataVectorUtils::fill(odd, 0, 4, value), kSuccess);
+    EXPECT_EQ(DataVectorUtils::fill(oddFlat, 0, 4, value), kSuccess);
     EXPECT_EQ(DataVectorUtils::fillSubsection(odd, P2(0, 0), P2(2, 2), value), kSuccess);
     for (float f : data) EXPECT_EQ(f, 7.0f);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 // Shared by the tests of the bulk vector operations: element kinds of every
-// width, vectors and values filled with recognisable bytes, and a vector
-// class the library does not know.
+// width, and vectors and values filled with recognisable bytes.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "support/Bytes.h"
+#include "support/ForeignDataVector.h"
+#include "support/ForeignDataVector2D.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/datavectorutils/DataVectorUtils.h"
 
@@ -17,7 +19,9 @@ namespace vectorops {
 
 using namespace ZORV_3_13_0_::DataSet;
 using P2 = ZELUNnPoint<unsigned, 2>;
-using Bytes = std::vector<unsigned char>;
+using zorvtest::Bytes;
+using zorvtest::ForeignDataVector;
+using ForeignVector = zorvtest::ForeignDataVector2D;
 
 // One element width each: 1, 2, 4 and 8 bytes, the 3-vector, a tuple.
 inline std::vector<DataType> const& widthKinds()
@@ -78,41 +82,5 @@ inline Bytes withRun(Bytes before, std::size_t first, std::size_t last, Variant 
     for (std::size_t e = first; e < last; ++e) std::memcpy(before.data() + e * w, v, w);
     return before;
 }
-
-// A two-dimensional vector of a class the library does not know, over
-// caller-owned bytes. Its type may change after the first query and it may
-// report any dimension count.
-class ForeignVector : public DataVectorND<2> {
-public:
-    ForeignVector(DataType type, unsigned d0, unsigned d1, void* data)
-        : DataVectorND<2>(P2(d0, d1)), m_type(type), m_later(type), m_data(data)
-    {
-    }
-
-    void changeTypeAfterFirstQuery(DataType later) { m_later = later; }
-    void reportDimensions(unsigned n) { m_dims = n; }
-
-    DataType getDataType() const override { return m_queries++ == 0 ? m_type : m_later; }
-    unsigned getNumDimensions() const override { return m_dims; }
-    boost::shared_ptr<DataVector> clone() const override { return {}; }
-    unsigned getElementsSizeInBytes(unsigned n) const override { return n * m_type.getTypeSize(); }
-    void* getDataPtr() override { return m_data; }
-    void const* getConstDataPtr() const override { return m_data; }
-    long reserve(unsigned) override { return kSuccess; }
-    unsigned capacity() const override { return size(); }
-    long swap(DataVector&) override { return kErrSwapTypeMismatch; }
-    long resizeLastDimension(unsigned) override { return kErrNotSupported; }
-    long getValue(Index, Variant&) const override { return kErrNotSupported; }
-    long setValue(Index, ConstVariantRef const&) override { return kErrNotSupported; }
-    VariantRef getRef(Index) override { return VariantRef(); }
-    ConstVariantRef get(Index) const override { return ConstVariantRef(); }
-    long resizeDimensions(Index, bool) override { return kErrNotSupported; }
-
-private:
-    DataType m_type, m_later;
-    void* m_data;
-    unsigned m_dims = 2;
-    mutable unsigned m_queries = 0;
-};
 
 }  // namespace vectorops
