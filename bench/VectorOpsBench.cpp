@@ -52,17 +52,16 @@ void done(benchmark::State& state, std::size_t bytes)
 
 // --- fill -------------------------------------------------------------------
 
-void FillFloatOurs(benchmark::State& state)
+void fillOurs(benchmark::State& state, DataType t, Variant const& value)
 {
-    auto v = flat(DataType(DataType::kFloat32), kCount);
-    Variant const value(1.5f);
+    auto v = flat(t, kCount);
     for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::fill(*v, 0, unsigned(kCount), value));
     done(state, v->getSizeInBytes());
 }
 
-void FillFloatBaseline(benchmark::State& state)
+void memsetBaseline(benchmark::State& state, std::size_t bytes)
 {
-    Block b(kCount * 4);
+    Block b(bytes);
     for (auto _ : state) {
         std::memset(b.data, 0x3F, b.bytes);
         benchmark::ClobberMemory();
@@ -70,24 +69,16 @@ void FillFloatBaseline(benchmark::State& state)
     done(state, b.bytes);
 }
 
+unsigned char const kRgb[3] = {10, 20, 30};
+
+void FillFloatOurs(benchmark::State& state) { fillOurs(state, DataType(DataType::kFloat32), Variant(1.5f)); }
+void FillFloatBaseline(benchmark::State& state) { memsetBaseline(state, kCount * 4); }
 void FillTuplesOurs(benchmark::State& state)
 {
-    auto v = flat(DataType(DataType::kUInt8, 3), kCount);
-    unsigned char const rgb[3] = {10, 20, 30};
-    Variant const value(TTupleDataType<TDataType<3>>(3), ConstTupleProxy<TTupleDataType<TDataType<3>>>(rgb, 3));
-    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::fill(*v, 0, unsigned(kCount), value));
-    done(state, v->getSizeInBytes());
+    fillOurs(state, DataType(DataType::kUInt8, 3),
+             Variant(TTupleDataType<TDataType<3>>(3), ConstTupleProxy<TTupleDataType<TDataType<3>>>(kRgb, 3)));
 }
-
-void FillTuplesBaseline(benchmark::State& state)
-{
-    Block b(kCount * 3);
-    for (auto _ : state) {
-        std::memset(b.data, 10, b.bytes);
-        benchmark::ClobberMemory();
-    }
-    done(state, b.bytes);
-}
+void FillTuplesBaseline(benchmark::State& state) { memsetBaseline(state, kCount * 3); }
 
 void FillSubsectionOurs(benchmark::State& state)
 {
