@@ -7,6 +7,7 @@
 #include <hwy/highway.h>
 
 #include <cstddef>
+#include <cstring>
 #include <type_traits>
 
 #include "zorvsupport/types/DataType.h"
@@ -18,22 +19,38 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Folds the n values at p into mn and mx (which hold the start values on
-// entry), leaving out the values equal to nd. Each value updates the
-// accumulators as the sequential rule does: mn = e < mn ? e : mn, and
+// Highway's lane type of the same width and kind as T (long long and
+// int64_t are distinct types of one layout).
+template <class T>
+using LaneOf = std::conditional_t<std::is_floating_point_v<T>, T,
+                                  std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>,
+                                                     hwy::UnsignedFromSize<sizeof(T)>>>;
+
+// Folds the n values of type E at p into *min and *max (which hold the start
+// values on entry), leaving out the values equal to *nd. Each value updates
+// the accumulators as the sequential rule does: mn = e < mn ? e : mn, and
 // mx = mx < e ? e : mx, so a NaN never enters them. A left-out value is
 // replaced by the accumulator's start value, which changes nothing. The
 // lanes hold no NaN, so combining them with Min and Max gives the
-// sequential value; only the sign of a zero result may differ.
+// sequential value; only the sign of a zero result may differ. Values are
+// read through vector loads or memcpy, so the stored type may be E's twin.
 template <class E>
-void minMaxRun(E const* p, std::size_t n, E nd, E& mnOut, E& mxOut)
+void minMaxRun(unsigned char const* p, std::size_t n, void const* noData, void* min, void* max)
 {
+    auto load = [](void const* q) {
+        E e;
+        std::memcpy(&e, q, sizeof e);
+        return e;
+    };
+    E const nd = load(noData);
+    E m = load(min), x = load(max);
     hn::ScalableTag<E> const d;
     using V = decltype(hn::Zero(d));
     std::size_t const lanes = hn::Lanes(d);
-    V const vnd = hn::Set(d, nd), vhi = hn::Set(d, mnOut), vlo = hn::Set(d, mxOut);
+    V const vnd = hn::Set(d, nd), vhi = hn::Set(d, m), vlo = hn::Set(d, x);
     V mn[4] = {vhi, vhi, vhi, vhi}, mx[4] = {vlo, vlo, vlo, vlo};
-    auto step = [&](V& a, V& b, V e) {
+    auto step = [&](V& a, V& b, std::size_t i) {
+        V const e = hn::LoadU(d, reinterpret_cast<E const*>(p + i * sizeof(E)));
         auto const skip = hn::Eq(e, vnd);
         V const forMin = hn::IfThenElse(skip, vhi, e), forMax = hn::IfThenElse(skip, vlo, e);
         if constexpr (std::is_floating_point_v<E>) {
@@ -46,46 +63,33 @@ void minMaxRun(E const* p, std::size_t n, E nd, E& mnOut, E& mxOut)
     };
     std::size_t i = 0;
     for (; i + 4 * lanes <= n; i += 4 * lanes)
-        for (int k = 0; k < 4; ++k) step(mn[k], mx[k], hn::LoadU(d, p + i + k * lanes));
-    for (; i + lanes <= n; i += lanes) step(mn[0], mx[0], hn::LoadU(d, p + i));
-    V const a = hn::Min(hn::Min(mn[0], mn[1]), hn::Min(mn[2], mn[3]));
-    V const b = hn::Max(hn::Max(mx[0], mx[1]), hn::Max(mx[2], mx[3]));
+        for (std::size_t k = 0; k < 4; ++k) step(mn[k], mx[k], i + k * lanes);
+    for (; i + lanes <= n; i += lanes) step(mn[0], mx[0], i);
     E laneMin[HWY_MAX_BYTES / sizeof(E)], laneMax[HWY_MAX_BYTES / sizeof(E)];
-    hn::StoreU(a, d, laneMin);
-    hn::StoreU(b, d, laneMax);
-    E m = laneMin[0], x = laneMax[0];
-    for (std::size_t k = 1; k < lanes; ++k) {
+    hn::StoreU(hn::Min(hn::Min(mn[0], mn[1]), hn::Min(mn[2], mn[3])), d, laneMin);
+    hn::StoreU(hn::Max(hn::Max(mx[0], mx[1]), hn::Max(mx[2], mx[3])), d, laneMax);
+    for (std::size_t k = 0; k < lanes; ++k) {
         if (laneMin[k] < m) m = laneMin[k];
         if (x < laneMax[k]) x = laneMax[k];
     }
     for (; i < n; ++i) {
-        E const e = p[i];
+        E const e = load(p + i * sizeof(E));
         if (e == nd) continue;
         if (e < m) m = e;
         if (x < e) x = e;
     }
-    mnOut = m;
-    mxOut = x;
+    std::memcpy(min, &m, sizeof m);
+    std::memcpy(max, &x, sizeof x);
 }
 
 // The run for a numeric type code; `min` and `max` hold the start values.
 void minMaxScan(int code, void const* p, std::size_t n, void const* nd, void* min, void* max)
 {
-    // Lanes of Highway's fixed-width types (long long is int64_t's twin).
-#define ZORV_LANE_TYPE(T)                                                                                     \
-    std::conditional_t<std::is_floating_point_v<T>, T,                                                      \
-                       std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>, hwy::UnsignedFromSize<sizeof(T)>>>
     switch (code) {
-#define ZORV_CASE(k, T, name)                                                                              \
-    case k: {                                                                                              \
-        using E = ZORV_LANE_TYPE(T);                                                                       \
-        static_assert(sizeof(E) == sizeof(T));                                                             \
-        return minMaxRun<E>(static_cast<E const*>(p), n, *static_cast<E const*>(nd), *static_cast<E*>(min), \
-                            *static_cast<E*>(max));                                                        \
-    }
+#define ZORV_CASE(k, T, name) \
+    case k: return minMaxRun<LaneOf<T>>(static_cast<unsigned char const*>(p), n, nd, min, max);
         ZORV_FOR_EACH_NUMERIC_KIND(ZORV_CASE)
 #undef ZORV_CASE
-#undef ZORV_LANE_TYPE
     default: break;
     }
 }

@@ -117,14 +117,15 @@ private:
     enum Mode { kMemset, kScalar, kChunks, kStream, kPerElement };
 
     // The value as one unsigned word, so that float bits (NaN included)
-    // travel unchanged and the store cannot alias the value.
+    // travel unchanged and the stores cannot alias the value; the word type
+    // may alias the stored element type.
     template <class U>
     void fillScalar(unsigned char* dst, std::size_t count) const
     {
-        U word;
+        typedef U __attribute__((__may_alias__)) Word;
+        Word word;
         std::memcpy(&word, m_value, sizeof word);
-        U* out = reinterpret_cast<U*>(dst);
-        std::fill_n(out, count, word);
+        std::fill_n(reinterpret_cast<Word*>(dst), count, word);
     }
 
     unsigned char const* m_value;
