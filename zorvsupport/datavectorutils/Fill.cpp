@@ -80,11 +80,17 @@ public:
             m_mode = kMemset;
         } else if (width > kChunk / 2) {
             m_mode = kPerElement;
+        } else if (totalBytes < kStreamBytes && width <= 8 && (width & (width - 1)) == 0) {
+            m_mode = kScalar;
         } else {
-            // A whole number of elements, then room for one more vector.
+            // The period is a whole number of elements; streaming reads up to
+            // one vector beyond it. One element, then doubling copies.
+            m_mode = totalBytes >= kStreamBytes ? kStream : kChunks;
             m_period = kChunk / width * width;
-            for (std::size_t i = 0; i < sizeof m_pattern; ++i) m_pattern[i] = m_value[i % width];
-            m_mode = totalBytes >= kStreamBytes ? kStream : width <= 8 && (width & (width - 1)) == 0 ? kScalar : kChunks;
+            std::size_t const used = m_mode == kStream ? sizeof m_pattern : std::min(m_period, totalBytes);
+            std::memcpy(m_pattern, m_value, width);
+            for (std::size_t done = width; done < used; done *= 2)
+                std::memcpy(m_pattern + done, m_pattern, std::min(done, used - done));
         }
     }
 
