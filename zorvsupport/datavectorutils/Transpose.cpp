@@ -103,8 +103,8 @@ HWY_EXPORT(loadTransposed8);
 namespace DataVectorUtils {
 namespace {
 
-// Bytes of one tile buffer.
-constexpr std::size_t kTileBytes = 16384;
+// Bytes of one tile buffer; two live on the stack of a square transpose.
+constexpr std::size_t kTileBytes = 8192;
 
 // Moves elements of W bytes (W = 0: a width known only at run time).
 template <std::size_t W>
