@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "datavectorutils/VectorOpsSupport.h"
+#include "support/SimdTargets.h"
 
 using namespace vectorops;
 
@@ -144,7 +145,9 @@ TEST(CalcMinMax, RefusedNoDataLeavesOutputsAlone)
     EXPECT_EQ(valuesIn<float>(max), std::vector<float>{2.0f});
 }
 
-TEST(CalcMinMax, ZeroResultsKeepTheFirstKeptZerosSign)
+namespace {
+
+void checkZeroSigns()
 {
     struct Case {
         std::vector<float> values;
@@ -179,6 +182,13 @@ TEST(CalcMinMax, ZeroResultsKeepTheFirstKeptZerosSign)
               kSuccess);
     EXPECT_EQ(bitsOf(valuesIn<float>(min)), std::vector<std::uint64_t>{0u});
     EXPECT_EQ(bitsOf(valuesIn<float>(max)), std::vector<std::uint64_t>{0u});
+}
+
+}  // namespace
+
+TEST(CalcMinMax, ZeroResultsKeepTheFirstKeptZerosSignOnEveryTarget)
+{
+    forEachSimdTarget([] { checkZeroSigns(); });
 }
 
 TEST(CalcMinMax, NoDataMayBeOneOfTheOutputs)
@@ -274,13 +284,15 @@ void sweepPositions()
 
 }  // namespace
 
-TEST(CalcMinMax, ExtremesAtEveryPositionOfEveryNumericKind)
+TEST(CalcMinMax, ExtremesAtEveryPositionOfEveryNumericKindOnEveryTarget)
 {
+    forEachSimdTarget([] {
 #define ZORV_SWEEP(k, E, name) \
     {                          \
         SCOPED_TRACE(name);    \
         sweepPositions<E>();   \
     }
-    ZORV_FOR_EACH_NUMERIC_KIND(ZORV_SWEEP)
+        ZORV_FOR_EACH_NUMERIC_KIND(ZORV_SWEEP)
 #undef ZORV_SWEEP
+    });
 }

@@ -3,6 +3,7 @@
 #include <typeinfo>
 
 #include "datavectorutils/VectorOpsSupport.h"
+#include "support/SimdTargets.h"
 
 using namespace vectorops;
 
@@ -108,29 +109,31 @@ TEST(Fill, NaNIsStoredBitForBit)
 
 // Values whose bytes are all equal, wide tuples and fills large enough to
 // bypass the cache each take their own path through the fill.
-TEST(Fill, EveryValueShapeAndSize)
+TEST(Fill, EveryValueShapeAndSizeOnEveryTarget)
 {
-    struct Case {
-        DataType type;
-        unsigned size, first, last;
-        unsigned char firstByte;
-    } const cases[] = {
-        {DataType(DataType::kInt32), 1000, 3, 997, 0},           // all bytes zero
-        {DataType(DataType::kUInt16, 3), 1000, 1, 999, 9},       // small tuple from a cached pattern
-        {DataType(DataType::kFloat64, 300), 20, 2, 19, 4},       // tuple wider than the pattern block
-        {DataType(DataType::kFloat32), 3u << 20, 5, (3u << 20) - 3, 0x40},  // 12 MiB
-        {DataType(DataType::kUInt8, 3), 4u << 20, 7, (4u << 20) - 1, 0x10}, // 12 MiB of tuples
-        {DataType(DataType::kVec3), 1u << 20, 1, (1u << 20) - 1, 0x30},     // 24 MiB of 3-vectors
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(nameOf(c.type) + " size " + std::to_string(c.size));
-        auto v = DataVectorND<1>::create(c.type, P1(c.size));
-        markBytes(*v, 1);
-        Bytes const before = bytesOf(*v);
-        Variant const value = c.firstByte ? valueOf(c.type, c.firstByte) : Variant(c.type);
-        EXPECT_EQ(DataVectorUtils::fill(*v, c.first, c.last, value), kSuccess);
-        EXPECT_TRUE(bytesOf(*v) == withRun(before, c.first, c.last, value, widthOf(c.type)));
-    }
+    forEachSimdTarget([] {
+        struct Case {
+            DataType type;
+            unsigned size, first, last;
+            unsigned char firstByte;
+        } const cases[] = {
+            {DataType(DataType::kInt32), 1000, 3, 997, 0},           // all bytes zero
+            {DataType(DataType::kUInt16, 3), 1000, 1, 999, 9},       // small tuple from a cached pattern
+            {DataType(DataType::kFloat64, 300), 20, 2, 19, 4},       // tuple wider than the pattern block
+            {DataType(DataType::kFloat32), 3u << 20, 5, (3u << 20) - 3, 0x40},  // 12 MiB
+            {DataType(DataType::kUInt8, 3), 4u << 20, 7, (4u << 20) - 1, 0x10}, // 12 MiB of tuples
+            {DataType(DataType::kVec3), 1u << 20, 1, (1u << 20) - 1, 0x30},     // 24 MiB of 3-vectors
+        };
+        for (Case const& c : cases) {
+            SCOPED_TRACE(nameOf(c.type) + " size " + std::to_string(c.size));
+            auto v = DataVectorND<1>::create(c.type, P1(c.size));
+            markBytes(*v, 1);
+            Bytes const before = bytesOf(*v);
+            Variant const value = c.firstByte ? valueOf(c.type, c.firstByte) : Variant(c.type);
+            EXPECT_EQ(DataVectorUtils::fill(*v, c.first, c.last, value), kSuccess);
+            EXPECT_TRUE(bytesOf(*v) == withRun(before, c.first, c.last, value, widthOf(c.type)));
+        }
+    });
 }
 
 namespace {

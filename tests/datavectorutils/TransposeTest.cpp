@@ -2,6 +2,8 @@
 
 #include "datavectorutils/VectorOpsSupport.h"
 #include "support/AllocationLimit.h"
+#include "support/SimdTargets.h"
+#include "zorvsupport/datavector/StorageTestHooks.h"
 
 using namespace vectorops;
 
@@ -29,7 +31,9 @@ boost::shared_ptr<DataVectorND<2>> copyOf(DataVectorND<2> const& v)
 
 }  // namespace
 
-TEST(Transpose, ShapesForEveryWidth)
+namespace {
+
+void checkShapes()
 {
     P2 const shapes[] = {P2(2, 2),  P2(3, 2),   P2(2, 3),   P2(1, 9),   P2(9, 1),   P2(0, 0),
                          P2(0, 5),  P2(5, 0),   P2(17, 33), P2(64, 64), P2(65, 63), P2(130, 129)};
@@ -48,6 +52,13 @@ TEST(Transpose, ShapesForEveryWidth)
             EXPECT_EQ(v->getDimensions(), s);
         }
     }
+}
+
+}  // namespace
+
+TEST(Transpose, ShapesForEveryWidthOnEveryTarget)
+{
+    forEachSimdTarget(checkShapes);
 }
 
 TEST(Transpose, WorkedExample)

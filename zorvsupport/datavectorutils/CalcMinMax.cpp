@@ -6,6 +6,8 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
+#include "zorvsupport/simd/Simd.h"
+
 #include <cstddef>
 #include <cstring>
 #include <type_traits>

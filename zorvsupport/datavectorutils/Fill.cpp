@@ -8,6 +8,8 @@
 #include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
+#include "zorvsupport/simd/Simd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

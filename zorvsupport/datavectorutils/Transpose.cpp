@@ -10,6 +10,8 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
+#include "zorvsupport/simd/Simd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
