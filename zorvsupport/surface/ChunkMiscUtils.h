@@ -65,9 +65,9 @@ public:
     void accept(TDataType<DataType::kVec3> const& tag);
 
 private:
-    NodeIterator& m_iterator;
-    unsigned m_band;
-    double m_value;
+    [[maybe_unused]] NodeIterator& m_iterator;
+    [[maybe_unused]] unsigned m_band;
+    [[maybe_unused]] double m_value;
 };
 
 }  // namespace ChunkMiscUtils
