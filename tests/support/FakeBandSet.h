@@ -148,7 +148,7 @@ public:
         for (unsigned i = 0; i < positions.size(); ++i)
             if (inArea(query.area, positions[i])) path.push_back(i);
         auto* it = new It(*this, query.bandIds, path, liveIterators);
-        it->positions = positions;
+        it->positions = &positions;
         for (unsigned const id : query.bandIds) {
             auto const column = columns.find(id);
             if (column == columns.end() || !column->second) continue;

@@ -53,9 +53,9 @@ public:
     void setBandType(unsigned bandId, BandType const& type) { m_bandTypes[bandId] = type; }
     // The state reported for a key (false when not set).
     void setState(unsigned key, bool state) { m_states[key] = state; }
-    // Node positions by node index; getPosition fails for indices in
-    // failingPositions (and for indices without a position).
-    std::vector<ZELUNVec3<double>> positions;
+    // Node positions by node index (not owned); getPosition fails for
+    // indices in failingPositions and for indices without a position.
+    std::vector<ZELUNVec3<double>> const* positions = nullptr;
     std::set<unsigned> failingPositions;
     long positionFailure = ZORV_3_13_0_::DataSet::kErrNotImplemented;
 
@@ -83,8 +83,8 @@ public:
     long getPosition(ZELUNVec3<double>& out, unsigned) override
     {
         unsigned const i = this->m_currentIndex;
-        if (i >= positions.size() || failingPositions.count(i)) return positionFailure;
-        out = positions[i];
+        if (!positions || i >= positions->size() || failingPositions.count(i)) return positionFailure;
+        out = (*positions)[i];
         return 0;
     }
     void reserved4() override {}
