@@ -315,3 +315,42 @@ TEST(DesignatedIterator, OriginalDepthAndType)
     it.setCurrentIndex(2);
     EXPECT_EQ(it.getType(), DesignatedType{});
 }
+
+TEST(NodeIterator, WalkOfAHostNodeQuery)
+{
+    // The road of a request over the band-set double: query, walk, read, delete.
+    FakeBandSet set;
+    unsigned const depth = set.addBand(ZELUNUString("Depth"), BandType());
+    set.positions = {{0, 0, 0}, {1, 1, 0}, {5, 5, 0}, {2, 2, 0}};
+    set.columns[depth] = makeBuffer(F32(), {10.0f, 11.0f, 12.0f, 13.0f});
+    int live = 0;
+    set.liveIterators = &live;
+
+    for (bool fetch : {true, false}) {
+        SCOPED_TRACE(fetch ? "fetching values" : "counting only");
+        long status = -1;
+        NodeIterator* it =
+            set.getNodeIterator(ZELUNCover(ZELUNCoordSystem(), 0.5, 0.5, 3, 3), {depth, 0xFFFFFFFFu}, fetch, status,
+                                nullptr);
+        ASSERT_NE(it, nullptr);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(live, 1);
+        std::vector<double> xs, depths;
+        for (; !it->done(); it->next()) {
+            ZELUNVec3<double> p;
+            ASSERT_EQ(it->getPosition(p, depth), 0);
+            xs.push_back(p.x);
+            double d = 0;
+            if (it->getAsDouble(depth, d) == 0) depths.push_back(d);
+        }
+        EXPECT_EQ(xs, (std::vector<double>{1, 2}));
+        EXPECT_EQ(depths, fetch ? (std::vector<double>{11, 13}) : std::vector<double>{});
+        delete it;
+        EXPECT_EQ(live, 0);
+    }
+    ASSERT_EQ(set.queries.size(), 2u);
+    EXPECT_EQ(set.queries[0].bandIds, (std::vector<unsigned>{depth, 0xFFFFFFFFu}));
+    EXPECT_TRUE(set.queries[0].fetchValues);
+    EXPECT_FALSE(set.queries[1].fetchValues);
+    EXPECT_EQ(set.queries[1].hostData, nullptr);
+}
