@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -9,9 +10,11 @@
 
 #include "support/FakeBandSet.h"
 #include "support/FakeNodeIterator.h"
+#include "support/ForeignDataVector.h"
 #include "support/NodeBuffers.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/DataVectorND.h"
+#include "zorvsupport/surface/ChunkMiscUtils.h"
 #include "zorvsupport/surface/NodeIterator.h"
 #include "zorvsupport/types/BandType.h"
 #include "zorvsupport/types/Variant.h"
@@ -21,6 +24,7 @@ using zorvtest::FakeBandSet;
 using zorvtest::FakeDesignatedIterator;
 using zorvtest::FakeNodeIterator;
 using zorvtest::FakeStateCheckNodeIterator;
+using zorvtest::ForeignDataVector;
 using zorvtest::makeBuffer;
 
 namespace {
@@ -353,4 +357,79 @@ TEST(NodeIterator, WalkOfAHostNodeQuery)
     EXPECT_TRUE(set.queries[0].fetchValues);
     EXPECT_FALSE(set.queries[1].fetchValues);
     EXPECT_EQ(set.queries[1].hostData, nullptr);
+}
+
+TEST(NodeIterator, ForeignBuffersReadLikeLeafBuffers)
+{
+    std::vector<float> const values{1.0f, 2.5f, 4.0f, 5.5f, 7.0f, 8.5f};
+    struct Case {
+        char const* label;
+        std::vector<unsigned> dims;
+        boost::shared_ptr<DataVector> leaf;
+    } const cases[] = {
+        {"one dimension", {6}, makeBuffer(F32(), values)},
+        {"two dimensions", {3, 2}, makeBuffer(F32(), ZELUNnPoint<unsigned, 2>(3u, 2u), values)},
+    };
+    constexpr unsigned kLeaf = 1, kForeign = 2;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto foreign = boost::shared_ptr<ForeignDataVector>(new ForeignDataVector(DataType(DataType::kFloat32), c.dims));
+        std::copy(values.begin(), values.end(), foreign->values<float>());
+        FakeBandSet set;
+        FakeNodeIterator it(set);
+        it.setBuffer(kLeaf, c.leaf);
+        it.setBuffer(kForeign, foreign);
+        it.setCurrentIndex(4);
+
+        float fromLeaf = 0, fromForeign = 0;
+        ASSERT_EQ(it.getAttribute(kLeaf, F32(), fromLeaf), 0);
+        ASSERT_EQ(it.getAttribute(kForeign, F32(), fromForeign), 0);
+        EXPECT_EQ(fromForeign, fromLeaf);
+        EXPECT_EQ(fromForeign, 7.0f);
+        EXPECT_EQ(it.get(kForeign).getPtr(), foreign->values<float>() + 4);
+        double d = 0;
+        ASSERT_EQ(it.getAsDouble(kForeign, d), 0);
+        EXPECT_EQ(d, 7.0);
+        ASSERT_EQ(it.set(kForeign, Variant(42.0f)), 0);
+        EXPECT_EQ(foreign->values<float>()[4], 42.0f);
+        EXPECT_EQ(foreign->values<float>()[5], 8.5f);
+    }
+
+    // A tuple kind reads the stored tuple of the current index.
+    auto foreign = boost::shared_ptr<ForeignDataVector>(new ForeignDataVector(DataType(DataType::kUInt16, 3), {2}));
+    std::uint16_t const tuples[6] = {1, 2, 3, 7, 8, 9};
+    std::copy(tuples, tuples + 6, foreign->values<std::uint16_t>());
+    FakeBandSet set;
+    FakeNodeIterator it(set);
+    it.setBuffer(kForeign, foreign);
+    it.setCurrentIndex(1);
+    std::uint16_t out[3] = {};
+    ASSERT_EQ(it.getAttribute(kForeign, U16Tuple(3), TupleProxy<U16Tuple>(out, 3)), 0);
+    EXPECT_EQ(std::vector<std::uint16_t>(out, out + 3), (std::vector<std::uint16_t>{7, 8, 9}));
+}
+
+TEST(NodeIterator, ForeignBufferWithoutDataHasNoElement)
+{
+    auto foreign = boost::shared_ptr<ForeignDataVector>(new ForeignDataVector(DataType(DataType::kFloat32), {4}));
+    foreign->setDataPtr(nullptr);
+    FakeBandSet set;
+    FakeNodeIterator it(set);
+    it.setBuffer(kBand, foreign);
+    it.setBandType(kBand, BandType::createScalar(DataType(DataType::kFloat32), ZELUNUString("m"), ZELUNUnit::kDown,
+                                                 Variant(5.0f)));
+    it.setCurrentIndex(1);
+
+    float value = -1.0f;
+    EXPECT_EQ(it.getAttribute(kBand, F32(), value), 143003);
+    EXPECT_EQ(value, -1.0f);
+    EXPECT_EQ(it.get(kBand).getPtr(), nullptr);
+    EXPECT_EQ(it.get(kBand).getDataType(), DataType());
+    EXPECT_EQ(it.getRef(kBand).getPtr(), nullptr);
+    Variant out(1.0f);
+    EXPECT_EQ(it.get(kBand, out), 143003);
+    EXPECT_EQ(it.set(kBand, Variant(2.0f)), 143003);
+    double d = kCanary;
+    EXPECT_EQ(it.getAsDouble(kBand, d), 136153);
+    EXPECT_EQ(d, kCanary);
+    EXPECT_FALSE(ChunkMiscUtils::isAttSet(it, kBand));
 }
