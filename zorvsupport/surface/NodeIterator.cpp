@@ -115,15 +115,9 @@ long NodeIterator::getAsDouble(unsigned band, double& out) const
     return get(band).getAs(out);
 }
 
-#define ZORV_ATTRIBUTE_READ(k, E, name)                                                                   \
-    template ZORV_EXPORT long NodeIterator::getAttribute<k>(unsigned, TTupleDataType<TDataType<k>> const&, \
-                                                            TupleProxy<TTupleDataType<TDataType<k>>>) const;
-#define ZORV_SCALAR_ATTRIBUTE_READ(k, E, name) \
-    template ZORV_EXPORT long NodeIterator::getAttribute<k>(unsigned, TDataType<k>, E&) const;
-ZORV_FOR_EACH_NUMERIC_KIND(ZORV_SCALAR_ATTRIBUTE_READ)
-ZORV_FOR_EACH_ELEMENT_KIND(ZORV_ATTRIBUTE_READ)
-#undef ZORV_SCALAR_ATTRIBUTE_READ
-#undef ZORV_ATTRIBUTE_READ
+#define ZORV_ATTRIBUTE_READ_PREFIX template ZORV_EXPORT
+ZORV_ATTRIBUTE_READS
+#undef ZORV_ATTRIBUTE_READ_PREFIX
 
 StateCheckNodeIterator::StateCheckNodeIterator() = default;
 StateCheckNodeIterator::~StateCheckNodeIterator() = default;

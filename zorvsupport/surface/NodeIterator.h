@@ -178,16 +178,20 @@ long NodeIterator::getAttribute(unsigned band, TTupleDataType<TDataType<k>> cons
     return status;
 }
 
-// The typed reads are instantiated once, inside the library.
-#define ZORV_EXTERN_ATTRIBUTE_READ(k, E, name)                                                             \
-    extern template long NodeIterator::getAttribute<k>(unsigned, TTupleDataType<TDataType<k>> const&,   \
-                                                       TupleProxy<TTupleDataType<TDataType<k>>>) const;
-#define ZORV_EXTERN_SCALAR_ATTRIBUTE_READ(k, E, name) \
-    extern template long NodeIterator::getAttribute<k>(unsigned, TDataType<k>, E&) const;
-ZORV_FOR_EACH_NUMERIC_KIND(ZORV_EXTERN_SCALAR_ATTRIBUTE_READ)
-ZORV_FOR_EACH_ELEMENT_KIND(ZORV_EXTERN_ATTRIBUTE_READ)
-#undef ZORV_EXTERN_SCALAR_ATTRIBUTE_READ
-#undef ZORV_EXTERN_ATTRIBUTE_READ
+// The 21 typed reads, each declared with ZORV_ATTRIBUTE_READ_PREFIX in front:
+// instantiated once inside the library, extern everywhere else.
+#define ZORV_SCALAR_ATTRIBUTE_READ(k, E, name) \
+    ZORV_ATTRIBUTE_READ_PREFIX long NodeIterator::getAttribute<k>(unsigned, TDataType<k>, E&) const;
+#define ZORV_TUPLE_ATTRIBUTE_READ(k, E, name)                                                                   \
+    ZORV_ATTRIBUTE_READ_PREFIX long NodeIterator::getAttribute<k>(unsigned, TTupleDataType<TDataType<k>> const&, \
+                                                                  TupleProxy<TTupleDataType<TDataType<k>>>) const;
+#define ZORV_ATTRIBUTE_READS                                  \
+    ZORV_FOR_EACH_NUMERIC_KIND(ZORV_SCALAR_ATTRIBUTE_READ)    \
+    ZORV_FOR_EACH_ELEMENT_KIND(ZORV_TUPLE_ATTRIBUTE_READ)
+
+#define ZORV_ATTRIBUTE_READ_PREFIX extern template
+ZORV_ATTRIBUTE_READS
+#undef ZORV_ATTRIBUTE_READ_PREFIX
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_
