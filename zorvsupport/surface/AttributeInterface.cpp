@@ -1,0 +1,67 @@
+#include "zorvsupport/surface/AttributeInterface.h"
+
+#include "zorvsupport/surface/GeoBandSet.h"
+#include "zorvsupport/surface/NoAttributeInterface.h"
+#include "zorvsupport/surface/NodeIterator.h"
+#include "zorvsupport/surface/NodeIteratorAttrI.h"
+#include "zorvsupport/types/Band.h"
+#include "zorvsupport/types/BandType.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+AttributeInterface::AttributeInterface() = default;
+AttributeInterface::AttributeInterface(AttributeInterface const&) = default;
+AttributeInterface& AttributeInterface::operator=(AttributeInterface const&) = default;
+AttributeInterface::~AttributeInterface() = default;
+
+NoAttributeInterface::NoAttributeInterface() = default;
+NoAttributeInterface::NoAttributeInterface(NoAttributeInterface const&) = default;
+NoAttributeInterface& NoAttributeInterface::operator=(NoAttributeInterface const&) = default;
+NoAttributeInterface::~NoAttributeInterface() = default;
+
+double NoAttributeInterface::getValue(ZELUNUString const&)
+{
+    return 0.0;
+}
+
+std::set<ZELUNUString> NoAttributeInterface::getAvailableAttributes()
+{
+    return {};
+}
+
+NodeIteratorAttrI::NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::LengthDirection requested)
+    : m_iterator(&iterator)
+{
+    GeoBandSet const& bandSet = iterator.getBandSet();
+    for (unsigned const id : iterator.getBandIDs()) {
+        Band const* const band = bandSet.getBand(id);
+        if (!band) continue;
+        BandType const& type = band->getBandType();
+        bool const negate = type.getCategory() == BandType::kScalar &&
+                            ZELUNUnit::isOpposite(type.getUnitDirection(), requested);
+        m_attributes[band->getName()] = Attribute{id, negate};
+    }
+}
+
+// The iterator may be gone by now: it is not touched.
+NodeIteratorAttrI::~NodeIteratorAttrI() = default;
+
+double NodeIteratorAttrI::getValue(ZELUNUString const& name)
+{
+    auto const it = m_attributes.find(name);
+    if (it == m_attributes.end()) return 0.0;
+    double value = 0.0;
+    m_iterator->getAsDouble(it->second.bandId, value);  // unreadable: stays 0.0
+    return it->second.negate ? -value : value;
+}
+
+std::set<ZELUNUString> NodeIteratorAttrI::getAvailableAttributes()
+{
+    std::set<ZELUNUString> names;
+    for (auto const& entry : m_attributes) names.insert(names.end(), entry.first);
+    return names;
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "zorvsupport/Export.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+// Interface shell of a host band set. It holds no data; its operations are
+// the host's and are never called by the library.
+class ZORV_EXPORT IBandSet {
+public:
+    IBandSet();
+    IBandSet(IBandSet const& other);
+    IBandSet& operator=(IBandSet const& other);
+
+    virtual void reserved1() = 0;
+    virtual void reserved2() = 0;
+    virtual void reserved3() = 0;
+    virtual void reserved4() = 0;
+    virtual void reserved5() = 0;
+    virtual void reserved6() = 0;
+
+protected:
+    virtual ~IBandSet();
+};
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

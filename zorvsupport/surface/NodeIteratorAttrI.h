@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <set>
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNUnit.h"
+#include "zorvsupport/surface/AttributeInterface.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+class NodeIterator;
+
+// Offers the bands of a node iterator by band name: a name reads the current
+// node's value of its band as a double, negated when the band is a scalar
+// band whose unit direction is the opposite of the requested one (up against
+// down). The iterator is not owned; it must outlive every getValue call, but
+// not this object.
+class ZORV_EXPORT NodeIteratorAttrI : public AttributeInterface {
+public:
+    // Resolves every band of the iterator with a band in the band set to its
+    // name (a later band of the same name wins).
+    NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::LengthDirection requested);
+    ~NodeIteratorAttrI() override;
+
+    // The band's value at the current node; 0.0 when it cannot be read as a
+    // double or the name is not offered (the offered names never change).
+    double getValue(ZELUNUString const& name) override;
+    std::set<ZELUNUString> getAvailableAttributes() override;
+
+private:
+    struct Attribute {
+        unsigned bandId;
+        bool negate;
+    };
+
+    NodeIterator const* m_iterator;
+    std::map<ZELUNUString, Attribute> m_attributes;
+};
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
