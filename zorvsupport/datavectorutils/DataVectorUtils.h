@@ -4,6 +4,7 @@
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
 #include "zorvsupport/platform/ZELUNnPoint.h"
+#include "zorvsupport/types/InterpolationMethod.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -59,6 +60,53 @@ ZORV_EXPORT long transpose(DataVectorND<2>& vector);
 // kErrValueTypeMismatch (outputs untouched) when the no-data type differs.
 // `noData` may be the same object as `min` or `max`.
 ZORV_EXPORT long calcMinMax(DataVector const& vector, Variant const& noData, Variant& min, Variant& max);
+
+// --- Searches, replacement, block comparison and scaled block copy ---
+
+// Index (in storage order, a tuple counting once) of the first element at or
+// after `start` that equals `value`; 0xFFFFFFFF when none does. On failure
+// 0xFFFFFFFF with err = kErrValueTypeMismatch (value type) or
+// kErrUnsupportedDimensionCount; err is written only on failure. Floats
+// compare by IEEE rules: NaN equals nothing, -0.0 equals 0.0.
+ZORV_EXPORT unsigned findFirstEqual(DataVector const& vector, unsigned start, Variant const& value, long& err);
+
+// Index of the first element at or after `start` that differs from `value`
+// (a NaN element always differs); 0xFFFFFFFF when none does or on failure
+// (err = kErrValueTypeMismatch, written only on failure).
+ZORV_EXPORT unsigned findFirstNotEqual(DataVectorND<2> const& vector, unsigned start, Variant const& value,
+                                       long& err);
+
+// Gives every element equal to `oldValue` the value `newValue`, in place.
+// Checks, in order: both value types (kErrValueTypeMismatch), dimension
+// count 1..4 (kErrUnsupportedDimensionCount), the vector's concrete class
+// (kErrVectorClassMismatch).
+ZORV_EXPORT long replaceValue(DataVector& vector, Variant const& oldValue, Variant const& newValue);
+
+// Whether every element of `box` equals `value`. err is set to 0 first, then
+// to kErrValueTypeMismatch or kErrBoxOutOfRange (lo not below or hi beyond
+// the dimension on an axis) with a false answer.
+ZORV_EXPORT bool subsectionEqual(DataVectorND<2> const& vector, ZELUNnBox<unsigned, 2> const& box,
+                                 Variant const& value, long& err);
+
+// Whether boxA of `a` and boxB of `b` hold equal elements at equal offsets.
+// err is left alone unless the data types differ (kErrDataTypesDiffer) or
+// the extents differ or a box's hi lies beyond its vector
+// (kErrSubsectionsDiffer); both answer false.
+ZORV_EXPORT bool subsectionEqual(DataVectorND<2> const& a, ZELUNnBox<unsigned, 2> const& boxA,
+                                 DataVectorND<2> const& b, ZELUNnBox<unsigned, 2> const& boxB, long& err);
+
+// Resamples srcBox of `src` into dstBox of `dst` by hold or bilinear
+// interpolation; bilinear leaves out neighbours equal to `noData`. Equal
+// extents are a copySubsection. Checks, in order: data types
+// (kErrDataTypesDiffer), no-data type (kErrValueTypeMismatch), equal
+// extents, both boxes inside their vectors (kErrSubsectionOutOfRange),
+// then the method (kErrInterpolationNotSupported for bilinear on tuples
+// without `tupleFallback` and on 3-vectors, kErrUnknownInterpolationMethod
+// for any method but kHold and kBilinear). An empty source box fills the
+// destination box with `noData`.
+ZORV_EXPORT long scaleAndCopySubsection(DataVectorND<2>& dst, ZELUNnBox<unsigned, 2> const& dstBox,
+                                        DataVectorND<2> const& src, ZELUNnBox<unsigned, 2> const& srcBox,
+                                        Variant const& noData, InterpolationMethod method, bool tupleFallback);
 
 }  // namespace DataVectorUtils
 }  // namespace DataSet
