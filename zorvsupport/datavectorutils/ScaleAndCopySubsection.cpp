@@ -65,12 +65,27 @@ void scaleNearest(Block<E> dst, Block<E const> src, std::size_t L)
     }
 }
 
+// The weighted sum of one source row's two neighbours for every
+// destination column (fx × right + (1 − fx) × left, the row term of the
+// bilinear sum), and whether either neighbour holds the no-data value.
+template <class F>
+struct RowTerms {
+    std::size_t row;
+    std::vector<F> sum;
+    std::vector<unsigned char> missing;
+};
+
 // Bilinear in arithmetic type F (float for float32, double otherwise).
 // Neighbour indices are clamped to the source block, so a position that
 // rounding carries onto or past its last column or row reads that column or
 // row. A neighbour equal to the no-data value gets weight 0; when its value
 // is infinite it also counts as +0.0 in the sum, so that 0 × inf does not
 // turn the mean of the valid neighbours into NaN.
+//
+// Where no neighbour is missing the sum is fy × lowerTerm + (1 − fy) ×
+// upperTerm, so the row terms of a source row are formed once and shared by
+// the destination rows that read it; elements with a missing neighbour are
+// then formed one by one with their weights.
 template <class E, class F>
 void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
 {
@@ -90,19 +105,55 @@ void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
         F const cy = F(i) * ratioY;
         rowFrac[i] = cy - std::floor(cy);
     }
+    std::size_t const noRow = ~std::size_t(0);
+    RowTerms<F> terms[2] = {{noRow, std::vector<F>(dst.w), std::vector<unsigned char>(dst.w)},
+                            {noRow, std::vector<F>(dst.w), std::vector<unsigned char>(dst.w)}};
     bool ndInfinite = false;
     if constexpr (std::is_floating_point_v<E>) ndInfinite = std::isinf(nd);
     F const threshold = F(0.0001);
+
+    auto formTerms = [&](RowTerms<F>& t, std::size_t r) {
+        E const* in = src.origin + r * src.stride;
+        for (std::size_t j = 0; j < dst.w; ++j) {
+            E const a = in[left[j]], b = in[right[j]];
+            F const fx = colFrac[j];
+            t.sum[j] = fx * F(b) + (F(1) - fx) * F(a);
+            t.missing[j] = (a == nd) | (b == nd);
+        }
+        t.row = r;
+    };
+    // The terms of source row r, formed into the slot not holding `keep`.
+    auto termsOf = [&](std::size_t r, std::size_t keep) -> RowTerms<F> const& {
+        for (RowTerms<F>& t : terms)
+            if (t.row == r) return t;
+        RowTerms<F>& t = terms[0].row == keep ? terms[1] : terms[0];
+        formTerms(t, r);
+        return t;
+    };
+    auto store = [](F v) {
+        if constexpr (std::is_floating_point_v<E>)
+            return E(v);
+        else
+            return roundAndSaturate<E>(double(v));
+    };
 
     for (std::size_t i = 0; i < dst.h; ++i) {
         // The row index comes from the product in double, the fraction from
         // the product in F; near a row boundary they may disagree.
         std::size_t const r = std::size_t(double(i) * double(ratioY));
-        E const* up = src.origin + std::min(r, lastY) * src.stride;
-        E const* lo = src.origin + std::min(i + 1 == dst.h ? r : r + 1, lastY) * src.stride;
+        std::size_t const ru = std::min(r, lastY), rl = std::min(i + 1 == dst.h ? r : r + 1, lastY);
+        RowTerms<F> const& upper = termsOf(ru, rl);
+        RowTerms<F> const& lower = termsOf(rl, ru);
         F const fy = rowFrac[i], gy = F(1) - fy;
         E* out = dst.origin + i * dst.stride;
+        F const* su = upper.sum.data();
+        F const* sl = lower.sum.data();
+        for (std::size_t j = 0; j < dst.w; ++j) out[j] = store(fy * sl[j] + gy * su[j]);
+
+        E const* up = src.origin + ru * src.stride;
+        E const* lo = src.origin + rl * src.stride;
         for (std::size_t j = 0; j < dst.w; ++j) {
+            if (!(upper.missing[j] | lower.missing[j])) continue;
             std::size_t const a = left[j], b = right[j];
             E const ul = up[a], ur = up[b], ll = lo[a], lr = lo[b];
             bool const mUL = ul == nd, mUR = ur == nd, mLL = ll == nd, mLR = lr == nd;
@@ -111,19 +162,9 @@ void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
             F const wUR = mUR ? F(0) : fx, wLR = mLR ? F(0) : fx;
             F const vUL = mUL && ndInfinite ? F(0) : F(ul), vUR = mUR && ndInfinite ? F(0) : F(ur);
             F const vLL = mLL && ndInfinite ? F(0) : F(ll), vLR = mLR && ndInfinite ? F(0) : F(lr);
-            F result = fy * (wLR * vLR + wLL * vLL) + gy * (wUR * vUR + wUL * vUL);
-            if (mUL | mUR | mLL | mLR) {
-                F const m = fy * (wLL + wLR) + gy * (wUL + wUR);
-                if (!(m > threshold)) {
-                    out[j] = nd;
-                    continue;
-                }
-                result = result / m;
-            }
-            if constexpr (std::is_floating_point_v<E>)
-                out[j] = E(result);
-            else
-                out[j] = roundAndSaturate<E>(double(result));
+            F const sum = fy * (wLR * vLR + wLL * vLL) + gy * (wUR * vUR + wUL * vUL);
+            F const m = fy * (wLL + wLR) + gy * (wUL + wUR);
+            out[j] = m > threshold ? store(sum / m) : nd;
         }
     }
 }
