@@ -37,18 +37,6 @@ std::vector<E> valuesIn(Variant const& v)
 }
 
 template <class E>
-std::vector<std::uint64_t> bitsOf(std::vector<E> const& values)
-{
-    std::vector<std::uint64_t> bits;
-    for (E const& e : values) {
-        std::uint64_t b = 0;
-        std::memcpy(&b, &e, sizeof(E) < 8 ? sizeof(E) : 8);
-        bits.push_back(b);
-    }
-    return bits;
-}
-
-template <class E>
 Variant tupleOf(unsigned k, std::vector<E> const& values)
 {
     Variant v(DataType(DataType::Type(k), unsigned(values.size())));

@@ -60,19 +60,6 @@ Variant tupleValue(DataType::Type k, std::vector<E> const& values)
     return v;
 }
 
-// Bit patterns, so that NaN and the sign of zero compare exactly.
-template <class E>
-std::vector<std::uint64_t> bitsOf(std::vector<E> const& values)
-{
-    std::vector<std::uint64_t> bits;
-    for (E const& e : values) {
-        std::uint64_t b = 0;
-        std::memcpy(&b, &e, sizeof(E) < 8 ? sizeof(E) : 8);
-        bits.push_back(b);
-    }
-    return bits;
-}
-
 inline float nanf() { return std::numeric_limits<float>::quiet_NaN(); }
 inline double nan() { return std::numeric_limits<double>::quiet_NaN(); }
 

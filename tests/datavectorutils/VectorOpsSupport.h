@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,6 +82,20 @@ inline Bytes withRun(Bytes before, std::size_t first, std::size_t last, Variant 
     auto const* v = static_cast<unsigned char const*>(value.getPtr());
     for (std::size_t e = first; e < last; ++e) std::memcpy(before.data() + e * w, v, w);
     return before;
+}
+
+// Bit patterns of values of up to 8 bytes, so that NaN and the sign of zero
+// compare exactly.
+template <class E>
+std::vector<std::uint64_t> bitsOf(std::vector<E> const& values)
+{
+    std::vector<std::uint64_t> bits;
+    for (E const& e : values) {
+        std::uint64_t b = 0;
+        std::memcpy(&b, &e, sizeof(E) < 8 ? sizeof(E) : 8);
+        bits.push_back(b);
+    }
+    return bits;
 }
 
 }  // namespace vectorops

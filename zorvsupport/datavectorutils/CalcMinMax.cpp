@@ -21,13 +21,6 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Highway's lane type of the same width and kind as T (long long and
-// int64_t are distinct types of one layout).
-template <class T>
-using LaneOf = std::conditional_t<std::is_floating_point_v<T>, T,
-                                  std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>,
-                                                     hwy::UnsignedFromSize<sizeof(T)>>>;
-
 // Folds the n values of type E at p into *min and *max (which hold the start
 // values on entry), leaving out the values equal to *nd. Each value updates
 // the accumulators as the sequential rule does: mn = e < mn ? e : mn, and

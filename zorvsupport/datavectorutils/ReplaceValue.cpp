@@ -23,11 +23,6 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-template <class T>
-using ReplaceLane = std::conditional_t<std::is_floating_point_v<T>, T,
-                                       std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>,
-                                                          hwy::UnsignedFromSize<sizeof(T)>>>;
-
 // Every one of the n values at p equal to *oldValue (IEEE: NaN never, -0.0
 // for 0.0) becomes *newValue.
 template <class E>
@@ -59,7 +54,7 @@ void replaceNumericRun(int code, void* p, std::size_t n, void const* oldValue, v
 {
     switch (code) {
 #define ZORV_CASE(k, T, name) \
-    case k: return replaceRun<ReplaceLane<T>>(static_cast<unsigned char*>(p), n, oldValue, newValue);
+    case k: return replaceRun<LaneOf<T>>(static_cast<unsigned char*>(p), n, oldValue, newValue);
         ZORV_FOR_EACH_NUMERIC_KIND(ZORV_CASE)
 #undef ZORV_CASE
     default: break;

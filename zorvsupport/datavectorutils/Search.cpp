@@ -22,12 +22,6 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Highway's lane type of the same width and kind as T.
-template <class T>
-using ScanLane = std::conditional_t<std::is_floating_point_v<T>, T,
-                                    std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>,
-                                                       hwy::UnsignedFromSize<sizeof(T)>>>;
-
 // Index of the first of the n values at p for which (value == *v) is
 // kEqual; n when none. Eq is false for NaN, so a NaN value or element is
 // never equal and always differs.
@@ -73,7 +67,7 @@ std::size_t scanNumericRun(int code, void const* p, std::size_t n, void const* v
     switch (code) {
 #define ZORV_CASE(k, T, name)                                                            \
     case k:                                                                              \
-        return equal ? scanRun<ScanLane<T>, true>(bytes, n, value) : scanRun<ScanLane<T>, false>(bytes, n, value);
+        return equal ? scanRun<LaneOf<T>, true>(bytes, n, value) : scanRun<LaneOf<T>, false>(bytes, n, value);
         ZORV_FOR_EACH_NUMERIC_KIND(ZORV_CASE)
 #undef ZORV_CASE
     default: return n;

@@ -49,6 +49,7 @@
 #endif
 
 #include <cstddef>
+#include <type_traits>
 
 #include <hwy/highway.h>
 
@@ -57,6 +58,13 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace simd {
 namespace HWY_NAMESPACE {
+
+// Highway's lane type of the same width and kind as the element type T
+// (long long and int64_t are distinct types of one layout).
+template <class T>
+using LaneOf = std::conditional_t<std::is_floating_point_v<T>, T,
+                                  std::conditional_t<std::is_signed_v<T>, hwy::SignedFromSize<sizeof(T)>,
+                                                     hwy::UnsignedFromSize<sizeof(T)>>>;
 
 // Walks `count` lanes of tag d: vectorBody(i) for each whole vector starting
 // at lane i (four per turn while they fit, so loads and stores overlap), then
