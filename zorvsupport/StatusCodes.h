@@ -79,5 +79,9 @@ inline constexpr long kErrCoordTransformFailed       = 710003;
 inline constexpr long kErrCoverInvalid               = 710004;
 inline constexpr long kErrBadCoordPoint              = 710005;
 
+// Geometries.
+inline constexpr long kErrGeomInvalid                = 710011;
+inline constexpr long kErrGeomEngineFailed           = 710012;
+
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

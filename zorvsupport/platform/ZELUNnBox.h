@@ -17,6 +17,9 @@ struct ZORV_EXPORT ZELUNnBox {
     constexpr ZELUNnPoint<T, N> const& getMin() const { return low; }
     constexpr ZELUNnPoint<T, N>& getMax() { return high; }
     constexpr ZELUNnPoint<T, N> const& getMax() const { return high; }
+    // false: the low corner; true: the high corner.
+    constexpr ZELUNnPoint<T, N>& operator[](bool hi) { return hi ? high : low; }
+    constexpr ZELUNnPoint<T, N> const& operator[](bool hi) const { return hi ? high : low; }
 
     constexpr bool operator==(ZELUNnBox const& o) const { return low == o.low && high == o.high; }
     constexpr bool operator!=(ZELUNnBox const& o) const { return !(*this == o); }

@@ -1,0 +1,135 @@
+#define GEOS_USE_ONLY_R_API
+#include <geos_c.h>
+
+#include "zorvsupport/platform/GeosThreadCache.h"
+
+#include <array>
+#include <vector>
+
+#include "zorvsupport/StatusCodes.h"
+
+namespace ZELUNGeos {
+
+namespace {
+
+using ZORV_3_13_0_::DataSet::kErrGeomEngineFailed;
+
+constexpr std::size_t kCachedAreas = 16;
+
+void silent(char const*, void*) {}
+
+struct Entry {
+    std::uint64_t id = 0;  // 0: free (ids start at 1)
+    std::uint64_t lastUse = 0;
+    GEOSGeometry* geometry = nullptr;
+    GEOSPreparedGeometry const* prepared = nullptr;
+};
+
+// Builds the closed polygon of n points (x, y); null on failure.
+GEOSGeometry* makePolygon(GEOSContextHandle_t context, double const* xy, std::size_t n)
+{
+    if (n < 3 || n > UINT32_MAX - 1) return nullptr;
+    std::vector<double> closed(xy, xy + 2 * n);
+    closed.push_back(xy[0]);
+    closed.push_back(xy[1]);
+    GEOSCoordSequence* sequence = GEOSCoordSeq_copyFromBuffer_r(context, closed.data(), n + 1, 0, 0);
+    if (!sequence) return nullptr;
+    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(context, sequence);  // owns the sequence
+    if (!shell) return nullptr;
+    return GEOSGeom_createPolygon_r(context, shell, nullptr, 0);  // owns the shell
+}
+
+// One thread's engine: its context and its prepared areas, all destroyed
+// at thread exit, each prepared geometry before its base and all before the
+// context.
+class ThreadCache {
+public:
+    ThreadCache() : m_context(GEOS_init_r())
+    {
+        if (!m_context) return;
+        GEOSContext_setNoticeMessageHandler_r(m_context, silent, nullptr);
+        GEOSContext_setErrorMessageHandler_r(m_context, silent, nullptr);
+    }
+    ~ThreadCache()
+    {
+        for (Entry& e : m_entries) release(e);
+        if (m_context) GEOS_finish_r(m_context);
+    }
+    ThreadCache(ThreadCache const&) = delete;
+    ThreadCache& operator=(ThreadCache const&) = delete;
+
+    GEOSContextHandle_t context() const { return m_context; }
+    std::uint64_t builds() const { return m_builds; }
+
+    // The prepared area, built when missing (the least recently used entry
+    // gives way); null on failure.
+    GEOSPreparedGeometry const* prepared(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring)
+    {
+        Entry* slot = &m_entries[0];
+        for (Entry& e : m_entries) {
+            if (e.id == id) {
+                e.lastUse = ++m_clock;
+                return e.prepared;
+            }
+            if (e.lastUse < slot->lastUse) slot = &e;
+        }
+        release(*slot);
+        if (!m_context) return nullptr;
+        // ZELUNVector2D is two packed doubles: the ring is read in place.
+        static_assert(sizeof(ZELUNCompGeom::ZELUNVector2D) == 2 * sizeof(double), "packed vertices");
+        GEOSGeometry* geometry = makePolygon(m_context, reinterpret_cast<double const*>(ring.data()), ring.size());
+        if (!geometry) return nullptr;
+        GEOSPreparedGeometry const* prepared = GEOSPrepare_r(m_context, geometry);
+        if (!prepared) {
+            GEOSGeom_destroy_r(m_context, geometry);
+            return nullptr;
+        }
+        ++m_builds;
+        *slot = Entry{id, ++m_clock, geometry, prepared};
+        return prepared;
+    }
+
+private:
+    void release(Entry& e)
+    {
+        if (e.prepared) GEOSPreparedGeom_destroy_r(m_context, e.prepared);
+        if (e.geometry) GEOSGeom_destroy_r(m_context, e.geometry);
+        e = Entry();
+    }
+
+    GEOSContextHandle_t m_context;
+    std::array<Entry, kCachedAreas> m_entries;
+    std::uint64_t m_clock = 0;
+    std::uint64_t m_builds = 0;
+};
+
+ThreadCache& cache()
+{
+    thread_local ThreadCache c;
+    return c;
+}
+
+}  // namespace
+
+long evaluate(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring, Predicate predicate,
+              double const* xy, std::size_t n, bool& result)
+{
+    ThreadCache& c = cache();
+    GEOSPreparedGeometry const* area = c.prepared(id, ring);
+    if (!area) return kErrGeomEngineFailed;
+    GEOSGeometry* other = makePolygon(c.context(), xy, n);
+    if (!other) return kErrGeomEngineFailed;
+    char const answer = predicate == kCovers ? GEOSPreparedCovers_r(c.context(), area, other)
+                                             : GEOSPreparedIntersects_r(c.context(), area, other);
+    GEOSGeom_destroy_r(c.context(), other);
+    if (answer != 0 && answer != 1) return kErrGeomEngineFailed;
+    result = answer == 1;
+    return 0;
+}
+
+std::uint64_t preparedBuildCount()
+{
+    return cache().builds();
+}
+
+}  // namespace ZELUNGeos

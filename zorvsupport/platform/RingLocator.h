@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNArray.h"
+#include "zorvsupport/platform/ZELUNVector2D.h"
+
+namespace ZELUNCompGeom {
+
+// Point location against one or more rings under the even-odd rule, with
+// the answers of isPointInRing. Built once; its edges are indexed by
+// horizontal bands, so a query visits only the edges of the band holding y.
+// Immutable after construction: queries may run on many threads at once.
+class ZORV_EXPORT RingLocator {
+public:
+    enum Location : int { kExterior = 0, kBoundary = 1, kInterior = 2 };
+
+    RingLocator() = default;
+    explicit RingLocator(ZELUNArray<ZELUNVector2D> const& ring);
+    // Rings of fewer than 3 vertices add nothing; a non-finite vertex
+    // anywhere leaves every point exterior, as isPointInRing answers.
+    explicit RingLocator(std::vector<ZELUNArray<ZELUNVector2D>> const& rings);
+
+    // Exterior for a non-finite point.
+    Location locate(double x, double y) const;
+
+private:
+    struct Edge {
+        ZELUNVector2D a;
+        ZELUNVector2D b;
+    };
+    void build(ZELUNArray<ZELUNVector2D> const* rings, std::size_t count);
+    std::uint32_t bandOf(double y) const;
+
+    std::vector<Edge> m_edges;            // edges grouped by band
+    std::vector<std::uint32_t> m_starts;  // band i holds m_edges[m_starts[i] .. m_starts[i + 1])
+    double m_minY = 0.0;
+    double m_maxY = -1.0;  // empty: no y lies in [m_minY, m_maxY]
+    double m_scale = 0.0;
+};
+
+}  // namespace ZELUNCompGeom

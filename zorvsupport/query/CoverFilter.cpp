@@ -1,0 +1,83 @@
+#include "zorvsupport/query/CoverFilter.h"
+
+#include <cmath>
+
+#include "zorvsupport/StatusCodes.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+CoverFilter::CoverFilter(ZELUNCover const& cover) : m_cover(cover), m_inputCover(cover)
+{
+    decideSameSystem();
+}
+
+CoverFilter::CoverFilter(CoverFilter const& other) = default;
+CoverFilter& CoverFilter::operator=(CoverFilter const& other) = default;
+CoverFilter::~CoverFilter() = default;
+
+ZELUNCover CoverFilter::getCover() const
+{
+    return m_cover;
+}
+
+ZELUNCoordSystem const& CoverFilter::inputSystem() const
+{
+    return m_inputCover.isNull() ? m_cover.getCoordSystem() : m_inputCover.getCoordSystem();
+}
+
+void CoverFilter::decideSameSystem() const
+{
+    ZELUNCoordSystem const& own = m_cover.getCoordSystem();
+    m_sameSystem = own.isValid() && inputSystem().isEqual(own, true);
+}
+
+long CoverFilter::setInputCoordSystem(ZELUNCoordSystem const& system) const
+{
+    long status = kSuccess;
+    m_inputCover = m_cover.transformTo(system, status);
+    decideSameSystem();
+    return status;
+}
+
+Coverage CoverFilter::checkBox(ZELUNnBox<double, 2> const& box) const
+{
+    if (outside(m_inputCover, box)) return kNotCovered;
+    ZELUNCoordSystem const& input = inputSystem();
+    double minX = box[false][0], minY = box[false][1], maxX = box[true][0], maxY = box[true][1];
+    if (!input.isEqual(m_cover.getCoordSystem(), true)) {
+        long status = kSuccess;
+        ZELUNCover const converted =
+            ZELUNCover(input, minX, minY, maxX, maxY).transformTo(m_cover.getCoordSystem(), status);
+        if (status) return kPartiallyCovered;
+        minX = converted.getMinX();
+        minY = converted.getMinY();
+        maxX = converted.getMaxX();
+        maxY = converted.getMaxY();
+    }
+    if (minX >= m_cover.getMinX() && minY >= m_cover.getMinY() && maxX <= m_cover.getMaxX() &&
+        maxY <= m_cover.getMaxY())
+        return kFullyCovered;
+    if (maxX < m_cover.getMinX() || maxY < m_cover.getMinY() || minX > m_cover.getMaxX() ||
+        minY > m_cover.getMaxY())
+        return kNotCovered;
+    return kPartiallyCovered;
+}
+
+bool CoverFilter::checkPoint(ZELUNnPoint<double, 2> const& point) const
+{
+    double xy[2] = {point[0], point[1]};
+    if (outside(m_inputCover, xy[0], xy[1])) return false;
+    if (m_sameSystem) {
+        // The conversion would be the identity, failing only where a value
+        // is not finite.
+        if (!std::isfinite(xy[0]) || !std::isfinite(xy[1])) return false;
+    } else if (inputSystem().transform(m_cover.getCoordSystem(), xy, 1, 2, nullptr)) {
+        return false;
+    }
+    return m_cover.getMinX() <= xy[0] && xy[0] <= m_cover.getMaxX() && m_cover.getMinY() <= xy[1] &&
+           xy[1] <= m_cover.getMaxY();
+}
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

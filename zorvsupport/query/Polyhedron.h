@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNArray.h"
+#include "zorvsupport/platform/ZELUNCoordSystem.h"
+#include "zorvsupport/platform/ZELUNType.h"
+#include "zorvsupport/platform/ZELUNVec3.h"
+#include "zorvsupport/platform/ZELUNnBox.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+template <int k>
+struct TDataType;
+template <class T>
+class TDataVector1D;
+
+// Abstract query shape: whether points, point lists, 3-vector lists and
+// boxes lie inside it (contains) or touch it (interacts). Positions are first
+// converted from the system given to setCoordSystem into the one given to
+// setPointsCoordSystem (while both are set), then through the projective
+// 4x4 matrix (column-major; identity by default). A failed conversion makes
+// a query false. Queries are const and may run on many threads at once.
+class ZORV_EXPORT Polyhedron {
+protected:
+    // The shape's own test of one point (x, y, z) already in its frame.
+    virtual bool contains(ZELUNArray<double> const& point) const = 0;
+
+public:
+    virtual bool contains(ZELUNArray<ZELUNArray<double>> const& points) const;
+    virtual bool contains(ZELUNnBox<double, 3> const& box) const = 0;
+    virtual bool contains(TDataVector1D<TDataType<11>> const& vectors) const;
+    virtual bool contains(ZELUNVec3<double> const& vector) const = 0;
+    virtual bool interacts(ZELUNnBox<double, 3> const& box) const = 0;
+    virtual bool interacts(ZELUNArray<ZELUNArray<double>> const& points) const;
+    virtual bool interacts(TDataVector1D<TDataType<11>> const& vectors) const;
+    // kErrBadMatrixSize unless exactly 16 values; the old matrix then stays.
+    virtual long setMatrix(std::vector<double> const& values);
+    virtual void setCoordSystem(ZELUNCoordSystem const& system);
+    virtual void setPointsCoordSystem(ZELUNCoordSystem const& system);
+    virtual ZELUNType<Polyhedron> newCopy() const = 0;
+    virtual ~Polyhedron();
+
+protected:
+    Polyhedron();
+    Polyhedron(Polyhedron const& other);
+    Polyhedron& operator=(Polyhedron const& other);
+
+    long changeCoordSys(ZELUNArray<double>& point) const;
+    long changeCoordSys(ZELUNArray<ZELUNArray<double>>& points) const;
+    long project(ZELUNArray<double>& point) const;
+    long project(ZELUNArray<ZELUNArray<double>>& points) const;
+    long transform(ZELUNArray<double>& point) const;
+    long transform(ZELUNArray<ZELUNArray<double>>& points) const;
+    long getBBArray(ZELUNArray<ZELUNArray<double>>& corners, ZELUNnBox<double, 3> const& box) const;
+    long getMinMaxValues(ZELUNArray<ZELUNArray<double>> const& points, double& minX, double& minY, double& minZ,
+                         double& maxX, double& maxY, double& maxZ) const;
+    bool isIdentityMatrix() const;
+    std::vector<double> const& getMatrix() const;
+
+    // How the list driver brings positions into the frame: kProject converts
+    // and projects (points must hold exactly 3 values); kPlane only converts
+    // (points must hold at least x, y and z).
+    enum class FrameMode { kProject, kPlane };
+
+    // Points per chunk of the list driver: 24 KiB of x, y, z on the stack.
+    static constexpr std::size_t kChunkPoints = 1024;
+
+    // Converts (and in kProject mode projects) n contiguous points x, y, z
+    // in place. failed[i] is set to 1 for a point whose conversion failed,
+    // else 0; returns the first failing status, or 0.
+    long toFrame(double* xyz, std::size_t n, unsigned char* failed, FrameMode mode) const;
+
+    // The list rules over contiguous chunks, with `inside(x, y, z)` as the
+    // per-point test: no virtual call, allocation or engine call per point.
+    // Defined in ListDriver.h, instantiated by each shape for its own test.
+    template <class Inside>
+    bool driveList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, Inside inside) const;
+    template <class Inside>
+    bool driveVectors(ZELUNVec3<double> const* vectors, std::size_t n, bool any, FrameMode mode,
+                      Inside inside) const;
+    // The 8 corners of a box in getBBArray's order, x, y, z each.
+    static void cornersOf(ZELUNnBox<double, 3> const& box, double xyz[24]);
+    // The bounds of a box's corners in the frame (as getMinMaxValues finds
+    // them); false when their conversion failed.
+    bool frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], double hi[3]) const;
+
+    // The queries of a shape whose per-point test is `inside`. With `own`
+    // false (a subclass of the shape) they take the element-by-element path
+    // through the virtual tests instead of the driver.
+    template <class Inside>
+    bool queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, bool own, Inside inside) const;
+    template <class Inside>
+    bool queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, bool own, Inside inside) const;
+    template <class Inside>
+    bool queryVector(ZELUNVec3<double> const& vector, bool own, Inside inside) const;
+    template <class Inside>
+    bool queryBox(ZELUNnBox<double, 3> const& box, bool own, Inside inside) const;
+
+private:
+    std::vector<double> m_matrix;
+    ZELUNType<ZELUNCoordSystem> m_coordSystem;
+    ZELUNType<ZELUNCoordSystem> m_pointsCoordSystem;
+    bool m_identity = true;  // isIdentityMatrix, kept with the matrix
+};
+
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
