@@ -27,17 +27,17 @@ public:
     Location locate(double x, double y) const;
 
 private:
-    struct Edge {
-        ZELUNVector2D a;
-        ZELUNVector2D b;
-    };
     void build(ZELUNArray<ZELUNVector2D> const* rings, std::size_t count);
     std::uint32_t bandOf(double y) const;
 
-    std::vector<Edge> m_edges;            // edges grouped by band
-    std::vector<std::uint32_t> m_starts;  // band i holds m_edges[m_starts[i] .. m_starts[i + 1])
+    std::vector<ZELUNVector2D> m_vertices;  // each ring closed; edge k runs from vertex k to k + 1
+    std::vector<std::uint32_t> m_entries;   // edges grouped by band
+    std::vector<std::uint32_t> m_starts;    // band i holds m_entries[m_starts[i] .. m_starts[i + 1])
+    // The rings' extent; empty (no point inside) while m_maxY < m_minY.
+    double m_minX = 0.0;
+    double m_maxX = -1.0;
     double m_minY = 0.0;
-    double m_maxY = -1.0;  // empty: no y lies in [m_minY, m_maxY]
+    double m_maxY = -1.0;
     double m_scale = 0.0;
 };
 

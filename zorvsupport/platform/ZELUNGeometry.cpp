@@ -32,6 +32,13 @@ ZELUNArray<double> pair(double x, double y)
 // them can never confuse two areas.
 std::atomic<std::uint64_t> g_nextShapeId{1};
 
+// Whether coordinates of `from` need no conversion into `to`. The same
+// system object (or equal text) is checked before asking the engine.
+bool sameSystem(ZELUNCoordSystem const& from, ZELUNCoordSystem const& to)
+{
+    return from.isValid() && (from == to || from.isEqual(to, true));
+}
+
 // The first failing status of the two geometries, or 0.
 long statusOf(ZELUNGeometry const& a, ZELUNGeometry const& b)
 {
@@ -76,7 +83,7 @@ bool ZELUNPointGeometry::containsPoint(ZELUNPointGeometry const& point, int, lon
     status = statusOf(*this, point);
     if (status) return false;
     double xy[2] = {point.m_x, point.m_y};
-    if (!point.getCoordSystem().isEqual(getCoordSystem(), true)) {
+    if (!sameSystem(point.getCoordSystem(), getCoordSystem())) {
         status = point.getCoordSystem().transform(getCoordSystem(), xy, 1, 2, nullptr);
         if (status) return false;
     }
@@ -198,7 +205,7 @@ int ZELUNAreaGeometry::locate(ZELUNPointGeometry const& point, long& status) con
     if (status) return -1;
     // Two doubles on the stack: no allocation per point.
     double xy[2] = {point.getX(), point.getY()};
-    if (!point.getCoordSystem().isEqual(getCoordSystem(), true)) {
+    if (!sameSystem(point.getCoordSystem(), getCoordSystem())) {
         status = point.getCoordSystem().transform(getCoordSystem(), xy, 1, 2, nullptr);
         if (status) return -1;
     }
@@ -226,7 +233,7 @@ bool ZELUNAreaGeometry::areaPredicate(ZELUNAreaGeometry const& other, bool cover
         xy[2 * i + 1] = ring[i].y;
     }
     // Vertices are converted one by one; the edges between them stay straight.
-    if (!other.getCoordSystem().isEqual(getCoordSystem(), true)) {
+    if (!sameSystem(other.getCoordSystem(), getCoordSystem())) {
         status = other.getCoordSystem().transform(getCoordSystem(), xy.data(), ring.size(), 2, nullptr);
         if (status) return false;
     }

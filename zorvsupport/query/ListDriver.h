@@ -20,6 +20,17 @@ template <class Inside>
 bool Polyhedron::driveList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode,
                            Inside inside) const
 {
+    if (framesAsGiven(mode)) {
+        bool found = false;
+        for (ZELUNArray<double> const& p : points) {
+            if (mode == FrameMode::kProject ? p.size() != 3 : p.size() < 3) return false;
+            if (found) continue;
+            bool const in = inside(p[0], p[1], p[2]);
+            if (!any && !in) return false;
+            found = any && in;
+        }
+        return any ? found : true;
+    }
     double xyz[3 * kChunkPoints];
     unsigned char failed[kChunkPoints];
     bool found = false;
@@ -52,6 +63,11 @@ bool Polyhedron::driveVectors(ZELUNVec3<double> const* vectors, std::size_t n, b
                               Inside inside) const
 {
     static_assert(sizeof(ZELUNVec3<double>) == 3 * sizeof(double), "packed 3-vectors");
+    if (framesAsGiven(mode)) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (inside(vectors[i].x, vectors[i].y, vectors[i].z) == any) return any;
+        return !any;
+    }
     double xyz[3 * kChunkPoints];
     unsigned char failed[kChunkPoints];
     for (std::size_t start = 0; start < n; start += kChunkPoints) {

@@ -73,6 +73,11 @@ protected:
     // in place. failed[i] is set to 1 for a point whose conversion failed,
     // else 0; returns the first failing status, or 0.
     long toFrame(double* xyz, std::size_t n, unsigned char* failed, FrameMode mode) const;
+    // Whether toFrame would leave every point as it is.
+    bool framesAsGiven(FrameMode mode) const
+    {
+        return !(m_coordSystem && m_pointsCoordSystem) && (mode == FrameMode::kPlane || m_identity);
+    }
 
     // The list rules over contiguous chunks, with `inside(x, y, z)` as the
     // per-point test: no virtual call, allocation or engine call per point.

@@ -1,0 +1,371 @@
+// Query shapes and position filters, each beside a baseline or a peer in the
+// same run; the ratios compare time per point.
+#define GEOS_USE_ONLY_R_API
+#include <geos_c.h>
+#include <proj.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "zorvsupport/datavector/TDataVector1D.h"
+#include "zorvsupport/platform/ZELUNAreaGeometry.h"
+#include "zorvsupport/query/AxisBox.h"
+#include "zorvsupport/query/CoverFilter.h"
+#include "zorvsupport/query/GeomFilter.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using P2 = ZELUNnPoint<double, 2>;
+using P3 = ZELUNnPoint<double, 3>;
+using V = ZELUNVec3<double>;
+
+namespace {
+
+// --- A smooth 1,000-vertex area and 10 M positions, half inside -------------
+
+constexpr int kVertices = 1000;
+constexpr std::size_t kPositions = 10000000;
+constexpr std::size_t kBaselinePositions = 1000000;
+constexpr double kCx = 500000, kCy = 0, kR = 50000;
+
+std::vector<double> const& areaXY()
+{
+    static std::vector<double> const xy = [] {
+        std::vector<double> v;
+        for (int i = 0; i < kVertices; ++i) {
+            double const a = 2 * M_PI * i / kVertices;
+            double const r = kR * (1 + 0.2 * std::sin(3 * a));
+            v.push_back(kCx + r * std::cos(a));
+            v.push_back(kCy + r * std::sin(a));
+        }
+        return v;
+    }();
+    return xy;
+}
+
+std::vector<P2> const& positions()
+{
+    static std::vector<P2> const p = [] {
+        std::mt19937_64 random(1);
+        std::uniform_real_distribution<double> angle(0, 2 * M_PI), in(0, 0.75), out(1.25, 2);
+        std::vector<P2> v(kPositions);
+        for (std::size_t i = 0; i < kPositions; ++i) {
+            double const a = angle(random);
+            double const r = kR * (1 + 0.2 * std::sin(3 * a)) * (i % 2 ? in(random) : out(random));
+            v[i] = P2(kCx + r * std::cos(a), kCy + r * std::sin(a));
+        }
+        return v;
+    }();
+    return p;
+}
+
+void setPoints(benchmark::State& state, std::size_t points)
+{
+    state.counters["points"] = static_cast<double>(points);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * points));
+}
+
+void CheckPointOurs(benchmark::State& state)
+{
+    std::vector<double> const& xy = areaXY();
+    ZELUNArray<ZELUNArray<double>> ring(kVertices);
+    for (int i = 0; i < kVertices; ++i) {
+        ring[i].resize(2);
+        ring[i][0] = xy[2 * i];
+        ring[i][1] = xy[2 * i + 1];
+    }
+    GeomFilter const filter(ZELUNAreaGeometry(ZELUNCoordSystem("EPSG:32633"), ring, kVertices,
+                                              ZELUN::kRotateAsGiven, false, false, false, false, false));
+    std::vector<P2> const& p = positions();
+    std::size_t inside = 0;
+    for (auto _ : state) {
+        inside = 0;
+        for (P2 const& q : p) inside += filter.checkPoint(q);
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = static_cast<double>(inside) / kPositions;
+    setPoints(state, kPositions);
+}
+
+// The crossing-number loop of the textbook.
+void CheckPointBaseline(benchmark::State& state)
+{
+    std::vector<double> const& xy = areaXY();
+    std::vector<P2> const& p = positions();
+    for (auto _ : state) {
+        std::size_t inside = 0;
+        for (std::size_t k = 0; k < kBaselinePositions; ++k) {
+            double const x = p[k][0], y = p[k][1];
+            bool c = false;
+            for (int i = 0, j = kVertices - 1; i < kVertices; j = i++) {
+                double const xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
+                if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) c = !c;
+            }
+            inside += c;
+        }
+        benchmark::DoNotOptimize(inside);
+    }
+    setPoints(state, kBaselinePositions);
+}
+
+void CheckPointGeos(benchmark::State& state)
+{
+    std::vector<double> xy = areaXY();
+    xy.push_back(xy[0]);
+    xy.push_back(xy[1]);
+    GEOSContextHandle_t ctx = GEOS_init_r();
+    GEOSGeometry* area = GEOSGeom_createPolygon_r(
+        ctx, GEOSGeom_createLinearRing_r(ctx, GEOSCoordSeq_copyFromBuffer_r(ctx, xy.data(), kVertices + 1, 0, 0)),
+        nullptr, 0);
+    GEOSPreparedGeometry const* prepared = GEOSPrepare_r(ctx, area);
+    std::vector<P2> const& p = positions();
+    for (auto _ : state) {
+        std::size_t inside = 0;
+        for (std::size_t k = 0; k < kBaselinePositions; ++k) {
+            GEOSGeometry* point = GEOSGeom_createPointFromXY_r(ctx, p[k][0], p[k][1]);
+            inside += GEOSPreparedCovers_r(ctx, prepared, point) == 1;
+            GEOSGeom_destroy_r(ctx, point);
+        }
+        benchmark::DoNotOptimize(inside);
+    }
+    GEOSPreparedGeom_destroy_r(ctx, prepared);
+    GEOSGeom_destroy_r(ctx, area);
+    GEOS_finish_r(ctx);
+    setPoints(state, kBaselinePositions);
+}
+
+// --- Axis box over 10 M 3-vectors, all inside -------------------------------
+
+constexpr std::size_t kVectors = 10000000;
+
+boost::shared_ptr<TDataVector1D<TDataType<11>>> insideVectors(std::size_t n)
+{
+    auto v = TDataVector1D<TDataType<11>>::create(TDataType<11>(), ZELUNnPoint<unsigned, 1>(static_cast<unsigned>(n)));
+    auto* values = static_cast<V*>(v->getDataPtr());
+    std::mt19937_64 random(2);
+    std::uniform_real_distribution<double> u(0, 1);
+    for (std::size_t i = 0; i < n; ++i) values[i] = V(u(random), u(random), u(random));
+    return v;
+}
+
+void BoxVectorsOurs(benchmark::State& state)
+{
+    auto v = insideVectors(kVectors);
+    AxisBox const box(P3(0, 0, 0), P3(1, 1, 1));
+    for (auto _ : state) benchmark::DoNotOptimize(box.contains(*v));
+    setPoints(state, kVectors);
+}
+
+void BoxVectorsBaseline(benchmark::State& state)
+{
+    auto v = insideVectors(kVectors);
+    V const* values = static_cast<V const*>(v->getConstDataPtr());
+    double const lo[3] = {0, 0, 0}, hi[3] = {1, 1, 1};
+    benchmark::DoNotOptimize(lo);
+    benchmark::DoNotOptimize(hi);
+    for (auto _ : state) {
+        bool all = true;
+        for (std::size_t i = 0; i < kVectors && all; ++i) {
+            V const& e = values[i];
+            all = lo[0] <= e.x && e.x <= hi[0] && lo[1] <= e.y && e.y <= hi[1] && lo[2] <= e.z && e.z <= hi[2];
+        }
+        benchmark::DoNotOptimize(all);
+    }
+    setPoints(state, kVectors);
+}
+
+// --- 1 M geographic points converted to UTM and translated ------------------
+
+constexpr std::size_t kListPoints = 1000000;
+constexpr double kShift = 1000;
+
+ZELUNArray<ZELUNArray<double>> geographicList()
+{
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> lon(14, 16), lat(-1, 1), z(0, 1);
+    ZELUNArray<ZELUNArray<double>> list(kListPoints);
+    for (ZELUNArray<double>& p : list) {
+        p.resize(3);
+        p[0] = lon(random);
+        p[1] = lat(random);
+        p[2] = z(random);
+    }
+    return list;
+}
+
+std::vector<double> translation()
+{
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, kShift, 0, 0, 1};
+}
+
+// The UTM box, shifted by the translation, that holds all the points.
+P3 const kListLo(380000, -120000, 0), kListHi(620000 + kShift, 120000, 1);
+
+void PointListOurs(benchmark::State& state)
+{
+    ZELUNArray<ZELUNArray<double>> const list = geographicList();
+    AxisBox box(kListLo, kListHi);
+    box.setCoordSystem(ZELUNCoordSystem("EPSG:4326"));
+    box.setPointsCoordSystem(ZELUNCoordSystem("EPSG:32633"));
+    box.setMatrix(translation());
+    bool all = box.contains(list);
+    for (auto _ : state) {
+        all = box.contains(list);
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    setPoints(state, kListPoints);
+}
+
+PJ* geographicToUtm(PJ_CONTEXT* ctx)
+{
+    PJ* raw = proj_create_crs_to_crs(ctx, "EPSG:4326", "EPSG:32633", nullptr);
+    PJ* op = proj_normalize_for_visualization(ctx, raw);
+    proj_destroy(raw);
+    return op;
+}
+
+void PointListBaseline(benchmark::State& state)
+{
+    ZELUNArray<ZELUNArray<double>> const list = geographicList();
+    PJ_CONTEXT* ctx = proj_context_create();
+    PJ* op = geographicToUtm(ctx);
+    std::vector<double> x(kListPoints), y(kListPoints), z(kListPoints);
+    std::vector<double> const m = translation();
+    bool all = false;
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < kListPoints; ++i) {
+            x[i] = list[i][0];
+            y[i] = list[i][1];
+            z[i] = list[i][2];
+        }
+        proj_trans_generic(op, PJ_FWD, x.data(), sizeof(double), kListPoints, y.data(), sizeof(double), kListPoints,
+                           nullptr, 0, 0, nullptr, 0, 0);
+        all = true;
+        for (std::size_t i = 0; i < kListPoints && all; ++i) {
+            double const px = x[i], py = y[i], pz = z[i];
+            double const r = 1.0 / (m[3] * px + m[7] * py + m[11] * pz + m[15]);
+            double const tx = (m[0] * px + m[4] * py + m[8] * pz + m[12]) * r;
+            double const ty = (m[1] * px + m[5] * py + m[9] * pz + m[13]) * r;
+            double const tz = (m[2] * px + m[6] * py + m[10] * pz + m[14]) * r;
+            all = kListLo[0] <= tx && tx <= kListHi[0] && kListLo[1] <= ty && ty <= kListHi[1] && kListLo[2] <= tz &&
+                  tz <= kListHi[2];
+        }
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    proj_destroy(op);
+    proj_context_destroy(ctx);
+    setPoints(state, kListPoints);
+}
+
+// --- Cover filter on 1 M geographic positions -------------------------------
+
+ZELUNCover const& utmCover()
+{
+    static ZELUNCover const c(ZELUNCoordSystem("EPSG:32633"), 300000, -300000, 700000, 300000);
+    return c;
+}
+
+std::vector<P2> coverPositions(ZELUNCover const& geographicExtent)
+{
+    std::mt19937_64 random(4);
+    std::uniform_real_distribution<double> lon(geographicExtent.getMinX(), geographicExtent.getMaxX()),
+        lat(geographicExtent.getMinY(), geographicExtent.getMaxY());
+    std::vector<P2> p(kListPoints);
+    for (P2& q : p) q = P2(lon(random), lat(random));
+    return p;
+}
+
+void CoverPointOurs(benchmark::State& state)
+{
+    CoverFilter const filter(utmCover());
+    ZELUNCoordSystem const geographic("EPSG:4326");
+    filter.setInputCoordSystem(geographic);
+    long status = 0;
+    std::vector<P2> const p = coverPositions(utmCover().transformTo(geographic, status));
+    std::size_t inside = 0;
+    for (auto _ : state) {
+        inside = 0;
+        for (P2 const& q : p) inside += filter.checkPoint(q);
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = static_cast<double>(inside) / kListPoints;
+    setPoints(state, kListPoints);
+}
+
+void CoverPointBaseline(benchmark::State& state)
+{
+    ZELUNCover const& c = utmCover();
+    long status = 0;
+    std::vector<P2> const p = coverPositions(c.transformTo(ZELUNCoordSystem("EPSG:4326"), status));
+    PJ_CONTEXT* ctx = proj_context_create();
+    PJ* op = geographicToUtm(ctx);
+    for (auto _ : state) {
+        std::size_t inside = 0;
+        for (P2 const& q : p) {
+            PJ_COORD const r = proj_trans(op, PJ_FWD, proj_coord(q[0], q[1], 0, 0));
+            inside += c.getMinX() <= r.xy.x && r.xy.x <= c.getMaxX() && c.getMinY() <= r.xy.y && r.xy.y <= c.getMaxY();
+        }
+        benchmark::DoNotOptimize(inside);
+    }
+    proj_destroy(op);
+    proj_context_destroy(ctx);
+    setPoints(state, kListPoints);
+}
+
+// Prints, after the run, each case's time per point over its baseline's
+// and its peers' ("<case>/ours" against "<case>/<other>"). CPU time: the
+// cases are single-threaded and the machine may be shared.
+class PerPointReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(std::vector<Run> const& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (Run const& r : runs) {
+            auto it = r.counters.find("points");
+            if (r.run_type == Run::RT_Iteration && it != r.counters.end())
+                m_perPoint[r.run_name.function_name] = r.GetAdjustedCPUTime() / it->second.value;
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\nratio of time per point (ours / other, lower is better):\n");
+        for (auto const& [name, t] : m_perPoint) {
+            auto const slash = name.find('/');
+            if (name.compare(slash, std::string::npos, "/ours") == 0) continue;
+            auto const ours = m_perPoint.find(name.substr(0, slash) + "/ours");
+            if (ours != m_perPoint.end() && t > 0) std::printf("  %-32s %.3f\n", name.c_str(), ours->second / t);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_perPoint;
+};
+
+}  // namespace
+
+BENCHMARK(CheckPointOurs)->Name("checkPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(CheckPointBaseline)->Name("checkPoint/crossing")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(CheckPointGeos)->Name("checkPoint/geosPrepared")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BoxVectorsOurs)->Name("boxVectors/ours")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BoxVectorsBaseline)->Name("boxVectors/baseline")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(PointListOurs)->Name("pointList/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(PointListBaseline)->Name("pointList/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(CoverPointOurs)->Name("coverPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(CoverPointBaseline)->Name("coverPoint/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    PerPointReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
