@@ -273,14 +273,21 @@ TEST(AxisBox, VectorListsAgreeWithSingleAnswers)
     for (std::size_t len : {1u, 3u, 1023u, 1025u, 3000u}) {
         for (std::size_t start = 0; start + len <= n; start += 7919) {
             auto window = vectorList(len);
-            bool every = true, some = false;
+            ZELUNArray<ZELUNArray<double>> points(len);
+            bool every = true, some = false, anyFailed = false;
             for (std::size_t i = 0; i < len; ++i) {
-                valuesOf(*window)[i] = v[start + i];
+                V const& e = v[start + i];
+                valuesOf(*window)[i] = e;
+                points[i] = testsupport::point({e.x, e.y, e.z});
                 every = every && single[start + i];
                 some = some || single[start + i];
+                anyFailed = anyFailed || e.y > 90;
             }
             ASSERT_EQ(b.contains(*window), every) << start << "+" << len;
             ASSERT_EQ(b.interacts(*window), some) << start << "+" << len;
+            // In a point list one failed conversion makes both answers false.
+            ASSERT_EQ(b.contains(points), every) << start << "+" << len;
+            ASSERT_EQ(b.interacts(points), some && !anyFailed) << start << "+" << len;
         }
     }
 }
