@@ -70,6 +70,19 @@ void setPoints(benchmark::State& state, std::size_t points)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * points));
 }
 
+// checkPoint of a filter over every position, as the timed loop.
+void runCheckPoint(benchmark::State& state, PositionFilter const& filter, std::vector<P2> const& p)
+{
+    std::size_t inside = 0;
+    for (auto _ : state) {
+        inside = 0;
+        for (P2 const& q : p) inside += filter.checkPoint(q);
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = static_cast<double>(inside) / static_cast<double>(p.size());
+    setPoints(state, p.size());
+}
+
 void CheckPointOurs(benchmark::State& state)
 {
     std::vector<double> const& xy = areaXY();
@@ -81,15 +94,7 @@ void CheckPointOurs(benchmark::State& state)
     }
     GeomFilter const filter(ZELUNAreaGeometry(ZELUNCoordSystem("EPSG:32633"), ring, kVertices,
                                               ZELUN::kRotateAsGiven, false, false, false, false, false));
-    std::vector<P2> const& p = positions();
-    std::size_t inside = 0;
-    for (auto _ : state) {
-        inside = 0;
-        for (P2 const& q : p) inside += filter.checkPoint(q);
-        benchmark::DoNotOptimize(inside);
-    }
-    state.counters["inside"] = static_cast<double>(inside) / kPositions;
-    setPoints(state, kPositions);
+    runCheckPoint(state, filter, positions());
 }
 
 // The crossing-number loop of the textbook.
@@ -288,15 +293,7 @@ void CoverPointOurs(benchmark::State& state)
     ZELUNCoordSystem const geographic("EPSG:4326");
     filter.setInputCoordSystem(geographic);
     long status = 0;
-    std::vector<P2> const p = coverPositions(utmCover().transformTo(geographic, status));
-    std::size_t inside = 0;
-    for (auto _ : state) {
-        inside = 0;
-        for (P2 const& q : p) inside += filter.checkPoint(q);
-        benchmark::DoNotOptimize(inside);
-    }
-    state.counters["inside"] = static_cast<double>(inside) / kListPoints;
-    setPoints(state, kListPoints);
+    runCheckPoint(state, filter, coverPositions(utmCover().transformTo(geographic, status)));
 }
 
 void CoverPointBaseline(benchmark::State& state)

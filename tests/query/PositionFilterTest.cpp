@@ -39,6 +39,18 @@ Box2 rect(double x0, double y0, double x1, double y1)
 // Around (500000, 0) of UTM zone 33, which is (15, 0) in EPSG:4326.
 ZELUNCover const kUtmCover(utm(), 400000, -100000, 600000, 100000);
 
+// A filter over kUtmCover's area, fed geographic positions.
+void expectUtmAreaFromGeographic(PositionFilter const& f)
+{
+    EXPECT_EQ(f.setInputCoordSystem(geographic()), 0);
+    EXPECT_TRUE(f.checkPoint(P2(15, 0)));
+    EXPECT_FALSE(f.checkPoint(P2(20, 0)));
+    EXPECT_FALSE(f.checkPoint(P2(15, 95)));
+    EXPECT_EQ(f.checkBox(rect(14.9, -0.1, 15.1, 0.1)), kFullyCovered);
+    EXPECT_EQ(f.checkBox(rect(14, -5, 15, 0)), kPartiallyCovered);
+    EXPECT_EQ(f.checkBox(rect(30, 30, 31, 31)), kNotCovered);
+}
+
 }  // namespace
 
 TEST(CoverFilter, OwnSystemTable)
@@ -78,13 +90,7 @@ TEST(CoverFilter, OwnSystemTable)
 TEST(CoverFilter, QueriedInAnotherSystem)
 {
     CoverFilter const f(kUtmCover);
-    EXPECT_EQ(f.setInputCoordSystem(geographic()), 0);
-    EXPECT_TRUE(f.checkPoint(P2(15, 0)));
-    EXPECT_FALSE(f.checkPoint(P2(20, 0)));
-    EXPECT_FALSE(f.checkPoint(P2(15, 95)));
-    EXPECT_EQ(f.checkBox(rect(14.9, -0.1, 15.1, 0.1)), kFullyCovered);
-    EXPECT_EQ(f.checkBox(rect(14, -5, 15, 0)), kPartiallyCovered);
-    EXPECT_EQ(f.checkBox(rect(30, 30, 31, 31)), kNotCovered);
+    expectUtmAreaFromGeographic(f);
     // The rectangle's own cover is invalid, so its conversion fails.
     EXPECT_EQ(f.checkBox(rect(kNaN, -0.1, 15.1, 0.1)), kPartiallyCovered);
     EXPECT_EQ(f.checkBox(rect(15.1, 0.1, 14.9, -0.1)), kPartiallyCovered);
@@ -167,13 +173,7 @@ TEST(GeomFilter, PositionsInAnotherSystem)
 {
     auto const ring = pointList({{400000, -100000}, {600000, -100000}, {600000, 100000}, {400000, 100000}});
     GeomFilter const f(ZELUNAreaGeometry(utm(), ring, 4, ZELUN::kRotateAsGiven, false, false, false, false, false));
-    EXPECT_EQ(f.setInputCoordSystem(geographic()), 0);
-    EXPECT_TRUE(f.checkPoint(P2(15, 0)));
-    EXPECT_FALSE(f.checkPoint(P2(20, 0)));
-    EXPECT_FALSE(f.checkPoint(P2(15, 95)));
-    EXPECT_EQ(f.checkBox(rect(14.9, -0.1, 15.1, 0.1)), kFullyCovered);
-    EXPECT_EQ(f.checkBox(rect(14, -5, 15, 0)), kPartiallyCovered);
-    EXPECT_EQ(f.checkBox(rect(30, 30, 31, 31)), kNotCovered);
+    expectUtmAreaFromGeographic(f);
     EXPECT_EQ(f.setInputCoordSystem(ZELUNCoordSystem()), kErrCoordSystemInvalid);
     EXPECT_TRUE(f.checkPoint(P2(500000, 0)));  // back to the geometry's own system
 }

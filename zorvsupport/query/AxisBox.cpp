@@ -1,6 +1,5 @@
 #include "zorvsupport/query/AxisBox.h"
 
-#include <typeinfo>
 #include <utility>
 
 #include "zorvsupport/query/ListDriver.h"
@@ -38,45 +37,7 @@ void AxisBox::set(ZELUNnPoint<double, 3> const& p1, ZELUNnPoint<double, 3> const
     if (m_maxZ < m_minZ) std::swap(m_maxZ, m_minZ);
 }
 
-bool AxisBox::own() const
-{
-    return typeid(*this) == typeid(AxisBox);
-}
-
-bool AxisBox::contains(ZELUNArray<double> const& point) const
-{
-    return inside(point[0], point[1], point[2]);
-}
-
-bool AxisBox::contains(ZELUNArray<ZELUNArray<double>> const& points) const
-{
-    return queryList(points, false, own(), test());
-}
-
-bool AxisBox::interacts(ZELUNArray<ZELUNArray<double>> const& points) const
-{
-    return queryList(points, true, own(), test());
-}
-
-bool AxisBox::contains(TDataVector1D<TDataType<11>> const& vectors) const
-{
-    return queryVectors(vectors, false, own(), test());
-}
-
-bool AxisBox::interacts(TDataVector1D<TDataType<11>> const& vectors) const
-{
-    return queryVectors(vectors, true, own(), test());
-}
-
-bool AxisBox::contains(ZELUNVec3<double> const& vector) const
-{
-    return queryVector(vector, own(), test());
-}
-
-bool AxisBox::contains(ZELUNnBox<double, 3> const& box) const
-{
-    return queryBox(box, own(), test());
-}
+ZORV_SHAPE_QUERIES(AxisBox)
 
 bool AxisBox::interacts(ZELUNnBox<double, 3> const& box) const
 {

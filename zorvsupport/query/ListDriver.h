@@ -5,6 +5,7 @@
 // own inline per-point test.
 
 #include <cstring>
+#include <typeinfo>
 
 #include "zorvsupport/datavector/TDataVector1D.h"
 #include "zorvsupport/query/Polyhedron.h"
@@ -124,6 +125,34 @@ bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, bool own, Inside insi
         if (!inside(xyz[3 * c], xyz[3 * c + 1], xyz[3 * c + 2])) return false;
     return true;
 }
+
+// The list, 3-vector and box-containment queries of a shape class whose
+// private test() gives its per-point test: the driver for the class itself,
+// the element-by-element path for a subclass.
+#define ZORV_SHAPE_QUERIES(Shape)                                                                  \
+    bool Shape::own() const { return typeid(*this) == typeid(Shape); }                            \
+    bool Shape::contains(ZELUNArray<double> const& point) const                                    \
+    {                                                                                              \
+        return test()(point[0], point[1], point[2]);                                               \
+    }                                                                                              \
+    bool Shape::contains(ZELUNArray<ZELUNArray<double>> const& points) const                       \
+    {                                                                                              \
+        return queryList(points, false, own(), test());                                            \
+    }                                                                                              \
+    bool Shape::interacts(ZELUNArray<ZELUNArray<double>> const& points) const                      \
+    {                                                                                              \
+        return queryList(points, true, own(), test());                                             \
+    }                                                                                              \
+    bool Shape::contains(TDataVector1D<TDataType<11>> const& vectors) const                        \
+    {                                                                                              \
+        return queryVectors(vectors, false, own(), test());                                        \
+    }                                                                                              \
+    bool Shape::interacts(TDataVector1D<TDataType<11>> const& vectors) const                       \
+    {                                                                                              \
+        return queryVectors(vectors, true, own(), test());                                         \
+    }                                                                                              \
+    bool Shape::contains(ZELUNVec3<double> const& vector) const { return queryVector(vector, own(), test()); } \
+    bool Shape::contains(ZELUNnBox<double, 3> const& box) const { return queryBox(box, own(), test()); }
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

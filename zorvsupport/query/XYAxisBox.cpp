@@ -1,6 +1,5 @@
 #include "zorvsupport/query/XYAxisBox.h"
 
-#include <typeinfo>
 #include <utility>
 
 #include "zorvsupport/query/ListDriver.h"
@@ -36,45 +35,7 @@ void XYAxisBox::set(ZELUNnPoint<double, 2> p1, ZELUNnPoint<double, 2> p2, double
     if (m_maxY < m_minY) std::swap(m_maxY, m_minY);
 }
 
-bool XYAxisBox::own() const
-{
-    return typeid(*this) == typeid(XYAxisBox);
-}
-
-bool XYAxisBox::contains(ZELUNArray<double> const& point) const
-{
-    return inside(point[0], point[1], point[2]);
-}
-
-bool XYAxisBox::contains(ZELUNArray<ZELUNArray<double>> const& points) const
-{
-    return queryList(points, false, own(), test());
-}
-
-bool XYAxisBox::interacts(ZELUNArray<ZELUNArray<double>> const& points) const
-{
-    return queryList(points, true, own(), test());
-}
-
-bool XYAxisBox::contains(TDataVector1D<TDataType<11>> const& vectors) const
-{
-    return queryVectors(vectors, false, own(), test());
-}
-
-bool XYAxisBox::interacts(TDataVector1D<TDataType<11>> const& vectors) const
-{
-    return queryVectors(vectors, true, own(), test());
-}
-
-bool XYAxisBox::contains(ZELUNVec3<double> const& vector) const
-{
-    return queryVector(vector, own(), test());
-}
-
-bool XYAxisBox::contains(ZELUNnBox<double, 3> const& box) const
-{
-    return queryBox(box, own(), test());
-}
+ZORV_SHAPE_QUERIES(XYAxisBox)
 
 bool XYAxisBox::interacts(ZELUNnBox<double, 3> const& box) const
 {
