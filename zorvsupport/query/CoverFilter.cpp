@@ -66,17 +66,23 @@ Coverage CoverFilter::checkBox(ZELUNnBox<double, 2> const& box) const
 
 bool CoverFilter::checkPoint(ZELUNnPoint<double, 2> const& point) const
 {
-    double xy[2] = {point[0], point[1]};
-    if (outside(m_inputCover, xy[0], xy[1])) return false;
+    double x = point[0], y = point[1];
+    if (outside(m_inputCover, x, y)) return false;
     if (m_sameSystem) {
         // The conversion would be the identity, failing only where a value
         // is not finite.
-        if (!std::isfinite(xy[0]) || !std::isfinite(xy[1])) return false;
-    } else if (inputSystem().transform(m_cover.getCoordSystem(), xy, 1, 2, nullptr)) {
-        return false;
+        if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    } else {
+        // One 2-value point per thread, converted in place: no allocation
+        // per position.
+        thread_local ZELUNArray<double> xy(2);
+        xy[0] = x;
+        xy[1] = y;
+        if (inputSystem().transform(m_cover.getCoordSystem(), xy, xy)) return false;
+        x = xy[0];
+        y = xy[1];
     }
-    return m_cover.getMinX() <= xy[0] && xy[0] <= m_cover.getMaxX() && m_cover.getMinY() <= xy[1] &&
-           xy[1] <= m_cover.getMaxY();
+    return m_cover.getMinX() <= x && x <= m_cover.getMaxX() && m_cover.getMinY() <= y && y <= m_cover.getMaxY();
 }
 
 }  // namespace DataSet
