@@ -39,5 +39,13 @@ private:
     int locate(ZELUNPointGeometry const& point, long& status) const;
     bool areaPredicate(ZELUNAreaGeometry const& other, bool covers, long& status) const;
 
+    // Whether positions of `system` need no conversion into this area's.
+    bool takesAsGiven(ZELUNCoordSystem const& system) const;
+
     std::shared_ptr<Shape const> m_shape;
+    // The identity of this area's system (systems share their definition
+    // with their copies) and its validity, for a cheap test of the system
+    // that a point comes in.
+    ZELUNUString const* m_systemId;
+    bool m_systemValid;
 };

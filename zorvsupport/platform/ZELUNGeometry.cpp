@@ -171,8 +171,17 @@ ZELUNAreaGeometry::ZELUNAreaGeometry(ZELUNCoordSystem const& system, ZELUNArray<
 }
 
 ZELUNAreaGeometry::ZELUNAreaGeometry(ZELUNCoordSystem const& system, std::shared_ptr<Shape const> shape)
-    : ZELUNGeometry(system, shape->ring.empty() ? kErrGeomInvalid : 0), m_shape(std::move(shape))
+    : ZELUNGeometry(system, shape->ring.empty() ? kErrGeomInvalid : 0),
+      m_shape(std::move(shape)),
+      m_systemId(&getCoordSystem().definition()),
+      m_systemValid(getCoordSystem().isValid())
 {
+}
+
+bool ZELUNAreaGeometry::takesAsGiven(ZELUNCoordSystem const& system) const
+{
+    if (&system.definition() == m_systemId) return m_systemValid;  // a copy of the same system
+    return sameSystem(system, getCoordSystem());
 }
 
 ZELUNAreaGeometry::ZELUNAreaGeometry(ZELUNAreaGeometry const& other) = default;
@@ -205,7 +214,7 @@ int ZELUNAreaGeometry::locate(ZELUNPointGeometry const& point, long& status) con
     if (status) return -1;
     // Two doubles on the stack: no allocation per point.
     double xy[2] = {point.getX(), point.getY()};
-    if (!sameSystem(point.getCoordSystem(), getCoordSystem())) {
+    if (!takesAsGiven(point.getCoordSystem())) {
         status = point.getCoordSystem().transform(getCoordSystem(), xy, 1, 2, nullptr);
         if (status) return -1;
     }
@@ -233,7 +242,7 @@ bool ZELUNAreaGeometry::areaPredicate(ZELUNAreaGeometry const& other, bool cover
         xy[2 * i + 1] = ring[i].y;
     }
     // Vertices are converted one by one; the edges between them stay straight.
-    if (!sameSystem(other.getCoordSystem(), getCoordSystem())) {
+    if (!takesAsGiven(other.getCoordSystem())) {
         status = other.getCoordSystem().transform(getCoordSystem(), xy.data(), ring.size(), 2, nullptr);
         if (status) return false;
     }
