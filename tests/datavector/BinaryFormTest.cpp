@@ -195,10 +195,12 @@ TEST(DataVectorBinary, ReadIntoExistingVectorAdoptsLastDimension)
     EXPECT_EQ(wide->getDimensions(), P2(5, 3));
     EXPECT_EQ(b.tell(), 28u);
 
+    // The other dimensions are compared before the last one is adopted: a
+    // refused read leaves the vector as it was.
     auto other = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(5, 7));
     b.seek(0);
     EXPECT_EQ(other->readFromBinary(b), kErrVectorHeaderMismatch);
-    EXPECT_EQ(other->getDimensions(), P2(5, 3));
+    EXPECT_EQ(other->getDimensions(), P2(5, 7));
     EXPECT_EQ(other->getCompressionMethod(), kCompressionNone);
 
     auto locked = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(4, 3));
@@ -298,8 +300,8 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
 }
 
 // A vector class of the host's with more dimensions than the form stores:
-// the read asks it to adopt a last dimension of 0 (there is no stored field
-// for it) and compares the four stored fields.
+// the read compares the four stored fields and asks it to adopt a last
+// dimension of 0 (there is no stored field for it).
 TEST(DataVectorBinary, ReadIntoForeignVectorOfFiveDimensions)
 {
     zorvtest::ForeignDataVector foreign(DataType(DataType::kUInt8, 0), {2, 2, 2, 2, 3});
@@ -314,7 +316,7 @@ TEST(DataVectorBinary, ReadIntoForeignVectorOfFiveDimensions)
     foreign.setResizeable(false);
     b.seek(0);
     EXPECT_EQ(foreign.readFromBinary(b), kErrNotResizeable);
-    EXPECT_EQ(foreign.resizeCalls().size(), 2u);
+    EXPECT_EQ(foreign.resizeCalls().size(), 1u);
 }
 
 TEST(DataVectorBinary, WriteFailures)

@@ -1,6 +1,7 @@
 #include "zorvsupport/types/Property.h"
 
 #include <limits>
+#include <utility>
 
 #include "zorvsupport/types/IOUtils.h"
 
@@ -36,13 +37,15 @@ long readText(IOBuffer const& buffer, ZELUNUString& text, unsigned long long& bu
 Property::Property() : m_value(0, false, IOBuffer::AllocatorHandle()) {}
 
 Property::Property(Property const& other)
-    : m_children(other.m_children),
-      m_parent(other.m_parent),
+    : m_parent(other.m_parent),
       m_name(other.m_name),
       m_type(other.m_type),
       m_parentPath(other.m_parentPath),
       m_value(other.m_value)
 {
+    // Room first: the handles move out of `other` only once nothing can fail.
+    m_children.reserve(other.m_children.size());
+    for (ZELUNType<Property> const& child : other.m_children) m_children.push_back(child);
 }
 
 Property::Property(Property* parent, ZELUNUString const& name, ZELUNUString const& type)
@@ -64,19 +67,20 @@ Property::~Property() = default;
 Property& Property::operator=(Property const& other)
 {
     if (&other == this) return *this;
-    // Take everything from `other` before letting go of the old children:
-    // `other` may be one of them (or lie below one).
-    Children children(other.m_children);
-    Property* parent = other.m_parent;
+    // Everything that can fail comes first and the children move last, so
+    // that a failure leaves both nodes as they were. `other` may be one of
+    // the old children (or lie below one): those go only when this returns.
     ZELUNUString name(other.m_name);
     ZELUNUString type(other.m_type);
     ZELUNUString parentPath(other.m_parentPath);
-    IOBuffer value(other.m_value);
+    Children children;
+    children.reserve(other.m_children.size());
+    m_value = other.m_value;  // all or nothing
+    for (ZELUNType<Property> const& child : other.m_children) children.push_back(child);  // moves, no allocation
     m_children.swap(children);
-    m_parent = parent;
+    m_parent = other.m_parent;
     m_name = std::move(name);
     m_type = std::move(type);
-    m_value = value;
     m_parentPath = std::move(parentPath);
     return *this;  // the previous children go with `children`
 }
