@@ -1,6 +1,7 @@
 // Hostile records and documents for every reader of stored forms: each one
 // must be refused (or read) quickly, with its status, and without allocating
 // more than a fixed multiple of its own size.
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -308,24 +309,28 @@ std::vector<Row> hostileRows()
 
 // Each row under a cap of 8 times its input (plus what it legitimately
 // declares, plus a fixed allowance for the process's own growth): a larger
-// allocation fails and changes the status.
+// allocation fails and changes the status. The time is the best of three
+// runs, so that a busy machine does not fail a row.
 TEST(HostileInput, EndsFastSmallAndWithItsStatus)
 {
     constexpr unsigned long long kAllowance = 16ull << 20;
+    using Ms = std::chrono::duration<double, std::milli>;
     for (Row const& row : hostileRows()) {
         SCOPED_TRACE(row.name);
-        Prepared p = row.prepare();
-        long status = -1;
-        std::chrono::steady_clock::duration took{};
-        {
-            zorvtest::AllocationLimit limit(8ull * row.inputSize + row.declared + kAllowance);
-            ASSERT_TRUE(limit.active());
-            auto start = std::chrono::steady_clock::now();
-            status = p.run();
-            took = std::chrono::steady_clock::now() - start;
+        Ms best = Ms::max();
+        for (int attempt = 0; attempt < 3 && best > Ms(50); ++attempt) {
+            Prepared p = row.prepare();
+            long status = -1;
+            {
+                zorvtest::AllocationLimit limit(8ull * row.inputSize + row.declared + kAllowance);
+                ASSERT_TRUE(limit.active());
+                auto start = std::chrono::steady_clock::now();
+                status = p.run();
+                best = std::min<Ms>(best, std::chrono::steady_clock::now() - start);
+            }
+            ASSERT_EQ(status, row.status);
+            p.after();
         }
-        EXPECT_EQ(status, row.status);
-        EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 50);
-        p.after();
+        EXPECT_LE(best.count(), 50.0);
     }
 }
