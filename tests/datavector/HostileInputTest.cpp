@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -83,21 +84,50 @@ struct Row {
     unsigned long long declared = 0;  // value bytes the input legitimately holds
 };
 
-// Reads a record with DataVector::create; a failure gives no vector.
-Row createBinary(std::string name, Bytes record, long status)
+// The input as a reader takes it: a buffer of its bytes, or the document it
+// parses to.
+struct Input {
+    Input(std::string const& bytes, bool isXml)
+        : xml(isXml), doc(isXml ? bytes : "<r/>"), buffer(bufferOf(Bytes(bytes.begin(), bytes.end())))
+    {
+        EXPECT_TRUE(doc.ok());
+    }
+    bool xml;
+    zorvtest::XmlDoc doc;
+    IOBuffer buffer;
+};
+
+std::string text(Bytes const& b)
 {
-    std::size_t size = record.size();
-    return {name, size, [record] {
-                auto buffer = std::make_shared<IOBuffer>(bufferOf(record));
+    return std::string(b.begin(), b.end());
+}
+
+// Reads the input with DataVector::create; a failure gives no vector.
+Row createVector(std::string name, std::string input, bool xml, long status)
+{
+    std::size_t size = input.size();
+    return {name, size, [input, xml] {
+                auto in = std::make_shared<Input>(input, xml);
                 auto result = std::make_shared<boost::shared_ptr<DataVector>>();
-                return Prepared{[buffer, result] {
+                return Prepared{[in, result] {
                                     long st = -1;
-                                    *result = DataVector::create(*buffer, st);
+                                    *result = in->xml ? DataVector::create(in->doc.root(), st)
+                                                      : DataVector::create(in->buffer, st);
                                     return st;
                                 },
                                 [result] { EXPECT_FALSE(*result); }};
             },
             status};
+}
+
+Row createBinary(std::string name, Bytes const& record, long status)
+{
+    return createVector(std::move(name), text(record), false, status);
+}
+
+Row createXml(std::string name, std::string document, long status)
+{
+    return createVector(std::move(name), std::move(document), true, status);
 }
 
 // The state of a vector that a refused read must leave as it was.
@@ -119,7 +149,7 @@ struct Snapshot {
     }
 };
 
-// Reads a record into `target()` with readFromBinary or readFromXML; a
+// Reads the input into `target()` with readFromBinary or readFromXML; a
 // refusal leaves the target as it was.
 Row readInto(std::string name, std::string input, bool xml, std::function<boost::shared_ptr<DataVector>()> target,
              long status)
@@ -129,32 +159,9 @@ Row readInto(std::string name, std::string input, bool xml, std::function<boost:
                 auto v = target();
                 for (unsigned i = 0; i < v->getSizeInBytes(); ++i) static_cast<unsigned char*>(v->getDataPtr())[i] = 0xA5;
                 auto before = std::make_shared<Snapshot>(*v);
-                auto doc = std::make_shared<zorvtest::XmlDoc>(xml ? input : "<r/>");
-                auto buffer = std::make_shared<IOBuffer>(bufferOf(Bytes(input.begin(), input.end())));
-                return Prepared{[=] { return xml ? v->readFromXML(doc->root()) : v->readFromBinary(*buffer); },
+                auto in = std::make_shared<Input>(input, xml);
+                return Prepared{[=] { return xml ? v->readFromXML(in->doc.root()) : v->readFromBinary(in->buffer); },
                                 [=] { before->expectSame(*v); }};
-            },
-            status};
-}
-
-std::string text(Bytes const& b)
-{
-    return std::string(b.begin(), b.end());
-}
-
-Row createXml(std::string name, std::string document, long status)
-{
-    std::size_t size = document.size();
-    return {name, size, [document] {
-                auto doc = std::make_shared<zorvtest::XmlDoc>(document);
-                EXPECT_TRUE(doc->ok());
-                auto result = std::make_shared<boost::shared_ptr<DataVector>>();
-                return Prepared{[doc, result] {
-                                    long st = -1;
-                                    *result = DataVector::create(doc->root(), st);
-                                    return st;
-                                },
-                                [result] { EXPECT_FALSE(*result); }};
             },
             status};
 }
@@ -165,9 +172,8 @@ Row readVariant(std::string name, std::string input, bool xml, long status)
     std::size_t size = input.size();
     return {name, size, [input, xml] {
                 auto v = std::make_shared<Variant>(TDataType<6>(), 5);
-                auto doc = std::make_shared<zorvtest::XmlDoc>(xml ? input : "<r/>");
-                auto buffer = std::make_shared<IOBuffer>(bufferOf(Bytes(input.begin(), input.end())));
-                return Prepared{[=] { return xml ? v->readFromXML(doc->root()) : v->readFromBinary(*buffer); },
+                auto in = std::make_shared<Input>(input, xml);
+                return Prepared{[=] { return xml ? v->readFromXML(in->doc.root()) : v->readFromBinary(in->buffer); },
                                 [=] {
                                     if (xml) {
                                         EXPECT_EQ(v->getDataType(), DataType(DataType::kInt32, 0));
