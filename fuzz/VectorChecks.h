@@ -9,15 +9,9 @@
 
 namespace zorvfuzz {
 
-// Largest value block a fuzz input may declare; larger ones are skipped so
-// that a run stays within its memory limit.
+// Largest value block written back for the round-trip checks; larger vectors
+// are read (the readers bound what they allocate) but not copied.
 constexpr unsigned long long kMaxValueBytes = 64ull << 20;
-
-inline unsigned long long saturatingProduct(unsigned long long a, unsigned long long b)
-{
-    if (a != 0 && b > ~0ull / a) return ~0ull;
-    return a * b;
-}
 
 inline bool sameVector(ZORV_3_13_0_::DataSet::DataVector const& a, ZORV_3_13_0_::DataSet::DataVector const& b)
 {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -303,15 +304,84 @@ void ioUtilsSeeds(fs::path const& root)
     }
 }
 
+// Inputs of the shapes that once made the readers allocate far more than
+// their size or parse in quadratic time; written only where asked (they are
+// up to 1 MiB, too large for the committed corpus).
+void writeHostile(fs::path const& root, char const* target, char const* name, std::string const& bytes)
+{
+    fs::create_directories(root / target);
+    std::ofstream(root / target / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string littleEndian(std::initializer_list<unsigned> words)
+{
+    std::string out;
+    for (unsigned w : words)
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(w >> (8 * i)));
+    return out;
+}
+
+// A binary vector seed: the swap byte 0, then a header (type, tuple length,
+// dimension count, compression, four dimensions) and what follows it.
+std::string storedVector(unsigned code, unsigned short count, unsigned char compression, unsigned d0, unsigned d1,
+                         std::string const& rest)
+{
+    std::string out(1, '\0');
+    out += littleEndian({code, 0});
+    out.push_back(static_cast<char>(count));
+    out.push_back(static_cast<char>(count >> 8));
+    out.push_back(static_cast<char>(compression));
+    out.push_back('\0');
+    return out + littleEndian({d0, d1, 0, 0}) + rest;
+}
+
+std::string vectorXml(char const* type, unsigned tuple, unsigned count, std::string const& values,
+                      std::string const& prolog = "")
+{
+    return prolog + "<root><DataVector num_dimensions=\"1\" dimension_x=\"" + std::to_string(count) +
+           "\"><DataType type=\"" + type + "\" tupleLength=\"" + std::to_string(tuple) + "\"/><Values>" + values +
+           "</Values></DataVector></root>";
+}
+
+void hostileSeeds(fs::path const& root)
+{
+    constexpr std::size_t kMiB = 1u << 20;
+    // An empty zlib stream behind a header declaring 1 GiB, padded to 1 MiB.
+    std::string stream = littleEndian({8}) + std::string("\x78\x01\x03\x00\x00\x00\x00\x01", 8);
+    std::string empty = storedVector(3, 1, 1, 1u << 30, 0, stream);
+    writeHostile(root, "DataVectorBinaryFuzz", "hostile-empty-stream", empty + std::string(kMiB - empty.size(), '\0'));
+    // A 64 KiB record whose last dimension a reread would adopt first.
+    writeHostile(root, "DataVectorBinaryFuzz", "hostile-reread",
+                 storedVector(0, 2, 0, 1, 16384, std::string(65536, '\0')));
+
+    std::string const digits = "1." + std::string(kMiB - 256, '0');
+    writeHostile(root, "DataVectorXmlFuzz", "hostile-tuple-length",
+                 vectorXml("uint8", 0xFFFFFFFF, 1, "<value><value value=\"A\"/></value>"));
+    writeHostile(root, "DataVectorXmlFuzz", "hostile-vec3-tuple",
+                 vectorXml("ZELUNVec3", 178956970, 1, "<value><value value=\"0.0,0.0,0.0\"/></value>"));
+    writeHostile(root, "DataVectorXmlFuzz", "hostile-long-number",
+                 vectorXml("float64", 0, 1, "<value value=\"" + digits + "\"/>"));
+    std::string refs;
+    for (int i = 0; i < 200; ++i) refs += "&d;";
+    writeHostile(root, "DataVectorXmlFuzz", "hostile-entities",
+                 vectorXml("float64", 0, 1, "<value value=\"1." + refs + "\"/>",
+                           "<!DOCTYPE root [<!ENTITY d \"" + std::string(1000, '7') + "\">]>"));
+    writeHostile(root, "DataVectorXmlFuzz", "hostile-bad-value",
+                 vectorXml("int32", 0, 3, "<value value=\"7\"/><value value=\"x\"/><value value=\"3\"/>"));
+    writeHostile(root, "VariantXmlFuzz", "hostile-long-number",
+                 "<root value=\"" + digits + "\"><DataType type=\"float64\" tupleLength=\"0\"/></root>");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_seeds <directory>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_seeds <directory> [<directory for hostile inputs>]\n");
         return 2;
     }
     fs::path const root(argv[1]);
+    if (argc == 3) hostileSeeds(argv[2]);
     dataVectorSeeds(root);
     variantSeeds(root);
     dataTypeSeeds(root);

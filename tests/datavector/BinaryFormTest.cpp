@@ -18,6 +18,7 @@ namespace {
 
 using zorvtest::Bytes;
 using zorvtest::bufferOf;
+using zorvtest::vectorHeader;
 using zorvtest::written;
 using P1 = ZELUNnPoint<unsigned, 1>;
 using P2 = ZELUNnPoint<unsigned, 2>;
@@ -27,18 +28,6 @@ boost::shared_ptr<DataVectorND<1>> floats(std::vector<float> const& v)
     auto out = DataVectorND<1>::create(DataType(DataType::kFloat32, 0), P1(unsigned(v.size())));
     if (!v.empty()) std::memcpy(out->getDataPtr(), v.data(), v.size() * 4);
     return out;
-}
-
-Bytes header(unsigned code, unsigned tuple, unsigned short n, unsigned char comp, std::vector<unsigned> dims)
-{
-    IOBuffer b(28, false, IOBuffer::AllocatorHandle());
-    b.write(code);
-    b.write(tuple);
-    b.write(n);
-    b.write(comp);
-    b.write(static_cast<unsigned char>(0));
-    for (int i = 0; i < 4; ++i) b.write(i < int(dims.size()) ? dims[i] : 0u);
-    return written(b);
 }
 
 Bytes valueBytes(DataVector const& v)
@@ -94,7 +83,7 @@ TEST(DataVectorBinary, HeaderOfEveryDimensionCount)
     auto v2 = DataVectorND<2>::create(DataType(DataType::kVec3, 0), P2(2, 1));
     IOBuffer c(28 + 48, false, IOBuffer::AllocatorHandle());
     ASSERT_EQ(v2->writeToBinary(c), kSuccess);
-    EXPECT_EQ(Bytes(c.getStartPtr(), c.getStartPtr() + 28), header(11, 0, 2, 0, {2, 1}));
+    EXPECT_EQ(Bytes(c.getStartPtr(), c.getStartPtr() + 28), vectorHeader(11, 0, 2, 0, {2, 1}));
 }
 
 TEST(DataVectorBinary, SwapsPerComponent)
@@ -195,10 +184,12 @@ TEST(DataVectorBinary, ReadIntoExistingVectorAdoptsLastDimension)
     EXPECT_EQ(wide->getDimensions(), P2(5, 3));
     EXPECT_EQ(b.tell(), 28u);
 
+    // The other dimensions are compared before the last one is adopted: a
+    // refused read leaves the vector as it was.
     auto other = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(5, 7));
     b.seek(0);
     EXPECT_EQ(other->readFromBinary(b), kErrVectorHeaderMismatch);
-    EXPECT_EQ(other->getDimensions(), P2(5, 3));
+    EXPECT_EQ(other->getDimensions(), P2(5, 7));
     EXPECT_EQ(other->getCompressionMethod(), kCompressionNone);
 
     auto locked = DataVectorND<2>::create(DataType(DataType::kInt32, 0), P2(4, 3));
@@ -220,7 +211,7 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
 {
     long st = 0;
     {  // compression byte 2: both readers refuse after 28 bytes
-        IOBuffer b = bufferOf(header(0, 0, 1, 2, {1}), false, 4);
+        IOBuffer b = bufferOf(vectorHeader(0, 0, 1, 2, {1}), false, 4);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrUnknownCompression);
         EXPECT_EQ(b.tell(), 28u);
@@ -229,17 +220,17 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
         EXPECT_EQ(v->readFromBinary(b), kErrUnknownCompression);
     }
     for (unsigned short n : {0, 5}) {  // dimension counts without a class
-        IOBuffer b = bufferOf(header(0, 0, n, 0, {1, 1, 1, 1}), false, 64);
+        IOBuffer b = bufferOf(vectorHeader(0, 0, n, 0, {1, 1, 1, 1}), false, 64);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrCannotCreateVector);
     }
     {  // type code 10
-        IOBuffer b = bufferOf(header(10, 0, 2, 0, {1, 1}), false, 64);
+        IOBuffer b = bufferOf(vectorHeader(10, 0, 2, 0, {1, 1}), false, 64);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrCannotCreateVector);
     }
     {  // dimensions beyond the count: create ignores them, readFromBinary does not
-        Bytes rec = header(0, 0, 1, 0, {1, 9});
+        Bytes rec = vectorHeader(0, 0, 1, 0, {1, 9});
         rec.insert(rec.end(), {0, 0, 0x80, 0x3F});
         IOBuffer b = bufferOf(rec, false);
         auto v = DataVector::create(b, st);
@@ -250,7 +241,7 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
         EXPECT_EQ(target->readFromBinary(b), kErrVectorHeaderMismatch);
     }
     {  // values cut short: refused before the vector is allocated
-        IOBuffer b = bufferOf(header(1, 0, 2, 0, {0x4000, 0x4000}), false, 16);
+        IOBuffer b = bufferOf(vectorHeader(1, 0, 2, 0, {0x4000, 0x4000}), false, 16);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrBufferExhausted);
         auto target = DataVectorND<2>::create(DataType(DataType::kFloat64, 0), P2(0x4000, 1));
@@ -259,36 +250,36 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
         EXPECT_EQ(target->getDimensions(), P2(0x4000, 1));  // nothing adopted
     }
     {  // more values than any vector may hold: refused, 64-bit products
-        IOBuffer b = bufferOf(header(5, 0x40000000, 1, 0, {4}), false, 16);
+        IOBuffer b = bufferOf(vectorHeader(5, 0x40000000, 1, 0, {4}), false, 16);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrCannotCreateVector);
-        IOBuffer c = bufferOf(header(3, 0, 4, 1, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}), false, 16);
+        IOBuffer c = bufferOf(vectorHeader(3, 0, 4, 1, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}), false, 16);
         EXPECT_FALSE(DataVector::create(c, st));
         EXPECT_EQ(st, kErrCannotCreateVector);
     }
     {  // a compressed record that cannot inflate to what it declares
-        Bytes rec = header(3, 0, 2, 1, {60000, 60000});
+        Bytes rec = vectorHeader(3, 0, 2, 1, {60000, 60000});
         rec.insert(rec.end(), {8, 0, 0, 0, 0x78, 0x01, 0x03, 0, 0, 0, 0, 1});
         IOBuffer b = bufferOf(rec, false);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrDecompressFailed);
     }
     {  // stream length beyond the buffer, and a damaged stream
-        Bytes rec = header(3, 0, 1, 1, {4});
+        Bytes rec = vectorHeader(3, 0, 1, 1, {4});
         rec.insert(rec.end(), {200, 0, 0, 0, 0x78, 0x01});
         IOBuffer b = bufferOf(rec, false);
         EXPECT_FALSE(DataVector::create(b, st));
         EXPECT_EQ(st, kErrCompressedLengthTooLong);
         EXPECT_EQ(b.tell(), 32u);
 
-        Bytes bad = header(3, 0, 1, 1, {4});
+        Bytes bad = vectorHeader(3, 0, 1, 1, {4});
         bad.insert(bad.end(), {8, 0, 0, 0, 0x78, 0x01, 0x03, 0, 0, 0, 0, 2});
         IOBuffer c = bufferOf(bad, false);
         EXPECT_FALSE(DataVector::create(c, st));
         EXPECT_EQ(st, kErrDecompressFailed);
     }
     {  // a stream that inflates to fewer bytes leaves the rest zero
-        Bytes rec = header(3, 0, 1, 1, {4});
+        Bytes rec = vectorHeader(3, 0, 1, 1, {4});
         rec.insert(rec.end(), {8, 0, 0, 0, 0x78, 0x01, 0x03, 0, 0, 0, 0, 1});
         IOBuffer b = bufferOf(rec, false);
         auto v = DataVector::create(b, st);
@@ -298,12 +289,12 @@ TEST(DataVectorBinary, HostileAndBrokenRecords)
 }
 
 // A vector class of the host's with more dimensions than the form stores:
-// the read asks it to adopt a last dimension of 0 (there is no stored field
-// for it) and compares the four stored fields.
+// the read compares the four stored fields and asks it to adopt a last
+// dimension of 0 (there is no stored field for it).
 TEST(DataVectorBinary, ReadIntoForeignVectorOfFiveDimensions)
 {
     zorvtest::ForeignDataVector foreign(DataType(DataType::kUInt8, 0), {2, 2, 2, 2, 3});
-    IOBuffer b = bufferOf(header(3, 0, 5, 0, {2, 2, 2, 2}), false, 8);
+    IOBuffer b = bufferOf(vectorHeader(3, 0, 5, 0, {2, 2, 2, 2}), false, 8);
     EXPECT_EQ(foreign.readFromBinary(b), kSuccess);
     EXPECT_EQ(foreign.resizeCalls(), (std::vector<unsigned>{0}));
     EXPECT_EQ(b.tell(), 28u);
@@ -314,7 +305,7 @@ TEST(DataVectorBinary, ReadIntoForeignVectorOfFiveDimensions)
     foreign.setResizeable(false);
     b.seek(0);
     EXPECT_EQ(foreign.readFromBinary(b), kErrNotResizeable);
-    EXPECT_EQ(foreign.resizeCalls().size(), 2u);
+    EXPECT_EQ(foreign.resizeCalls().size(), 1u);
 }
 
 TEST(DataVectorBinary, WriteFailures)

@@ -358,3 +358,17 @@ TEST(DataVectorClone, IndependentDeepCopy)
     EXPECT_EQ(ec->getConstDataPtr(), nullptr);
     EXPECT_EQ(ec->getDimension(1), 4u);
 }
+
+// New storage is not written value by value: its zero bytes must already be
+// the zero of every element kind.
+template <class E>
+class StorageZero : public ::testing::Test {};
+TYPED_TEST_SUITE(StorageZero, zorvtest::ElementValueTypes);
+
+TYPED_TEST(StorageZero, ZeroOfEveryKindIsAllZeroBits)
+{
+    static_assert(DataVectorImp::ZeroIsAllZeroBits<TypeParam>::value, "every element kind skips the store");
+    TypeParam const zero{};
+    unsigned char const none[sizeof(TypeParam)] = {};
+    EXPECT_EQ(std::memcmp(&zero, none, sizeof(TypeParam)), 0);
+}

@@ -105,7 +105,7 @@ TEST(DataVectorXml, ReadIntoExistingVector)
 
     auto wide = DataVectorND<2>::create(DataType(DataType::kInt16, 0), P2(4, 1));
     EXPECT_EQ(wide->readFromXML(doc.root()), kErrVectorHeaderMismatch);
-    EXPECT_EQ(wide->getDimensions(), P2(4, 3));
+    EXPECT_EQ(wide->getDimensions(), P2(4, 1));  // refused before anything is adopted
 
     for (auto other : {boost::shared_ptr<DataVector>(DataVectorND<2>::create(DataType(DataType::kInt16, 1), P2(2, 3))),
                        boost::shared_ptr<DataVector>(DataVectorND<1>::create(DataType(DataType::kInt16, 0), P1(6)))}) {
@@ -128,40 +128,39 @@ TEST(DataVectorXml, BrokenDocuments)
     struct Case {
         const char* what;
         const char* xml;
-        long readStatus;    // into a 1-D int32 vector of 2 elements holding 7, 7
+        long readStatus;    // into a 1-D int32 vector of 2 elements holding 7, 7, which it keeps
         long createStatus;
-        int second;         // the vector's second element afterwards
     };
     const Case cases[] = {
         {"one value too many",
          "<DataVector num_dimensions=\"1\" dimension_x=\"2\"><DataType type=\"int32\" tupleLength=\"0\"/>"
          "<Values><value value=\"1\"/><value value=\"2\"/><value value=\"3\"/></Values></DataVector>",
-         kErrValueCountMismatch, kErrValueCountMismatch, 2},
+         kErrValueCountMismatch, kErrValueCountMismatch},
         {"one value too few",
          "<DataVector num_dimensions=\"1\" dimension_x=\"2\"><DataType type=\"int32\" tupleLength=\"0\"/>"
          "<Values><value value=\"1\"/></Values></DataVector>",
-         kErrValueCountMismatch, kErrValueCountMismatch, 7},
+         kErrValueCountMismatch, kErrValueCountMismatch},
         {"no Values element",
          "<DataVector num_dimensions=\"1\" dimension_x=\"2\"><DataType type=\"int32\" tupleLength=\"0\"/></DataVector>",
-         kErrValueCountMismatch, kErrValueCountMismatch, 7},
+         kErrValueCountMismatch, kErrValueCountMismatch},
         {"no num_dimensions",
          "<DataVector dimension_x=\"2\"><DataType type=\"int32\" tupleLength=\"0\"/><Values/></DataVector>",
-         kErrXmlAttributeMissing, kErrXmlAttributeMissing, 7},
+         kErrXmlAttributeMissing, kErrXmlAttributeMissing},
         {"no dimension_x",
          "<DataVector num_dimensions=\"1\"><DataType type=\"int32\" tupleLength=\"0\"/><Values/></DataVector>",
-         kErrXmlAttributeMissing, kErrXmlAttributeMissing, 7},
+         kErrXmlAttributeMissing, kErrXmlAttributeMissing},
         {"five dimensions",
          "<DataVector num_dimensions=\"5\" dimension_x=\"1\" dimension_y=\"1\" dimension_z=\"1\" dimension_w=\"1\">"
          "<DataType type=\"int32\" tupleLength=\"0\"/><Values/></DataVector>",
-         kErrVectorHeaderMismatch, kErrCannotCreateVector, 7},
+         kErrVectorHeaderMismatch, kErrCannotCreateVector},
         {"a bad value",
          "<DataVector num_dimensions=\"1\" dimension_x=\"2\"><DataType type=\"int32\" tupleLength=\"0\"/>"
          "<Values><value value=\"1\"/><value value=\"x\"/></Values></DataVector>",
-         kErrTextNotNumber, kErrTextNotNumber, -1},
+         kErrTextNotNumber, kErrTextNotNumber},
         {"a declared size the document cannot hold",
          "<DataVector num_dimensions=\"1\" dimension_x=\"1000000000\"><DataType type=\"int32\" tupleLength=\"0\"/>"
          "<Values><value value=\"1\"/></Values></DataVector>",
-         kErrValueCountMismatch, kErrValueCountMismatch, 7},
+         kErrValueCountMismatch, kErrValueCountMismatch},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.what);
@@ -171,9 +170,9 @@ TEST(DataVectorXml, BrokenDocuments)
         static_cast<int*>(v->getDataPtr())[0] = 7;
         static_cast<int*>(v->getDataPtr())[1] = 7;
         EXPECT_EQ(v->readFromXML(doc.root()), c.readStatus);
-        if (c.second >= 0) {
-            EXPECT_EQ(static_cast<int*>(v->getDataPtr())[1], c.second);
-        }
+        EXPECT_EQ(v->getDimensions(), P1(2));
+        EXPECT_EQ(static_cast<int*>(v->getDataPtr())[0], 7);
+        EXPECT_EQ(static_cast<int*>(v->getDataPtr())[1], 7);
         long st = 0;
         EXPECT_FALSE(DataVector::create(doc.root(), st));
         EXPECT_EQ(st, c.createStatus);

@@ -105,6 +105,37 @@ TEST(ZELUNUStringNumbers, ParsePatternWithPosition)
     EXPECT_EQ(status, kErrTextNotNumber);
 }
 
+// The parser's time grows with the square of the length: texts of more than
+// 1100 units (from where the parse starts) are no number.
+TEST(ZELUNUStringNumbers, NumberTextsUpTo1100Units)
+{
+    long status = 1;
+    std::string const longest = std::string(1096, '0') + "12.5";  // 1100 units
+    EXPECT_EQ(ZELUNUString(longest).parsePattern(kReal, status, nullptr, false), 12.5);
+    EXPECT_EQ(status, kSuccess);
+    EXPECT_EQ(ZELUNUString("0" + longest).parsePattern(kReal, status, nullptr, false), 0.0);
+    EXPECT_EQ(status, kErrTextNotNumber);
+    int pos = 1;
+    EXPECT_EQ(ZELUNUString("x" + longest).parsePattern(kReal, status, &pos, false), 12.5);
+    EXPECT_EQ(status, kSuccess);
+    pos = 1;
+    ZELUNUString("x0" + longest).parsePattern(kReal, status, &pos, false);
+    EXPECT_EQ(status, kErrTextNotNumber);
+    EXPECT_EQ(pos, 1);
+}
+
+// Narrow text beyond what the string class holds gives the bogus string
+// instead of a write through a null buffer.
+TEST(ZELUNUString, NarrowTextOfTwoGigabytesIsBogus)
+{
+    std::string huge(std::size_t(1) << 31, 'a');
+    ZELUNUString s(huge);
+    EXPECT_TRUE(s.isBogus());
+    EXPECT_EQ(s.length(), 0);
+    EXPECT_TRUE(ZELUNUString::fromUtf8(huge.data(), huge.size()).isBogus());
+    EXPECT_FALSE(ZELUNUString(std::string(3, 'a')).isBogus());
+}
+
 TEST(ZELUNUStringNumbers, NonFiniteTextsRoundTrip)
 {
     for (double v : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {

@@ -7,15 +7,13 @@ namespace zorvtest {
 
 // While alive, caps the address space at its current size plus `headroom`
 // bytes, so that a large allocation fails with std::bad_alloc instead of
-// succeeding or being killed. Not usable under AddressSanitizer, whose
-// allocator dies on a failed mapping: active() is then false.
+// succeeding or being killed (under AddressSanitizer the test program asks
+// its allocator to return null, see FailingAllocation.cpp). active() is
+// false when the limit could not be set.
 class AllocationLimit {
 public:
     explicit AllocationLimit(unsigned long long headroom = 256ull << 20)
     {
-#if defined(__SANITIZE_ADDRESS__)
-        (void)headroom;
-#else
         if (getrlimit(RLIMIT_AS, &m_saved) != 0) return;
         unsigned long long pages = 0;
         if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -27,7 +25,6 @@ public:
         capped.rlim_cur = pages * 4096ull + headroom;
         if (m_saved.rlim_max != RLIM_INFINITY && capped.rlim_cur > m_saved.rlim_max) return;
         m_active = setrlimit(RLIMIT_AS, &capped) == 0;
-#endif
     }
     ~AllocationLimit()
     {

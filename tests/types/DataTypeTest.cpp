@@ -64,6 +64,9 @@ TEST(DataType, SizesAndEquality)
         {DataType::kInt64, 0, 8},   {DataType::kUInt64, 0, 8},  {DataType::kVec3, 0, 24},  {DataType::kUInt8, 3, 3},
         {DataType::kVec3, 2, 48},   {DataType::kInt16, 1, 2},   {static_cast<DataType::Type>(10), 0, 0},
         {static_cast<DataType::Type>(12), 4, 0}, {static_cast<DataType::Type>(-7), 0, 0},
+        // Beyond 32 bits the size saturates instead of wrapping (8 x 2^29 would be 0).
+        {DataType::kFloat64, 1u << 29, 0xFFFFFFFFu}, {DataType::kVec3, 0xFFFFFFFFu, 0xFFFFFFFFu},
+        {DataType::kUInt8, 0xFFFFFFFFu, 0xFFFFFFFFu},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(std::to_string(c.code) + "/" + std::to_string(c.tuple));

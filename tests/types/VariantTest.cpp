@@ -452,22 +452,21 @@ TEST(VariantXml, ReadingUndefinedAndMissingValues)
     EXPECT_EQ(v.readFromXML(noType.root()), kErrNoDataTypeElement);
     EXPECT_EQ(v.valueAs<int>(), 5);
 
-    zorvtest::XmlDoc scalar("<root><DataType type=\"int32\" tupleLength=\"0\"/></root>");
+    // A refused read leaves the type and the value as they were.
+    zorvtest::XmlDoc scalar("<root><DataType type=\"float64\" tupleLength=\"0\"/></root>");
     EXPECT_EQ(v.readFromXML(scalar.root()), kErrXmlAttributeMissing);
     EXPECT_EQ(v.getDataType(), DataType(DataType::kInt32, 0));
-    EXPECT_EQ(v.valueAs<int>(), 0);
+    EXPECT_EQ(v.valueAs<int>(), 5);
 
-    // The code is replaced, then the tuple length is missing: the Variant
-    // does not keep a type that disagrees with its block.
+    // The code is read, then the tuple length is missing.
     zorvtest::XmlDoc noLength("<root><DataType type=\"float64\"/></root>");
-    Variant w(TDataType<6>(), 5);
-    EXPECT_EQ(w.readFromXML(noLength.root()), kErrXmlAttributeMissing);
-    EXPECT_EQ(w.getDataType(), DataType());
-    EXPECT_FALSE(w.valid());
+    EXPECT_EQ(v.readFromXML(noLength.root()), kErrXmlAttributeMissing);
+    EXPECT_EQ(v.getDataType(), DataType(DataType::kInt32, 0));
+    EXPECT_EQ(v.valueAs<int>(), 5);
 }
 
 // The tuple length comes from the document: the "value" children are counted
-// before anything is allocated, and a mismatch leaves an empty Variant.
+// before anything is allocated, and a mismatch leaves the Variant as it was.
 TEST(VariantXml, ValueCountMustMatchTheTupleLength)
 {
     struct Case {
@@ -495,8 +494,8 @@ TEST(VariantXml, ValueCountMustMatchTheTupleLength)
         ASSERT_TRUE(doc.ok()) << c.name;
         Variant v(TDataType<6>(), 5);
         EXPECT_EQ(v.readFromXML(doc.root()), c.status) << c.name;
-        EXPECT_EQ(v.getDataType(), DataType()) << c.name;
-        EXPECT_FALSE(v.valid()) << c.name;
+        EXPECT_EQ(v.getDataType(), DataType(DataType::kInt32, 0)) << c.name;
+        EXPECT_EQ(v.valueAs<int>(), 5) << c.name;
     }
 
     zorvtest::XmlDoc three(head + "<other/><value value=\"A\"/><value value=\"B\"/><value value=\"C\"/></root>");
@@ -504,9 +503,10 @@ TEST(VariantXml, ValueCountMustMatchTheTupleLength)
     EXPECT_EQ(v.readFromXML(three.root()), kSuccess);
     EXPECT_EQ(elementsOf<unsigned char>(v), (std::vector<unsigned char>{65, 66, 67}));
 
-    // Right count, bad element: the elements before it are kept, the rest zero.
-    zorvtest::XmlDoc bad(head + "<value value=\"A\"/><value value=\"AB\"/><value value=\"C\"/></root>");
+    // Right count, bad element: the value read before stays whole.
+    zorvtest::XmlDoc bad("<root><DataType type=\"uint8\" tupleLength=\"2\"/><value value=\"X\"/>"
+                         "<value value=\"AB\"/></root>");
     EXPECT_EQ(v.readFromXML(bad.root()), kErrNotSingleCharacter);
     EXPECT_EQ(v.getDataType(), DataType(DataType::kUInt8, 3));
-    EXPECT_EQ(elementsOf<unsigned char>(v), (std::vector<unsigned char>{65, 0, 0}));
+    EXPECT_EQ(elementsOf<unsigned char>(v), (std::vector<unsigned char>{65, 66, 67}));
 }

@@ -17,27 +17,14 @@ namespace DataSet {
 
 namespace {
 
-// Deflate never expands a stream's input by more than about 1032:1, so a
-// stored stream of n bytes cannot inflate to more than this.
+// No deflate stream inflates to more than 1032 times its length; the zlib
+// header and check value and the shortest streams get a fixed allowance.
 constexpr unsigned long long kMaxInflateRatio = 1032;
+constexpr unsigned long long kInflateAllowance = 64;
 
 bool isKnownCompression(CompressionMethod m)
 {
     return m == kCompressionNone || m == kCompressionZlib;
-}
-
-// What a record behind a header can at most hold, given the bytes left.
-// Returns 0 when the declared values are plausible, else the status.
-long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
-{
-    unsigned long long bytes = header.declaredValueBytes();
-    unsigned long long left = buffer.getSizeInBytes() - buffer.tell();
-    if (header.m_compression == kCompressionZlib) {
-        if (left < 4) return kErrBufferExhausted;  // not even the stream length
-        if (bytes > (left - 4) * kMaxInflateRatio) return kErrDecompressFailed;
-        return kSuccess;
-    }
-    return bytes > left ? kErrBufferExhausted : kSuccess;
 }
 
 // Reads the length of the zlib stream behind it and checks that the stream
@@ -46,6 +33,23 @@ long readStreamLength(IOBuffer const& buffer, unsigned& length)
 {
     if (long st = buffer.read(length)) return st;
     return length > buffer.getSizeInBytes() - buffer.tell() ? kErrCompressedLengthTooLong : kSuccess;
+}
+
+// What a record behind a header can at most hold, decided before anything
+// is allocated for it: raw values must be in the buffer, and a zlib stream
+// must lie in the buffer and be long enough to inflate to the declared
+// values. Returns 0 when the record is plausible, else the status the value
+// read would give, with the position where that read would leave it.
+long checkRecordFits(DataVectorHeader const& header, IOBuffer const& buffer)
+{
+    unsigned long long bytes = header.declaredValueBytes();
+    if (header.m_compression != kCompressionZlib)
+        return bytes > buffer.getSizeInBytes() - buffer.tell() ? kErrBufferExhausted : kSuccess;
+    unsigned const start = buffer.tell();
+    unsigned length = 0;
+    if (long st = readStreamLength(buffer, length)) return st;
+    if (bytes > length * kMaxInflateRatio + kInflateAllowance) return kErrDecompressFailed;
+    return buffer.seek(start);  // the value read takes the length again
 }
 
 // A zero-filled block of scratch bytes for one call: the uncompressed

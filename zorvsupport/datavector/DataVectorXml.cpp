@@ -1,5 +1,7 @@
 // XML form of data vectors: a "DataVector" element with the header as
 // attributes, a "DataType" child and the values under "Values".
+#include <cstdint>
+
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
 #include "zorvsupport/datavector/TDataVector.h"
@@ -55,65 +57,90 @@ struct WriteXmlValuesVisitor {
     }
 };
 
-// Reads the "value" children of "Values" into the stored elements in order.
+// Reads the "value" children of "Values" into `elements` elements of L
+// values each, in order: a scalar from the child's attribute, a tuple from
+// exactly L nested "value" children. With no destination every value is read
+// into one scratch value: the walk then only finds the status that a read of
+// this document gives, without room for its values.
 struct ReadXmlValuesVisitor {
-    DataVector* vector;
     _xmlNode const* values;
+    void* destination;
+    std::uint64_t elements;
 
     template <class E>
-    long readElement(E& value, _xmlNode const& element) const
-    {
-        return getXMLAttribute<E>(element, valueElementName(), value);
-    }
-
-    template <class E>
-    long readTuple(E* first, unsigned length, _xmlNode const& tuple) const
+    static long readTuple(E* first, unsigned length, bool keep, _xmlNode const& tuple)
     {
         _xmlNode* c = ZELUNXMLDocument::getFirstChild(tuple, valueElementName());
         if (!c) return kErrNoTupleValueElement;
         unsigned i = 0;
         for (; c; c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), ++i) {
             if (i >= length) return kErrValueCountMismatch;
-            if (long st = readElement(first[i], *c)) return st;
+            if (long st = getXMLAttribute<E>(*c, valueElementName(), first[keep ? i : 0])) return st;
         }
         return i == length ? kSuccess : kErrValueCountMismatch;
     }
 
     template <class T>
-    long accept(T const&) const
+    long accept(T const& tag) const
     {
         using E = typename T::element_type;
-        auto& storage = dynamic_cast<DataVectorImp::TDataVector<T>&>(*vector);
-        E* p = static_cast<E*>(vector->getDataPtr());
-        unsigned L = storage.valuesPerElement();
-        std::size_t step = IsTupleTag<T>::value ? L : 1;
-        std::size_t n = storage.valueCount();
-        std::size_t i = 0;
         // A "DataVector" element without "Values" has no values to give.
         if (!values) return kErrValueCountMismatch;
+        E scratch{};
+        bool const keep = destination != nullptr;
+        E* dst = keep ? static_cast<E*>(destination) : &scratch;
+        unsigned const L = tag.getLength();
+        std::uint64_t i = 0;
         for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*values, valueElementName()); c;
-             c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), i += step) {
-            if (i >= n || step == 0) return kErrValueCountMismatch;
-            long st = IsTupleTag<T>::value ? readTuple(p + i, L, *c) : readElement(p[i], *c);
+             c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), ++i) {
+            if (i >= elements) return kErrValueCountMismatch;
+            E* at = keep ? dst + i * L : dst;
+            long st = IsTupleTag<T>::value ? readTuple(at, L, keep, *c)
+                                           : getXMLAttribute<E>(*c, valueElementName(), *at);
             if (st) return st;
         }
-        return i >= n ? kSuccess : kErrValueCountMismatch;
+        return i == elements ? kSuccess : kErrValueCountMismatch;
     }
 };
 
 // Elements (tuples count once) a header declares, in 64 bits (saturating).
-unsigned long long declaredElements(DataVectorHeader const& header)
+std::uint64_t declaredElements(DataVectorHeader const& header)
 {
-    unsigned L = header.m_type.getLength();
-    return L ? header.declaredValueCount() / L : 0;
+    return header.declaredValueCount() / header.m_type.getLength();
 }
 
-// The document must hold at least one "value" per declared element before
-// anything is allocated for them.
+// True when "Values" holds a "value" for every declared value: one child per
+// element, and for tuples L nested children in each of the first elements.
+// Counting stops at what the header declares, so the walk is linear in the
+// document whatever it declares.
+bool holdsDeclaredValues(DataVectorHeader const& header, _xmlNode const* values)
+{
+    std::uint64_t const elements = declaredElements(header);
+    if (!header.m_type.isTuple()) return detail::countValueChildren(values, elements) >= elements;
+    if (!values) return elements == 0;
+    unsigned const L = header.m_type.getLength();
+    std::uint64_t found = 0;
+    for (_xmlNode* c = ZELUNXMLDocument::getFirstChild(*values, valueElementName()); c && found < elements;
+         c = ZELUNXMLDocument::getNextSibling(*c, valueElementName()), ++found)
+        if (detail::countValueChildren(c, L) < L) return false;
+    return found == elements;
+}
+
+// The values must be in the document before anything is allocated for them;
+// when they are not, the read fails, and its status is found by a walk that
+// keeps nothing.
 long checkValueCount(DataVectorHeader const& header, _xmlNode const* values)
 {
-    unsigned long long declared = declaredElements(header);
-    return declared > detail::countValueChildren(values, declared) ? kErrValueCountMismatch : kSuccess;
+    if (holdsDeclaredValues(header, values)) return kSuccess;
+    long st = header.m_type.applyVisitor(ReadXmlValuesVisitor{values, nullptr, declaredElements(header)});
+    return st ? st : kErrValueCountMismatch;
+}
+
+// Reads the values into a vector made for them from the header.
+long readValuesInto(DataVector& vector, _xmlNode const* values)
+{
+    std::uint64_t const elements = vector.size();
+    return vector.getDataType().applyVisitor(ReadXmlValuesVisitor{values, vector.getDataPtr(), elements});
 }
 
 // The "DataVector" element below `node` and its header.
@@ -148,8 +175,16 @@ long DataVector::readFromXML(_xmlNode const& node)
     _xmlNode* element = readHeader(node, header, status);
     if (status) return status;
     _xmlNode* values = valuesOf(element);
-    if (long st = detail::adoptHeader(*this, header, [&] { return checkValueCount(header, values); })) return st;
-    return getDataType().applyVisitor(ReadXmlValuesVisitor{this, values});
+    if (long st = detail::checkHeader(*this, header, [&] { return checkValueCount(header, values); })) return st;
+    // The values are read into a vector of the stored shape and taken over
+    // only when all of them were read: a refused read leaves this one as it was.
+    if (!header.isCreatable()) return kErrOutOfMemory;
+    boost::shared_ptr<DataVector> fresh = header.createDataVector();
+    if (!fresh || !header.hasShapeOf(*fresh)) return kErrOutOfMemory;
+    if (long st = readValuesInto(*fresh, values)) return st;
+    fresh->setResizeable(isResizeable());
+    fresh->setCompressionMethod(getCompressionMethod());
+    return swap(*fresh);
 }
 
 boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& status)
@@ -162,7 +197,7 @@ boost::shared_ptr<DataVector> DataVector::create(_xmlNode const& node, long& sta
     boost::shared_ptr<DataVector> v =
         detail::createFromHeader(header, status, [&] { return checkValueCount(header, values); });
     if (!v) return none;
-    if ((status = v->getDataType().applyVisitor(ReadXmlValuesVisitor{v.get(), values}))) return none;
+    if ((status = readValuesInto(*v, values))) return none;
     return v;
 }
 

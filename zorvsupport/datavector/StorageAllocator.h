@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 
 #include "zorvsupport/Export.h"
+#include "zorvsupport/platform/ZELUNVec3.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -13,6 +15,13 @@ namespace DataVectorImp {
 // memory cannot be had. Released with deallocateStorage and the same sizes.
 ZORV_EXPORT void* allocateStorage(std::size_t count, std::size_t size);
 ZORV_EXPORT void deallocateStorage(void* block, std::size_t count, std::size_t size) noexcept;
+
+// True when the zero of E is all-zero bits, so that zero bytes already are
+// zero values: every number (IEEE +0.0 included) and the 3-vector of doubles.
+template <class E>
+struct ZeroIsAllZeroBits : std::is_arithmetic<E> {};
+template <>
+struct ZeroIsAllZeroBits<ZELUNVec3<double>> : std::true_type {};
 
 // Allocator of vector value storage. Fresh blocks are already zero (large
 // ones are fresh huge-page mappings, small ones come from calloc), so default
@@ -32,11 +41,13 @@ struct ZORV_EXPORT StorageAllocator {
     E* allocate(std::size_t n) { return static_cast<E*>(allocateStorage(n, sizeof(E))); }
     void deallocate(E* p, std::size_t n) noexcept { deallocateStorage(p, n, sizeof(E)); }
 
-    // Default-initialise: the block's bytes are zero already.
+    // Default-initialise: the block's bytes are zero already, which for the
+    // element kinds is their zero value, so nothing is stored (a 3-vector's
+    // member initialisers would write every new block once more).
     template <class U>
     void construct(U* p) noexcept
     {
-        ::new (static_cast<void*>(p)) U;
+        if constexpr (!ZeroIsAllZeroBits<U>::value) ::new (static_cast<void*>(p)) U;
     }
     template <class U, class... A>
     void construct(U* p, A&&... a)

@@ -19,30 +19,37 @@ inline unsigned storedDimension(DataVectorHeader const& header, int i)
     return i >= 0 && i < 4 ? header.m_dims[i] : 0u;
 }
 
-// True when all four stored dimension fields equal the vector's (0 beyond
-// its count).
-inline bool matchesAllDimensions(DataVector const& vector, DataVectorHeader const& header)
+// True when the vector has every stored dimension field but the last one
+// within its count (0 beyond its count on both sides).
+inline bool matchesAllButLastDimension(DataVector const& vector, DataVectorHeader const& header)
 {
+    int const last = int(header.m_numDimensions) - 1;
     for (int i = 0; i < 4; ++i)
-        if (vector.getDimension(i) != header.m_dims[i]) return false;
+        if (i != last && vector.getDimension(i) != header.m_dims[i]) return false;
     return true;
 }
 
 // Reading into an existing vector, up to its values: the stored element type
-// and dimension count must be the vector's, its resizeable flag set, and the
-// record must pass its own form's check (`recordCheck()`, a status) before
-// anything is allocated for it. The vector then adopts the stored last
-// dimension and must match every stored dimension field.
+// and dimension count must be the vector's, its resizeable flag set, every
+// stored dimension but the last its own, and the record must pass its own
+// form's check (`recordCheck()`, a status). All of this is decided before
+// anything is allocated, so a refused read leaves the vector unchanged.
 template <class RecordCheck>
-long adoptHeader(DataVector& vector, DataVectorHeader const& header, RecordCheck&& recordCheck)
+long checkHeader(DataVector const& vector, DataVectorHeader const& header, RecordCheck&& recordCheck)
 {
     if (header.m_type != vector.getDataType()) return kErrVectorHeaderMismatch;
     if (header.m_numDimensions != vector.getNumDimensions()) return kErrVectorHeaderMismatch;
     if (!vector.isResizeable()) return kErrNotResizeable;
-    if (long st = recordCheck()) return st;
-    if (long st = vector.resizeLastDimension(storedDimension(header, int(header.m_numDimensions) - 1))) return st;
-    if (!matchesAllDimensions(vector, header)) return kErrVectorHeaderMismatch;
-    return kSuccess;
+    if (!matchesAllButLastDimension(vector, header)) return kErrVectorHeaderMismatch;
+    return recordCheck();
+}
+
+// checkHeader, then the vector adopts the stored last dimension.
+template <class RecordCheck>
+long adoptHeader(DataVector& vector, DataVectorHeader const& header, RecordCheck&& recordCheck)
+{
+    if (long st = checkHeader(vector, header, recordCheck)) return st;
+    return vector.resizeLastDimension(storedDimension(header, int(header.m_numDimensions) - 1));
 }
 
 // Reading a new vector, up to its values: a header that can name a vector,

@@ -1,5 +1,6 @@
 #include "zorvsupport/platform/ZELUNUString.h"
 
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -43,10 +44,22 @@ icu::DecimalFormat const* patternFormat(icu::UnicodeString const& pattern)
     return cache.format.get();
 }
 
+// Longest text parsed as a number: more than the real-number pattern ever
+// writes and than any double needs. The decimal parser's time grows with the
+// square of the length, so longer texts are refused before it sees them.
+constexpr int32_t kMaxNumberTextLength = 1100;
+
+// ISO-8859-1 text as UTF-16. A length the string class cannot hold (2^31
+// units or more, or more than it can allocate) gives the bogus string: empty,
+// with isBogus() true.
 icu::UnicodeString latin1(char const* s, std::size_t n)
 {
     icu::UnicodeString out;
-    char16_t* buf = out.getBuffer(static_cast<int32_t>(n));
+    char16_t* buf = n <= std::size_t(INT32_MAX) ? out.getBuffer(static_cast<int32_t>(n)) : nullptr;
+    if (!buf) {
+        out.setToBogus();
+        return out;
+    }
     for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<unsigned char>(s[i]);
     out.releaseBuffer(static_cast<int32_t>(n));
     return out;
@@ -92,6 +105,11 @@ ZELUNUString& ZELUNUString::operator=(char const* narrow)
 
 ZELUNUString ZELUNUString::fromUtf8(char const* bytes, std::size_t length)
 {
+    if (length > std::size_t(INT32_MAX)) {
+        ZELUNUString bogus;
+        bogus.setToBogus();
+        return bogus;
+    }
     return ZELUNUString(icu::UnicodeString::fromUTF8(icu::StringPiece(bytes, static_cast<int32_t>(length))));
 }
 
@@ -151,6 +169,7 @@ double ZELUNUString::parsePattern(ZELUNUString const& pattern, long& status, int
     status = kErrTextNotNumber;
     int32_t const start = pos ? *pos : 0;
     if (start < 0 || start > length()) return 0.0;
+    if (length() - start > kMaxNumberTextLength) return 0.0;
     icu::DecimalFormat const* format = patternFormat(pattern);
     if (!format) return 0.0;
     icu::Formattable result;

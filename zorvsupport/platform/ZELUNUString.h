@@ -12,7 +12,9 @@
 // The string class of every interface: an ICU UnicodeString plus a cache for
 // the narrow text handed out by c_str(). Narrow text is ISO-8859-1 in both
 // directions, so every byte survives a round trip; units above U+00FF have no
-// narrow form and become '?'.
+// narrow form and become '?'. Narrow or UTF-8 text of 2^31 bytes or more
+// (or more than the string can allocate) gives the bogus string: empty, with
+// isBogus() true.
 class ZORV_EXPORT ZELUNUString : public icu::UnicodeString {
 public:
     ZELUNUString() = default;
@@ -55,7 +57,8 @@ public:
     // text is left as it was.
     long formatPattern(double value, ZELUNUString const& pattern, bool flag);
     // Parses a number written by `pattern` (an exponent is also read, and
-    // numbers beyond the double range give infinity). With a null `pos` the
+    // numbers beyond the double range give infinity). A text longer than
+    // 1100 units from the start of the parse is no number. With a null `pos` the
     // whole text must be the number; otherwise parsing starts at *pos, text may
     // follow the number and *pos is moved behind it. On failure returns 0.0,
     // sets kErrTextNotNumber and leaves *pos as it was; 0 on success.

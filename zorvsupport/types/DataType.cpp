@@ -24,19 +24,13 @@ constexpr bool namesEveryKind()
 }
 static_assert(namesEveryKind(), "one type name per element kind, in list order");
 
-struct SizeVisitor {
-    template <class Tag>
-    unsigned accept(Tag tag) const
-    {
-        return tag.getSizeInBytes();
-    }
-};
-
 }  // namespace
 
 unsigned DataType::getTypeSize() const
 {
-    return applyVisitor(SizeVisitor());
+    // In 64 bits, saturated: no caller may size a buffer from a wrapped product.
+    std::uint64_t const bytes = std::uint64_t(elementSizeOf(m_type)) * getLength();
+    return bytes > UINT32_MAX ? UINT32_MAX : static_cast<unsigned>(bytes);
 }
 
 long DataType::readFromBinary(IOBuffer const& buffer)

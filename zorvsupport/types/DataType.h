@@ -75,7 +75,8 @@ public:
     bool operator==(DataType const& o) const { return m_type == o.m_type && m_tupleLength == o.m_tupleLength; }
     bool operator!=(DataType const& o) const { return !(*this == o); }
 
-    // Bytes of one value; 0 for codes that name no element type.
+    // Bytes of one value; 0 for codes that name no element type, and the
+    // largest unsigned value when the true size does not fit.
     unsigned getTypeSize() const;
 
     virtual long readFromBinary(IOBuffer const& buffer);

@@ -1,6 +1,7 @@
 #include "zorvsupport/types/IOBuffer.h"
 
 #include <cstring>
+#include <utility>
 
 #include "zorvsupport/types/ByteSwap.h"
 
@@ -63,6 +64,16 @@ IOBuffer& IOBuffer::operator=(IOBuffer const& other)
     m_offset = 0;
     seek(other.tell());
     return *this;
+}
+
+void IOBuffer::swap(IOBuffer& other) noexcept
+{
+    std::swap(m_data, other.m_data);
+    std::swap(m_size, other.m_size);
+    std::swap(m_capacity, other.m_capacity);
+    m_allocator.swap(other.m_allocator);
+    std::swap(m_offset, other.m_offset);
+    std::swap(m_swap, other.m_swap);
 }
 
 IOBuffer::~IOBuffer()

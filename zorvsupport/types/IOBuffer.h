@@ -81,6 +81,10 @@ public:
     long write(DataVector const& vector);
 
 private:
+    friend class Property;
+    // Exchanges the whole state with `other`.
+    void swap(IOBuffer& other) noexcept;
+
     template <class T>
     long readValue(T& v) const;
     template <class T>

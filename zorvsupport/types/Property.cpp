@@ -1,6 +1,8 @@
 #include "zorvsupport/types/Property.h"
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "zorvsupport/types/IOUtils.h"
 
@@ -20,29 +22,20 @@ ZELUNUString separatorText()
     return s;
 }
 
-// Reads one stored text and charges its bytes to the tree's budget.
-long readText(IOBuffer const& buffer, ZELUNUString& text, unsigned long long& budget)
-{
-    unsigned before = buffer.tell();
-    if (long st = IOUtils::readFromBinary(buffer, text)) return st;
-    unsigned long long used = buffer.tell() - before - 4ull;
-    if (used > budget) return kErrBufferExhausted;
-    budget -= used;
-    return kSuccess;
-}
-
 }  // namespace
 
 Property::Property() : m_value(0, false, IOBuffer::AllocatorHandle()) {}
 
 Property::Property(Property const& other)
-    : m_children(other.m_children),
-      m_parent(other.m_parent),
+    : m_parent(other.m_parent),
       m_name(other.m_name),
       m_type(other.m_type),
       m_parentPath(other.m_parentPath),
       m_value(other.m_value)
 {
+    // Room first: the handles move out of `other` only once nothing can fail.
+    m_children.reserve(other.m_children.size());
+    for (ZELUNType<Property> const& child : other.m_children) m_children.push_back(child);
 }
 
 Property::Property(Property* parent, ZELUNUString const& name, ZELUNUString const& type)
@@ -64,19 +57,20 @@ Property::~Property() = default;
 Property& Property::operator=(Property const& other)
 {
     if (&other == this) return *this;
-    // Take everything from `other` before letting go of the old children:
-    // `other` may be one of them (or lie below one).
-    Children children(other.m_children);
-    Property* parent = other.m_parent;
+    // Everything that can fail comes first and the children move last, so
+    // that a failure leaves both nodes as they were. `other` may be one of
+    // the old children (or lie below one): those go only when this returns.
     ZELUNUString name(other.m_name);
     ZELUNUString type(other.m_type);
     ZELUNUString parentPath(other.m_parentPath);
-    IOBuffer value(other.m_value);
+    Children children;
+    children.reserve(other.m_children.size());
+    m_value = other.m_value;  // all or nothing
+    for (ZELUNType<Property> const& child : other.m_children) children.push_back(child);  // moves, no allocation
     m_children.swap(children);
-    m_parent = parent;
+    m_parent = other.m_parent;
     m_name = std::move(name);
     m_type = std::move(type);
-    m_value = value;
     m_parentPath = std::move(parentPath);
     return *this;  // the previous children go with `children`
 }
@@ -170,23 +164,56 @@ long Property::readFromBinary(IOBuffer const& buffer)
     return readNode(buffer, 1, budget);
 }
 
+// What one node's read has taken so far, held aside from the node: texts,
+// value and child list are put in place together, without anything that can
+// fail, once the read ends with a status. An exception (no memory) ends it
+// with the node as it was.
+struct Property::Incoming {
+    explicit Incoming(bool swap) : value(0, swap, IOBuffer::AllocatorHandle()) {}
+
+    ZELUNUString texts[3];  // name, type, parentPath
+    int textsTaken = 0;
+    IOBuffer value;
+    bool valueTaken = false;
+    Children children;
+    bool childrenTaken = false;
+    std::size_t placesFilled = 0;  // places that hold a node of this read
+};
+
 long Property::readNode(IOBuffer const& buffer, unsigned depth, unsigned long long& budget)
 {
     if (buffer.getSwap() != m_value.getSwap()) return kErrByteOrderMismatch;
     if (depth > kMaxReadDepth) return kErrNotSupported;
+    Incoming in(m_value.getSwap());
+    long st = readAside(buffer, depth, budget, in);
+    takeIncoming(in);
+    return st;
+}
 
+long Property::readAside(IOBuffer const& buffer, unsigned depth, unsigned long long& budget, Incoming& in) const
+{
     unsigned start = buffer.tell();
     unsigned recordSize = 0;
     if (long st = buffer.read(recordSize)) return st;
-    if (long st = readText(buffer, m_name, budget)) return st;
-    if (long st = readText(buffer, m_type, budget)) return st;
-    if (long st = readText(buffer, m_parentPath, budget)) return st;
+    for (ZELUNUString& text : in.texts) {
+        unsigned before = buffer.tell();
+        if (long st = IOUtils::readFromBinary(buffer, text)) return st;
+        ++in.textsTaken;
+        // The text's bytes are charged to the tree's budget.
+        unsigned long long used = buffer.tell() - before - 4ull;
+        if (used > budget) return kErrBufferExhausted;
+        budget -= used;
+    }
     unsigned valueLength = 0;
     if (long st = buffer.read(valueLength)) return st;
     if (!buffer.isSpaceAvailable(valueLength) || valueLength > budget) return kErrBufferExhausted;
     budget -= valueLength;
-    m_value.resize(valueLength);
-    if (long st = buffer.read(m_value.getStartPtr(), valueLength)) return st;
+    in.value.resize(valueLength);
+    buffer.read(in.value.getStartPtr(), valueLength);  // fits: checked above
+    // As a resize of the node's own buffer would: its position stays when
+    // it is within the new size.
+    in.value.seek(m_value.tell() <= valueLength ? m_value.tell() : 0);
+    in.valueTaken = true;
 
     // recordSize is taken as stored; a small one moves the position back.
     unsigned long long end = static_cast<unsigned long long>(start) + recordSize;
@@ -199,14 +226,27 @@ long Property::readNode(IOBuffer const& buffer, unsigned depth, unsigned long lo
     unsigned long long left = buffer.getSizeInBytes() - buffer.tell();
     if (places > left || places > budget) return kErrBufferExhausted;
     budget -= places;
-    m_children.resize(count);
-    for (ZELUNType<Property>& place : m_children) {
-        Property* child = new Property();
-        child->m_value.setSwap(m_value.getSwap());
-        place.reset(child);
-        if (long st = child->readNode(buffer, depth + 1, budget)) return st;
+    in.children.resize(count);
+    in.childrenTaken = true;
+    for (ZELUNType<Property>& place : in.children) {
+        place.reset(new Property());
+        ++in.placesFilled;
+        place->m_value.setSwap(m_value.getSwap());
+        if (long st = place->readNode(buffer, depth + 1, budget)) return st;
     }
     return kSuccess;
+}
+
+void Property::takeIncoming(Incoming& in) noexcept
+{
+    ZELUNUString* const fields[3] = {&m_name, &m_type, &m_parentPath};
+    for (int i = 0; i < in.textsTaken; ++i) *fields[i] = std::move(in.texts[i]);
+    if (in.valueTaken) m_value.swap(in.value);
+    if (!in.childrenTaken) return;
+    // Places the read did not reach keep the children that were there.
+    std::size_t const kept = std::min(in.children.size(), m_children.size());
+    for (std::size_t i = in.placesFilled; i < kept; ++i) in.children[i] = m_children[i];
+    m_children.swap(in.children);  // the others go with `in`
 }
 
 }  // namespace DataSet

@@ -80,14 +80,18 @@ public:
     // -1 when the buffer's byte-swap flag differs from the node's.
     long writeToBinary(IOBuffer& buffer) const;
     // kErrByteOrderMismatch when the buffer's byte-swap flag differs from the
-    // node's. A failure leaves what was read before it.
+    // node's. A failure leaves what was read before it; an exception (no
+    // memory) leaves the node as it was.
     long readFromBinary(IOBuffer const& buffer);
 
 private:
     ZELUNUString computeParentPath() const;
     unsigned getSerializedValuesSize() const;
     unsigned long long serializedSize() const;
+    struct Incoming;
     long readNode(IOBuffer const& buffer, unsigned depth, unsigned long long& budget);
+    long readAside(IOBuffer const& buffer, unsigned depth, unsigned long long& budget, Incoming& in) const;
+    void takeIncoming(Incoming& in) noexcept;
 
     Children m_children;
     Property* m_parent = nullptr;

@@ -237,11 +237,10 @@ long Variant::writeToXML(_xmlNode& node) const
 
 long Variant::readFromXML(_xmlNode const& node)
 {
+    // Read aside and taken over only when the whole value was read: a
+    // refused read leaves the type and the value as they were.
     DataType type = getDataType();
-    if (long st = type.readFromXML(node)) {
-        if (type != getDataType()) clear();
-        return st;
-    }
+    if (long st = type.readFromXML(node)) return st;
     if (type.getType() == DataType::kUndefined) {
         clear();
         return kSuccess;
@@ -249,12 +248,12 @@ long Variant::readFromXML(_xmlNode const& node)
     // The tuple length comes from the input: the "value" children must be
     // there before a block of that many elements is allocated.
     if (type.isTuple() && elementSizeOf(type.getType()) != 0 &&
-        countValueChildren(&node, type.getTupleLength()) != type.getTupleLength()) {
-        clear();
+        countValueChildren(&node, type.getTupleLength()) != type.getTupleLength())
         return kErrVariantValueCountMismatch;
-    }
-    set(type, nullptr);
-    return type.applyVisitor(ReadXmlVisitor{node, getPtr()});
+    Variant fresh(type);
+    if (long st = type.applyVisitor(ReadXmlVisitor{node, fresh.getPtr()})) return st;
+    swapStorage(fresh);
+    return kSuccess;
 }
 
 }  // namespace DataSet
