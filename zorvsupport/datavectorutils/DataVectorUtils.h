@@ -9,6 +9,7 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
+class ConstVariantRef;
 class DataVector;
 template <int N>
 class DataVectorND;
@@ -107,6 +108,22 @@ ZORV_EXPORT bool subsectionEqual(DataVectorND<2> const& a, ZELUNnBox<unsigned, 2
 ZORV_EXPORT long scaleAndCopySubsection(DataVectorND<2>& dst, ZELUNnBox<unsigned, 2> const& dstBox,
                                         DataVectorND<2> const& src, ZELUNnBox<unsigned, 2> const& srcBox,
                                         Variant const& noData, InterpolationMethod method, bool tupleFallback);
+
+// Converts `src` into `dst`, resized to the source's dimensions, element by
+// element: elements equal to srcNoData become dstNoData, the others are
+// rounded half away from zero, saturated or clamped to the destination type
+// (see ConvertElements.h). Both vectors must hold scalars of the ten numeric
+// types; `dst` and `src` may be the same vector. Checks, in order: dimension
+// counts (kErrDimensionCountsDiffer), tuple or 3-vector types
+// (kErrNotSupported), no-data types against their vectors
+// (kErrValueTypeMismatch), dimension count 1..4
+// (kErrUnsupportedDimensionCount), classes (kErrVectorClassMismatch), then
+// the destination's resize status. The no-data values are read before the
+// resize. A vector class outside the library whose type has no element
+// type converts nothing and gives 0; one that is not the library's typed
+// class for its type throws std::bad_cast after the resize.
+ZORV_EXPORT long convertVector(DataVector& dst, ConstVariantRef dstNoData, DataVector const& src,
+                               ConstVariantRef srcNoData);
 
 }  // namespace DataVectorUtils
 }  // namespace DataSet
