@@ -90,7 +90,7 @@ Variant valueOf(T tag, double base)
     std::vector<C> comps(compsOf(tag));
     for (unsigned k = 0; k < comps.size(); ++k) comps[k] = static_cast<C>(base + k);
     Variant v(tag.getDataType());
-    std::memcpy(v.getTypedPtr(tag), comps.data(), comps.size() * sizeof(C));
+    std::memcpy(static_cast<void*>(v.getTypedPtr(tag)), comps.data(), comps.size() * sizeof(C));
     return v;
 }
 

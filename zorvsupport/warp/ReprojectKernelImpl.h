@@ -24,8 +24,8 @@ inline bool storageOverlaps(DataVector const& a, DataVector const& b)
     if (&a == &b) return true;
     auto const* pa = static_cast<unsigned char const*>(a.getConstDataPtr());
     auto const* pb = static_cast<unsigned char const*>(b.getConstDataPtr());
-    std::size_t const na = std::size_t(a.size()) * a.getDataType().getTypeSize() * a.getDataType().getLength();
-    std::size_t const nb = std::size_t(b.size()) * b.getDataType().getTypeSize() * b.getDataType().getLength();
+    std::size_t const na = std::size_t(a.size()) * a.getDataType().getTypeSize();
+    std::size_t const nb = std::size_t(b.size()) * b.getDataType().getTypeSize();
     if (!pa || !pb || na == 0 || nb == 0) return false;
     return std::less<>()(pa, pb + nb) && std::less<>()(pb, pa + na);
 }
