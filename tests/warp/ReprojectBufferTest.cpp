@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/AllocationLimit.h"
 #include "support/ElementKinds.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
@@ -209,6 +210,26 @@ TEST(ReprojectBuffer, InPlaceEqualsOutOfPlace)
             ASSERT_EQ(reprojectBuffer(*g, outCover, *g, inCover, nd, method, how, false), 0);
             EXPECT_EQ(bytesOf(*g), bytesOf(*separate)) << method << ", " << how;
         }
+}
+
+// In place, the copy of the input that cannot be had is a status, with the
+// grid as it was.
+TEST(ReprojectBuffer, InPlaceWithoutMemoryForTheCopy)
+{
+    using T = TDataType<0>;
+    auto g = makeGrid(T(), 4096, 4096);  // 64 MiB
+    fillRoundTripValues(*g, false);
+    std::vector<unsigned char> const before = bytesOf(*g);
+    ZELUNCover const cover = planeCover(0, 0, 64, 64);
+    Variant const nd(T(), -1.0f);
+    long status = 0;
+    {
+        AllocationLimit const limit(16ull << 20);
+        if (!limit.active()) GTEST_SKIP() << "no address-space limit here";
+        status = reprojectBuffer(*g, cover, *g, cover, nd, kPointReprojection, kHold, false);
+    }
+    EXPECT_EQ(status, kErrOutOfMemory);
+    EXPECT_TRUE(bytesOf(*g) == before);
 }
 
 // A float64 grid over lon 12-15, lat 45-48 holding each pixel's centre
