@@ -67,7 +67,13 @@ public:
 
     unsigned comps() const { return m_comps; }
     // The element at (column, row); both inside the grid.
-    C const* at(std::size_t column, std::size_t row) const { return m_data + (column + row * m_width) * m_comps; }
+    C const* at(std::size_t column, std::size_t row) const
+    {
+        std::size_t const stride = K::kTuple ? m_comps : K::kPerElement;
+        return m_data + (column + row * m_width) * stride;
+    }
+    // The no-data value of a scalar kind of one component.
+    C noDataScalar() const { return m_noData.local[0]; }
 
     // Cell test: truncated indices inside the grid, NaN outside. No
     // conversion sees a position outside (-1, count).
@@ -258,6 +264,28 @@ public:
         }
         // Neighbours in the order (i, j), (i+1, j), (i, j+1), (i+1, j+1);
         // one that is not valid, weighs 0 or holds no-data is left out.
+        if constexpr (!K::kTuple && K::kPerElement == 1) {
+            // One component: the same sums without the component loops.
+            C const nd = m_source.noDataScalar();
+            P sum = P(0), total = P(0);
+            auto add = [&](std::size_t dx, std::size_t dy, P w) {
+                if (w == P(0)) return;
+                C const v = *m_source.at(ax.lower + dx, ay.lower + dy);
+                if (v == nd) return;
+                sum += w * static_cast<P>(v);
+                total += w;
+            };
+            add(0, 0, ax.lowerWeight * ay.lowerWeight);
+            if (ax.upperValid) add(1, 0, ax.upperWeight * ay.lowerWeight);
+            if (ay.upperValid) add(0, 1, ax.lowerWeight * ay.upperWeight);
+            if (ax.upperValid && ay.upperValid) add(1, 1, ax.upperWeight * ay.upperWeight);
+            if (total < K::kMinWeightSum)
+                out[0] = nd;
+            else
+                out[0] = K::store(sum / total);
+            (void)n;  // a scalar target has one component
+            return;
+        }
         struct Neighbour {
             bool visit;
             std::size_t dx, dy;
