@@ -10,6 +10,12 @@ if(ZORV_SANITIZE)
   add_link_options(${ZORV_SAN_FLAGS})
 endif()
 
+if(ZORV_TSAN)
+  set(ZORV_TSAN_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+  add_compile_options(${ZORV_TSAN_FLAGS})
+  add_link_options(${ZORV_TSAN_FLAGS})
+endif()
+
 # Warnings for our own targets; third-party headers come in as system includes.
 function(zorv_apply_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)

@@ -72,6 +72,9 @@ inline constexpr long kErrBadNormalBuffer            = 143063;
 inline constexpr long kErrBadShadeBuffer             = 143064;
 inline constexpr long kErrNotImplemented             = 700028;
 
+// Raster reprojection.
+inline constexpr long kErrUnknownReprojectMethod     = 143065;
+
 // Coordinate systems and covers.
 inline constexpr long kErrCoordSystemInvalid         = 710001;
 inline constexpr long kErrCoordTransformUnavailable  = 710002;

@@ -1,0 +1,331 @@
+// Raster reprojection beside GDAL's warper, both in this process on the same
+// in-memory buffers: a geographic grid (lon 12-15, lat 45-48) into UTM 33N
+// over the input cover's transformed bounds, bilinear, with source and
+// destination no-data. Cases: uint8 on the mesh at 8 threads and at 1
+// thread, float32 on the mesh at 8 threads, and the point method at a
+// quarter of the size on 1 thread (the peer then without its approximating
+// transformer). The peer uses a 0.125-pixel approximating transformer,
+// INIT_DEST=NO_DATA, a warp memory that holds the whole output and as many
+// threads as we do. Each case reports the median of 5 runs after a warm-up.
+//
+// Printed apart, untimed: our mesh-build time, the share of interior pixels
+// (1-pixel border excluded, both valid) within 1 DN of a peer run without
+// the approximating transformer, and the largest mesh-versus-point position
+// error in input pixels.
+//
+// ZORV_WARP_BENCH_SIDE sets the output and input side (default 8192; the
+// point cases use a quarter of it).
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <cpl_conv.h>
+#include <cpl_string.h>
+#include <gdal.h>
+#include <gdal_alg.h>
+#include <gdalwarper.h>
+#include <ogr_srs_api.h>
+
+#include "RatioReporter.h"
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/platform/ZELUNCover.h"
+#include "zorvsupport/warp/WarpUtils.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using namespace ZORV_3_13_0_::DataSet::WarpUtils;
+
+namespace {
+
+// Amplitude of the noise on the smooth field, in DN.
+constexpr double kNoiseDN = 8.0;
+constexpr double kLon0 = 12, kLat0 = 45, kLon1 = 15, kLat1 = 48;
+
+unsigned sideOf()
+{
+    char const* s = std::getenv("ZORV_WARP_BENCH_SIDE");
+    unsigned v = s ? static_cast<unsigned>(std::atoi(s)) : 0u;
+    return v >= 64 ? v : 8192u;
+}
+
+template <class E>
+struct Kind;
+template <>
+struct Kind<unsigned char> {
+    using Tag = TDataType<3>;
+    static constexpr GDALDataType kGdal = GDT_Byte;
+    static constexpr double kNoData = 0;
+    static char const* name() { return "Byte"; }
+};
+template <>
+struct Kind<float> {
+    using Tag = TDataType<0>;
+    static constexpr GDALDataType kGdal = GDT_Float32;
+    static constexpr double kNoData = -9999;
+    static char const* name() { return "Float32"; }
+};
+
+// A smooth field plus noise of +-kNoiseDN, with about 5 % no-data in discs.
+template <class E>
+boost::shared_ptr<TDataVector2D<typename Kind<E>::Tag>> makeInput(unsigned side)
+{
+    using Tag = typename Kind<E>::Tag;
+    auto g = TDataVector2D<Tag>::create(Tag(), typename TDataVector2D<Tag>::Index(side, side));
+    E* p = static_cast<E*>(g->getDataPtr());
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> noise(-kNoiseDN, kNoiseDN);
+    for (unsigned r = 0; r < side; ++r)
+        for (unsigned c = 0; c < side; ++c) {
+            double const u = double(c) / side, v = double(r) / side;
+            double const h = 127.5 + 100.0 * std::sin(6.0 * u) * std::cos(5.0 * v) + noise(rng);
+            p[std::size_t(r) * side + c] = static_cast<E>(std::clamp(h, 1.0, 255.0));
+        }
+    // Discs of radius side / 40 until about 5 % of the grid is no-data.
+    double const radius = side / 40.0;
+    std::size_t const discs =
+        static_cast<std::size_t>(0.05 * double(side) * side / (3.14159265 * radius * radius) * 1.05);
+    std::uniform_real_distribution<double> at(0, side);
+    for (std::size_t d = 0; d < discs; ++d) {
+        double const cx = at(rng), cy = at(rng);
+        for (int r = std::max(0, int(cy - radius)); r < std::min(int(side), int(cy + radius) + 1); ++r)
+            for (int c = std::max(0, int(cx - radius)); c < std::min(int(side), int(cx + radius) + 1); ++c)
+                if ((c - cx) * (c - cx) + (r - cy) * (r - cy) <= radius * radius)
+                    p[std::size_t(r) * side + c] = static_cast<E>(Kind<E>::kNoData);
+    }
+    return g;
+}
+
+struct Scene {
+    ZELUNCover inCover;
+    ZELUNCover outCover;
+};
+
+Scene const& scene()
+{
+    static Scene const s = [] {
+        ZELUNCover const in(ZELUNCoordSystem("EPSG:4326"), kLon0, kLat0, kLon1, kLat1);
+        long status = 0;
+        ZELUNCover const out = in.transformTo(ZELUNCoordSystem("EPSG:32633"), status);
+        if (status) std::fprintf(stderr, "transformTo failed: %ld\n", status);
+        return Scene{in, out};
+    }();
+    return s;
+}
+
+// A MEM dataset over our buffer; row 0 is minY, so the pixel height is
+// positive.
+GDALDatasetH wrap(void* data, unsigned side, GDALDataType type, ZELUNCover const& cover, char const* srs,
+                  double noData)
+{
+    char spec[256];
+    std::snprintf(spec, sizeof spec, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=%s", data, side, side,
+                  GDALGetDataTypeName(type));
+    GDALDatasetH ds = GDALOpen(spec, GA_Update);
+    if (!ds) return nullptr;
+    double gt[6] = {cover.getMinX(), cover.getWidth() / side, 0, cover.getMinY(), 0, cover.getHeight() / side};
+    GDALSetGeoTransform(ds, gt);
+    OGRSpatialReferenceH s = OSRNewSpatialReference(nullptr);
+    OSRSetFromUserInput(s, srs);
+    OSRSetAxisMappingStrategy(s, OAMS_TRADITIONAL_GIS_ORDER);
+    GDALSetSpatialRef(ds, s);
+    OSRDestroySpatialReference(s);
+    GDALSetRasterNoDataValue(GDALGetRasterBand(ds, 1), noData);
+    return ds;
+}
+
+// One warp of the peer from `in` into `out`.
+void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataType type, double noData,
+              unsigned threads, bool approximate)
+{
+    GDALDatasetH src = wrap(in, inSide, type, scene().inCover, "EPSG:4326", noData);
+    GDALDatasetH dst = wrap(out, outSide, type, scene().outCover, "EPSG:32633", noData);
+    GDALWarpOptions* wo = GDALCreateWarpOptions();
+    wo->hSrcDS = src;
+    wo->hDstDS = dst;
+    wo->nBandCount = 1;
+    wo->panSrcBands = static_cast<int*>(CPLMalloc(sizeof(int)));
+    wo->panDstBands = static_cast<int*>(CPLMalloc(sizeof(int)));
+    wo->panSrcBands[0] = wo->panDstBands[0] = 1;
+    wo->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double)));
+    wo->padfDstNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double)));
+    wo->padfSrcNoDataReal[0] = wo->padfDstNoDataReal[0] = noData;
+    wo->eResampleAlg = GRA_Bilinear;
+    wo->eWorkingDataType = type;
+    wo->dfWarpMemoryLimit = 4.0 * outSide * outSide * GDALGetDataTypeSizeBytes(type) + (1 << 26);
+    wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "INIT_DEST", "NO_DATA");
+    wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "NUM_THREADS", std::to_string(threads).c_str());
+    void* gen = GDALCreateGenImgProjTransformer2(src, dst, nullptr);
+    if (approximate) {
+        wo->pTransformerArg = GDALCreateApproxTransformer(GDALGenImgProjTransform, gen, 0.125);
+        GDALApproxTransformerOwnsSubtransformer(wo->pTransformerArg, TRUE);
+        wo->pfnTransformer = GDALApproxTransform;
+    } else {
+        wo->pTransformerArg = gen;
+        wo->pfnTransformer = GDALGenImgProjTransform;
+    }
+    GDALWarpOperationH op = GDALCreateWarpOperation(wo);
+    if (!op || GDALChunkAndWarpImage(op, 0, 0, outSide, outSide) != CE_None) std::fprintf(stderr, "peer warp failed\n");
+    GDALDestroyWarpOperation(op);
+    if (approximate)
+        GDALDestroyApproxTransformer(wo->pTransformerArg);
+    else
+        GDALDestroyGenImgProjTransformer(wo->pTransformerArg);
+    wo->pTransformerArg = nullptr;
+    GDALDestroyWarpOptions(wo);
+    GDALClose(dst);
+    GDALClose(src);
+}
+
+template <class F>
+double seconds(F&& f)
+{
+    auto const t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// A warm-up, then the median of five runs, as the benchmark's time.
+template <class F>
+void medianOfFive(benchmark::State& state, F&& f)
+{
+    for (auto _ : state) {
+        f();
+        std::vector<double> t;
+        for (int i = 0; i < 5; ++i) t.push_back(seconds(f));
+        std::sort(t.begin(), t.end());
+        state.SetIterationTime(t[2]);
+    }
+}
+
+template <class E>
+struct Buffers {
+    unsigned side;
+    boost::shared_ptr<TDataVector2D<typename Kind<E>::Tag>> in, ours;
+    std::vector<E> peer;
+    explicit Buffers(unsigned s) : side(s), in(makeInput<E>(s))
+    {
+        using Tag = typename Kind<E>::Tag;
+        ours = TDataVector2D<Tag>::create(Tag(), typename TDataVector2D<Tag>::Index(s, s));
+        peer.assign(std::size_t(s) * s, E(1));  // both outputs touched before the loop
+    }
+};
+
+template <class E>
+Buffers<E>& buffers(unsigned side)
+{
+    static std::map<unsigned, std::unique_ptr<Buffers<E>>> bySide;
+    std::unique_ptr<Buffers<E>>& b = bySide[side];
+    if (!b) b = std::make_unique<Buffers<E>>(side);
+    return *b;
+}
+
+template <class E>
+void ours(benchmark::State& state, unsigned side, ReprojectMethod method, unsigned threads)
+{
+    Buffers<E>& b = buffers<E>(side);
+    Variant const nd(typename Kind<E>::Tag(), static_cast<E>(Kind<E>::kNoData));
+    medianOfFive(state, [&] {
+        setNumThreads(threads);
+        reprojectBuffer(*b.ours, scene().outCover, *b.in, scene().inCover, nd, method, kBilinear, false);
+    });
+}
+
+template <class E>
+void peer(benchmark::State& state, unsigned side, bool approximate, unsigned threads)
+{
+    Buffers<E>& b = buffers<E>(side);
+    medianOfFive(state, [&] {
+        peerWarp(b.in->getDataPtr(), b.peer.data(), side, side, Kind<E>::kGdal, Kind<E>::kNoData, threads, approximate);
+    });
+}
+
+// Share of interior output pixels, valid on both sides, within 1 DN of a
+// peer run with exact transformations.
+template <class E>
+void agreement(unsigned side)
+{
+    Buffers<E>& b = buffers<E>(side);
+    std::vector<E> exact(std::size_t(side) * side, E(1));
+    peerWarp(b.in->getDataPtr(), exact.data(), side, side, Kind<E>::kGdal, Kind<E>::kNoData, 8, false);
+    E const* o = static_cast<E const*>(b.ours->getConstDataPtr());
+    std::size_t both = 0, close = 0;
+    for (unsigned r = 1; r + 1 < side; ++r)
+        for (unsigned c = 1; c + 1 < side; ++c) {
+            std::size_t const i = std::size_t(r) * side + c;
+            if (o[i] == E(Kind<E>::kNoData) || exact[i] == E(Kind<E>::kNoData)) continue;
+            ++both;
+            close += std::fabs(double(o[i]) - double(exact[i])) <= 1.0;
+        }
+    std::printf("%s %u^2: %.4f %% of %zu interior pixels valid on both sides within 1 DN of the exact peer\n",
+                Kind<E>::name(), side, both ? 100.0 * close / both : 0.0, both);
+}
+
+void meshReport(unsigned side)
+{
+    ZELUNnBox<double, 2> const outBox(ZELUNnPoint<double, 2>(0.0, 0.0), ZELUNnPoint<double, 2>(double(side), double(side)));
+    ZELUNnBox<double, 2> const inBox = outBox;
+    long status = 0;
+    std::vector<double> t;
+    for (int i = 0; i < 5; ++i)
+        t.push_back(seconds([&] {
+            MeshReprojectionTransform const m(outBox, scene().outCover, inBox, scene().inCover, kMeshCellSize, status);
+        }));
+    std::sort(t.begin(), t.end());
+    MeshReprojectionTransform const mesh(outBox, scene().outCover, inBox, scene().inCover, kMeshCellSize, status);
+    PointReprojectionTransform const point(outBox, scene().outCover, inBox, scene().inCover);
+    initCache();
+    double worst = 0;
+    unsigned const step = std::max(1u, side / 1024);
+    for (unsigned r = 0; r < side; r += step)
+        for (unsigned c = 0; c < side; c += step) {
+            double mx, my, px, py;
+            if (mesh.transform(c + 0.5, r + 0.5, mx, my) && point.transform(c + 0.5, r + 0.5, px, py))
+                worst = std::max(worst, std::hypot(mx - px, my - py));
+        }
+    std::printf("mesh build %u^2: %.2f ms (median of 5); largest mesh-versus-point error %.3g input pixels\n", side,
+                t[2] * 1e3, worst);
+}
+
+void registerCases()
+{
+    unsigned const side = sideOf(), pointSide = side / 4;
+    auto add = [](std::string const& name, auto&& f) {
+        benchmark::RegisterBenchmark(name.c_str(), f)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+    };
+    std::string const s = std::to_string(side), ps = std::to_string(pointSide);
+    add("uint8_" + s + "_mesh_8threads/ours", [=](benchmark::State& st) { ours<unsigned char>(st, side, kMeshReprojection, 8); });
+    add("uint8_" + s + "_mesh_8threads/baseline", [=](benchmark::State& st) { peer<unsigned char>(st, side, true, 8); });
+    add("uint8_" + s + "_mesh_1thread/ours", [=](benchmark::State& st) { ours<unsigned char>(st, side, kMeshReprojection, 1); });
+    add("uint8_" + s + "_mesh_1thread/baseline", [=](benchmark::State& st) { peer<unsigned char>(st, side, true, 1); });
+    add("float32_" + s + "_mesh_8threads/ours", [=](benchmark::State& st) { ours<float>(st, side, kMeshReprojection, 8); });
+    add("float32_" + s + "_mesh_8threads/baseline", [=](benchmark::State& st) { peer<float>(st, side, true, 8); });
+    add("uint8_" + ps + "_point_1thread/ours", [=](benchmark::State& st) { ours<unsigned char>(st, pointSide, kPointReprojection, 1); });
+    add("uint8_" + ps + "_point_1thread/baseline", [=](benchmark::State& st) { peer<unsigned char>(st, pointSide, false, 1); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    GDALAllRegister();
+    CPLSetConfigOption("GDAL_MEM_ENABLE_OPEN", "YES");
+    benchmark::Initialize(&argc, argv);
+    registerCases();
+    zorvbench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    unsigned const side = sideOf();
+    std::printf("\n");
+    meshReport(side);
+    // The outputs of the last runs of our side, against the exact peer.
+    agreement<unsigned char>(side / 4);
+    agreement<float>(side);
+    setNumThreads(0);
+    return 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// Library-internal: the pixel/world conversions, the cell matrices and the
+// transform factory shared by reprojection and shading.
+
+#include <boost/shared_ptr.hpp>
+
+#include "zorvsupport/platform/ZELUNCover.h"
+#include "zorvsupport/platform/ZELUNMatrix3D.h"
+#include "zorvsupport/platform/ZELUNnBox.h"
+#include "zorvsupport/warp/ReprojectMethod.h"
+#include "zorvsupport/warp/WarpTransform.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace WarpUtils {
+
+// max - min when max > min, else 0.
+inline double extentX(ZELUNnBox<double, 2> const& b)
+{
+    return b.high[0] > b.low[0] ? b.high[0] - b.low[0] : 0.0;
+}
+inline double extentY(ZELUNnBox<double, 2> const& b)
+{
+    return b.high[1] > b.low[1] ? b.high[1] - b.low[1] : 0.0;
+}
+
+// In-place conversions of one point, each step stored before the next.
+void pixelToWorld(double& x, double& y, ZELUNnBox<double, 2> const& box, ZELUNCover const& cover);
+void worldToPixel(double& x, double& y, ZELUNnBox<double, 2> const& box, ZELUNCover const& cover);
+
+// Each value clamped into the limits of its axis.
+ZELUNnBox<double, 2> clipBox(ZELUNnBox<double, 2> box, ZELUNnBox<double, 2> const& limits);
+
+// The projective map sending the unit square's corners (0,0), (1,0), (1,1),
+// (0,1) to the four points; no test of the denominator.
+ZELUNCompGeom::ZELUNMatrix3D squareToQuad(double x0, double y0, double x1, double y1, double x2, double y2,
+                                          double x3, double y3);
+
+// The matrix mapping output pixels of one cell onto the input pixels under
+// the cell's corners; nine zeros and the status when the corners cannot be
+// carried into the input system.
+ZELUNCompGeom::ZELUNMatrix3D computeCellMatrix(ZELUNnBox<double, 2> const& cellBox, ZELUNCover const& cellCover,
+                                               ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
+                                               long& status);
+
+// The cell matrix from the four cell corners already carried into input
+// world coordinates (p0 low-left, p1 low-right, p2 high-right, p3 high-left).
+ZELUNCompGeom::ZELUNMatrix3D cellMatrixFromCorners(ZELUNnBox<double, 2> const& cellBox, double const corners[8],
+                                                   ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover);
+
+// The transform of `method` from output pixels to input pixels: point or
+// mesh (returned even with a non-zero status), or an empty handle for any
+// other method, the status untouched.
+boost::shared_ptr<WarpTransform> makeTransform(ReprojectMethod method, ZELUNnBox<double, 2> const& inBox,
+                                               ZELUNCover const& inCover, ZELUNnBox<double, 2> const& outBox,
+                                               ZELUNCover const& outCover, long& status);
+
+// The pixel box [0, d0] x [0, d1] of a grid.
+inline ZELUNnBox<double, 2> pixelBoxOf(unsigned d0, unsigned d1)
+{
+    return ZELUNnBox<double, 2>(ZELUNnPoint<double, 2>(0.0, 0.0),
+                                ZELUNnPoint<double, 2>(static_cast<double>(d0), static_cast<double>(d1)));
+}
+
+}  // namespace WarpUtils
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

@@ -1,0 +1,226 @@
+#pragma once
+
+// Library-internal: the row worker and the row driver shared by reprojection
+// and shading. Both are templates over the element type T and the concrete
+// (final) sampler S, so the per-pixel sample call is direct.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <typeinfo>
+#include <utility>
+
+#include <boost/bind/bind.hpp>
+#include <boost/function.hpp>
+#include <boost/ref.hpp>
+#include <boost/thread/thread.hpp>
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/Sampler.h"
+#include "zorvsupport/warp/WarpUtils.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace WarpUtils {
+
+// The thread count of one row-driver call: stores the processor count when
+// the process-wide count is 0, then reads the count once.
+ZORV_EXPORT unsigned acquireThreadCount();
+
+// Band k of n over the rows [first, end): equal bands of (end - first) / n
+// rows, the last one taking the remainder.
+inline std::pair<unsigned, unsigned> splitRows(unsigned first, unsigned end, unsigned n, unsigned k)
+{
+    unsigned const chunk = (end - first) / n;
+    unsigned const lo = first + k * chunk;
+    return {lo, k + 1 == n ? end : lo + chunk};
+}
+
+// The no-data argument of the row functions: the value for scalar types, a
+// tuple view for tuple types.
+template <class T>
+struct RowNoData {
+    using type = typename T::element_type const&;
+};
+template <class K>
+struct RowNoData<TTupleDataType<K>> {
+    using type = ConstTupleProxy<TTupleDataType<K>>;
+};
+template <class T>
+using RowNoDataOf = typename RowNoData<T>::type;
+
+namespace RowDetail {
+
+template <class T>
+inline SampleTargetOf<T> target(typename T::element_type* row, std::size_t column, unsigned length)
+{
+    if constexpr (T::kIsTuple)
+        return SampleTargetOf<T>(row + column * length, length);
+    else
+        return row[column];
+}
+
+template <class T>
+inline void putNoData(typename T::element_type* row, std::size_t column, unsigned length, RowNoDataOf<T> noData)
+{
+    if constexpr (T::kIsTuple)
+        SampleTargetOf<T>(row + column * length, length) = noData;
+    else
+        row[column] = noData;
+}
+
+// The pixels of one row through the mesh's own matrices, cell by cell:
+// exactly what MeshReprojectionTransform::transform gives per pixel, with
+// the matrix fetched once per run of pixels of one cell.
+template <class T, class S>
+void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T::element_type* row,
+             std::size_t width, unsigned length, double y, RowNoDataOf<T> noData)
+{
+    ZELUNnBox<double, 2> const& box = mesh.box();
+    auto const& matrices = mesh.matrices();
+    std::int64_t const perRow = mesh.cellsPerRow();
+    bool const rowInside = y >= box.low[1] && y <= box.high[1] && !matrices.empty();
+    std::int64_t cellRow = 0;
+    if (rowInside) {
+        std::int64_t const rows = MeshReprojectionTransform::cellCount(box.high[1] - box.low[1], mesh.cellSize()[1]);
+        cellRow = std::min(static_cast<std::int64_t>((y - box.low[1]) / mesh.cellSize()[1]), rows - 1);
+    }
+    // The cell column of pixel c: -1 left of the box, perRow right of it
+    // (or on a row outside), else the column the transform would use. Never
+    // decreases with c.
+    auto cellOf = [&](std::size_t c) -> std::int64_t {
+        double const x = static_cast<double>(c) + 0.5;
+        if (!rowInside || x > box.high[0]) return perRow;
+        if (!(x >= box.low[0])) return -1;
+        auto const q = static_cast<std::int64_t>((x - box.low[0]) / mesh.cellSize()[0]);
+        return std::min(q, perRow - 1);
+    };
+    constexpr std::size_t kRun = 64;
+    double px[kRun], py[kRun];
+    std::size_t c = 0;
+    while (c < width) {
+        std::int64_t const cell = cellOf(c);
+        // End of the run of pixels of this cell: a gallop, then a bisection.
+        std::size_t lo = c, step = 1;
+        while (lo + step < width && cellOf(lo + step) == cell) {
+            lo += step;
+            step *= 2;
+        }
+        std::size_t hi = std::min(lo + step, width);  // cellOf(hi) differs, or hi == width
+        while (hi - lo > 1) {
+            std::size_t const mid = lo + (hi - lo) / 2;
+            (cellOf(mid) == cell ? lo : hi) = mid;
+        }
+        std::size_t const end = hi;
+        std::size_t const index = static_cast<std::size_t>(cellRow * perRow + cell);
+        if (cell < 0 || cell >= perRow || index >= matrices.size()) {
+            for (; c < end; ++c) putNoData<T>(row, c, length, noData);
+            continue;
+        }
+        ZELUNCompGeom::ZELUNMatrix3D const& m = matrices[index];
+        double const m00 = m(0, 0), m01y = m(0, 1) * y, m02 = m(0, 2);
+        double const m10 = m(1, 0), m11y = m(1, 1) * y, m12 = m(1, 2);
+        double const m20 = m(2, 0), m21y = m(2, 1) * y, m22 = m(2, 2);
+        while (c < end) {
+            std::size_t const n = std::min(kRun, end - c);
+            for (std::size_t i = 0; i < n; ++i) {
+                double const x = static_cast<double>(c + i) + 0.5;
+                double const X = (m00 * x + m01y) + m02;
+                double const Y = (m10 * x + m11y) + m12;
+                double const W = (m20 * x + m21y) + m22;
+                double const inv = 1.0 / W;
+                px[i] = X * inv;
+                py[i] = Y * inv;
+            }
+            for (std::size_t i = 0; i < n; ++i) sampler.S::sample(px[i], py[i], target<T>(row, c + i, length));
+            c += n;
+        }
+    }
+}
+
+}  // namespace RowDetail
+
+// The row worker: the rows [firstRow, endRow) of `out`, on the calling
+// thread. Every pixel is written: sampled where the transform gives its
+// centre a source position, no-data elsewhere.
+template <class T, class S>
+void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sampler, unsigned firstRow,
+              unsigned endRow, RowNoDataOf<T> noData)
+{
+    initCache();
+    using E = typename T::element_type;
+    E* const base = static_cast<E*>(out.getDataPtr());
+    std::size_t const width = out.getDimension(0);
+    unsigned const length = out.getTupleLength();
+    // The inline matrix path only for the mesh class itself; a derived class
+    // may change transform(), so it is called per pixel.
+    auto const* mesh =
+        typeid(transform) == typeid(MeshReprojectionTransform) ? static_cast<MeshReprojectionTransform const*>(&transform)
+                                                               : nullptr;
+    for (unsigned r = firstRow; r < endRow; ++r) {
+        double const y = static_cast<double>(r) + 0.5;
+        E* const row = base + static_cast<std::size_t>(r) * width * length;
+        if (mesh) {
+            RowDetail::meshRow<T, S>(*mesh, sampler, row, width, length, y, noData);
+            continue;
+        }
+        for (std::size_t c = 0; c < width; ++c) {
+            double X, Y;
+            if (transform.transform(static_cast<double>(c) + 0.5, y, X, Y))
+                sampler.S::sample(X, Y, RowDetail::target<T>(row, c, length));
+            else
+                RowDetail::putNoData<T>(row, c, length, noData);
+        }
+    }
+}
+
+// Starts one thread of a group; the row driver's default.
+struct CreateThread {
+    void operator()(boost::thread_group& group, boost::function0<void> const& task) const
+    {
+        group.create_thread(task);
+    }
+};
+
+// The row driver: the rows [firstRow, endRow) on the caller's thread, or in
+// n bands on n threads for a mesh transform (or a class derived from it), an
+// output of at least kMinThreadedElements elements and n >= 2. A thread that
+// cannot be started leaves its band and the following ones to the caller's
+// thread; the threads already running finish, and the output is the same
+// whatever the number of threads. Returns when every row is written.
+template <class T, class S, class Start = CreateThread>
+void warpRowsThreaded(TDataVector2D<T>& out, WarpTransform const& transform, S const& sampler, unsigned firstRow,
+                      unsigned endRow, RowNoDataOf<T> noData, Start start = Start())
+{
+    unsigned const n = acquireThreadCount();
+    if (out.size() < kMinThreadedElements || n < 2 ||
+        !dynamic_cast<MeshReprojectionTransform const*>(&transform)) {
+        warpRows<T, S>(out, transform, sampler, firstRow, endRow, noData);
+        return;
+    }
+    using NoDataRef = std::conditional_t<T::kIsTuple, RowNoDataOf<T>,
+                                         boost::reference_wrapper<typename T::element_type const>>;
+    boost::thread_group group;
+    unsigned k = 0;
+    for (; k < n; ++k) {
+        auto const band = splitRows(firstRow, endRow, n, k);
+        try {
+            start(group, boost::function0<void>(boost::bind(&warpRows<T, S>, boost::ref(out), boost::cref(transform),
+                                                            boost::cref(sampler), band.first, band.second,
+                                                            NoDataRef(noData))));
+        } catch (...) {
+            break;  // no more threads: the rest is done here
+        }
+    }
+    for (; k < n; ++k) {
+        auto const band = splitRows(firstRow, endRow, n, k);
+        if (band.first < band.second) warpRows<T, S>(out, transform, sampler, band.first, band.second, noData);
+    }
+    group.join_all();
+}
+
+}  // namespace WarpUtils
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "zorvsupport/Export.h"
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/ZELUNCover.h"
+#include "zorvsupport/types/InterpolationMethod.h"
+#include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/PointReprojectionTransform.h"
+#include "zorvsupport/warp/ReprojectMethod.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+
+class Variant;
+template <int N>
+class DataVectorND;
+
+// Raster reprojection and the pieces it is made of.
+namespace WarpUtils {
+
+// The smallest output (elements, tuple components not counted) whose rows
+// are spread over threads.
+inline constexpr unsigned kMinThreadedElements = 1000;
+
+// Gives the calling thread a fresh scratch point for
+// PointReprojectionTransform::transform.
+ZORV_EXPORT void initCache();
+
+// Sets the process-wide thread count of the row driver; 0 makes the next
+// call ask the system for the processor count, 1 keeps every call on the
+// caller's thread. Any thread may call it at any time; a call in progress
+// keeps the count it read.
+ZORV_EXPORT void setNumThreads(unsigned count);
+
+// Fills every pixel of `out` (lying on outCover) from `in` (on inCover):
+// each output pixel centre is carried into the input grid by the point or
+// mesh transform and sampled there by `interpolation`; a centre without a
+// source position receives noData. Checks, in order: the three data types
+// equal (kErrWarpTypeMismatch), the transform's status (coordinate
+// statuses, unchanged), the method known (kErrUnknownReprojectMethod), the
+// interpolation known (kErrUnknownWarpInterpolation); a failure leaves `out`
+// untouched. `out` may be `in`: the input is then read from a copy
+// (kErrOutOfMemory when none can be had). Rows are spread over threads for a
+// mesh transform and outputs of kMinThreadedElements or more; the result
+// does not depend on the thread count. A vector that is not the library's
+// two-dimensional class of its type makes the cast throw std::bad_cast.
+// The trailing flag has no effect.
+ZORV_EXPORT long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
+                                 ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
+                                 InterpolationMethod interpolation, bool unused);
+
+}  // namespace WarpUtils
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
