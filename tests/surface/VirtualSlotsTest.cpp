@@ -14,6 +14,7 @@
 #include "zorvsupport/surface/MetaDataBase.h"
 #include "zorvsupport/surface/NodeIterator.h"
 #include "zorvsupport/surface/StateCheckNodeIterator.h"
+#include "zorvsupport/surface/SurfaceFactory.h"
 #include "zorvsupport/types/Band.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -99,4 +100,15 @@ TEST(VirtualSlots, ShellsAndAttributes)
     EXPECT_EQ(slotOf(&MetaDataBase::reserved1), 2) << "after the destructor";
     EXPECT_EQ(slotOf(&AttributeInterface::getValue), 2);
     EXPECT_EQ(slotOf(&AttributeInterface::getAvailableAttributes), 3);
+}
+
+TEST(VirtualSlots, SurfacePlugin)
+{
+    using P = SurfaceFactory::SurfaceFactoryPlugin;
+    std::vector<long> const slots = {
+        slotOf(&P::reserved1),          slotOf(&P::getSurface),         slotOf(&P::hasCoordSys),
+        slotOf(&P::getDatasetNames),    slotOf(&P::deleteSurfaceFiles), slotOf(&P::renameSurfaceFiles),
+    };
+    // Slots 0 and 1 are the destructor.
+    EXPECT_EQ(slots, (std::vector<long>{2, 3, 4, 5, 6, 7}));
 }
