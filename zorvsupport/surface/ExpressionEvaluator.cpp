@@ -263,6 +263,13 @@ struct ExpressionEvaluator::Impl {
     std::uint32_t compileNode(TreeNode const& node, std::map<ZELUNUString, double> const& variables);
     double number(std::uint32_t i) const;
     bool condition(std::uint32_t i) const;
+    // number(), with the leaves read in place (most operands are leaves).
+    double operand(std::uint32_t i) const
+    {
+        Code const& c = code[i];
+        if (c.op == Op::kName) return *c.variable;
+        return c.op == Op::kNumber ? c.value : number(i);
+    }
 
     // One node of the compiled form: a number, a name (its value in the
     // variables) or an operator over the nodes `left` and `right`.
@@ -397,8 +404,8 @@ double ExpressionEvaluator::Impl::number(std::uint32_t i) const
     case Op::kDivide:
     case Op::kPlus:
     case Op::kMinus: {
-        double const left = number(c.left);
-        return apply(c.op, left, number(c.right));
+        double const left = operand(c.left);
+        return apply(c.op, left, operand(c.right));
     }
     default:
         return 0.0;
@@ -417,8 +424,8 @@ bool ExpressionEvaluator::Impl::condition(std::uint32_t i) const
     case Op::kGreater:
     case Op::kEqual:
     case Op::kNotEqual: {
-        double const left = number(c.left);
-        return compare(c.op, left, number(c.right));
+        double const left = operand(c.left);
+        return compare(c.op, left, operand(c.right));
     }
     default:
         return false;
