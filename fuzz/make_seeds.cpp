@@ -372,6 +372,21 @@ void hostileSeeds(fs::path const& root)
                  "<root value=\"" + digits + "\"><DataType type=\"float64\" tupleLength=\"0\"/></root>");
 }
 
+// Filter expressions: first byte 0 for the boolean form, 1 for the numeric one.
+void expressionSeeds(fs::path const& root)
+{
+    SeedDir dir(root, "ExpressionFuzz");
+    char const* const boolean[] = {
+        "Depth > 10 and Depth < 20", "x_1 < 1 OR x_1 > 5", "a = 1", "a != a", "Depth", "Depth >= 5", "Depth == 5",
+        "Depth > 5 ", " Depth > 5", "\"Std Dev\" > 0", "a > 1 and (b < c or a = 2)", "a = 1 orb = 2", "a orb",
+        "((((a > 1))))", "Depth > - - -(1)",
+    };
+    char const* const numeric[] = {"1+2", "1 + 2", "2*-3", "-x_1", "2^3^2", "8/2/2", "1.5.5", "-+5", ".5 + 5.",
+                                   "1e3", "2x", "a / 0"};
+    for (char const* text : boolean) dir.add(std::string(1, '\0') + text);
+    for (char const* text : numeric) dir.add(std::string(1, '\1') + text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -387,5 +402,6 @@ int main(int argc, char** argv)
     dataTypeSeeds(root);
     propertySeeds(root);
     ioUtilsSeeds(root);
+    expressionSeeds(root);
     return g_failures == 0 ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
@@ -140,13 +141,14 @@ public:
     void reserved13() override {}
     void reserved14() override {}
 
-    // The walk of a query as an iterator of class It (a FakeIteratorOf).
+    // The walk of a query as an iterator of class It (a FakeIteratorOf);
+    // `only`, when given, keeps the walk to those node indices.
     template <class It>
-    It* makeIterator(FakeQuery const& query)
+    It* makeIterator(FakeQuery const& query, std::set<unsigned> const* only = nullptr)
     {
         std::vector<unsigned> path;
         for (unsigned i = 0; i < positions.size(); ++i)
-            if (inArea(query.area, positions[i])) path.push_back(i);
+            if (inArea(query.area, positions[i]) && (!only || only->count(i))) path.push_back(i);
         auto* it = new It(*this, query.bandIds, path, liveIterators);
         it->positions = &positions;
         for (unsigned const id : query.bandIds) {

@@ -13,6 +13,8 @@
 #include "zorvsupport/surface/IGeoBandSet.h"
 #include "zorvsupport/surface/MetaDataBase.h"
 #include "zorvsupport/surface/NodeIterator.h"
+#include "zorvsupport/surface/ShiftSource.h"
+#include "zorvsupport/surface/SoundingSource.h"
 #include "zorvsupport/surface/StateCheckNodeIterator.h"
 #include "zorvsupport/surface/SurfaceFactory.h"
 #include "zorvsupport/types/Band.h"
@@ -111,4 +113,21 @@ TEST(VirtualSlots, SurfacePlugin)
     };
     // Slots 0 and 1 are the destructor.
     EXPECT_EQ(slots, (std::vector<long>{2, 3, 4, 5, 6, 7}));
+}
+
+TEST(VirtualSlots, SoundingAndShiftSources)
+{
+    using S = SoundingSource;
+    std::vector<long> const slots = {
+        slotOf(&S::print),           slotOf(&S::getSoundingCount), slotOf(&S::getSoundings),
+        slotOf(&S::getCover),        slotOf(&S::getNumSoundingGroups), slotOf(&S::getCoordSystem),
+        slotOf(&S::newCopy),
+    };
+    EXPECT_EQ(slots, (std::vector<long>{2, 3, 4, 5, 6, 7, 8})) << "after the destructor";
+    EXPECT_EQ(slotOf(&ShiftSource::reserved1), 0);
+    EXPECT_EQ(slotOf(&ShiftSource::reserved3), 2);
+    EXPECT_EQ(slotOf(&ShiftSource::getDirection), 3);
+    EXPECT_EQ(slotOf(&ShiftSource::getDummyValue), 4);
+    EXPECT_EQ(slotOf(&ShiftSource::getCoordSystem), 5);
+    EXPECT_EQ(slotOf(&ShiftSource::setDummyValue), 6);
 }

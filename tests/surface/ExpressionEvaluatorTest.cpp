@@ -1,0 +1,316 @@
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/MapAttributes.h"
+#include "support/StdoutCapture.h"
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/surface/ExpressionEvaluator.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using zorvtest::MapAttributes;
+using zorvtest::StdoutCapture;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr char const* kParseMessage = "Failed to parse input expression\n";
+constexpr char const* kValidateMessage = "Unable to validate the input.  Unknown variable: ";
+
+std::set<ZELUNUString> names(std::vector<char const*> const& list)
+{
+    std::set<ZELUNUString> out;
+    for (char const* n : list) out.insert(ZELUNUString(n));
+    return out;
+}
+
+// `inner` inside `depth` pairs of parentheses.
+std::string nested(std::string const& inner, unsigned depth)
+{
+    return std::string(depth, '(') + inner + std::string(depth, ')');
+}
+
+// A boolean text of exactly `length` characters that parses: Depth > 111...
+std::string longCondition(std::size_t length)
+{
+    std::string const head = "Depth > ";
+    return head + std::string(length - head.size(), '1');
+}
+
+}  // namespace
+
+TEST(ExpressionEvaluator, NumericValues)
+{
+    struct Case {
+        char const* text;
+        double value;
+    } const cases[] = {
+        {"1+2", 1},    {"1 + 2", 3},     {"2*-3", -6},       {"-x", -4},  {"- 3", -3},
+        {"2^3^2", 64}, {"8/2/2", 2},     {"1.5.5", 1.5},     {"+5", 5},   {"-+5", 0},
+        {"--3", 0},    {".5 + 5.", 5.5}, {"x - 1 - 1", 2},   {"(x)", 4},  {"-(1 + x) * 2", -10},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text);
+        MapAttributes attributes({{"x", 4.0}});
+        ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalNumeric);
+        ASSERT_EQ(evaluator.set(c.text, attributes), 0);
+        double out = -1.0;
+        EXPECT_TRUE(evaluator.evaluate(attributes, out));
+        EXPECT_EQ(out, c.value);
+    }
+    MapAttributes attributes({{"x", 4.0}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalNumeric);
+    ASSERT_EQ(evaluator.set("x / 0", attributes), 0);
+    double out = 0.0;
+    evaluator.evaluate(attributes, out);
+    EXPECT_EQ(out, std::numeric_limits<double>::infinity());
+}
+
+TEST(ExpressionEvaluator, BooleanValues)
+{
+    struct Case {
+        char const* text;
+        std::map<ZELUNUString, double> values;
+        bool expected;
+    } const cases[] = {
+        {"Depth > 10 and Depth < 20", {{"Depth", 15}}, true},
+        {"Depth > 10 and Depth < 20", {{"Depth", 25}}, false},
+        {"Depth > 10 AND Depth < 20", {{"Depth", 5}}, false},
+        {"x < 1 OR x > 5", {{"x", 0}}, true},
+        {"x < 1 or x > 5", {{"x", 3}}, false},
+        {"a = 1", {{"a", 1}}, true},
+        {"a = 1", {{"a", 1.0000000000000002}}, false},
+        {"a != a", {{"a", kNaN}}, true},
+        {"a < 1", {{"a", kNaN}}, false},
+        {"a > 1", {{"a", kNaN}}, false},
+        {"a = a", {{"a", kNaN}}, false},
+        {"a != 1", {{"a", kNaN}}, true},
+        {"a = 1 orb = 2", {{"a", 0}, {"b", 2}}, true},
+        {"a = 1 orb = 2", {{"a", 0}, {"b", 0}}, false},
+        {"(a = 1 or b = 2) and a + b > 1", {{"a", 0}, {"b", 2}}, true},
+        {"(a = 1 or b = 2) and a + b > 3", {{"a", 0}, {"b", 2}}, false},
+        {"a ^ 2 = 9 and -a < 0", {{"a", 3}}, true},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text);
+        // Every type other than kEvalNumeric is boolean.
+        for (auto const type : {ExpressionEvaluator::kEvalBoolean, static_cast<ExpressionEvaluator::EvalType>(7)}) {
+            MapAttributes attributes(c.values);
+            ExpressionEvaluator evaluator(type);
+            ASSERT_EQ(evaluator.set(c.text, attributes), 0);
+            bool out = !c.expected;
+            EXPECT_TRUE(evaluator.evaluate(attributes, out));
+            EXPECT_EQ(out, c.expected);
+        }
+    }
+}
+
+TEST(ExpressionEvaluator, ParseFailuresWriteTheFirstMessage)
+{
+    struct Case {
+        std::string text;
+        ExpressionEvaluator::EvalType type;
+    } const cases[] = {
+        {"Depth >= 5", ExpressionEvaluator::kEvalBoolean},
+        {"Depth == 5", ExpressionEvaluator::kEvalBoolean},
+        {"Depth > 5 ", ExpressionEvaluator::kEvalBoolean},
+        {"1e3", ExpressionEvaluator::kEvalNumeric},
+        {"2x", ExpressionEvaluator::kEvalNumeric},
+        {"Depth > 5", ExpressionEvaluator::kEvalNumeric},       // no comparison in a numeric expression
+        {"(Depth > 5) + 1", ExpressionEvaluator::kEvalNumeric},
+        {"Depth and Depth", ExpressionEvaluator::kEvalNumeric},
+        {"!Depth", ExpressionEvaluator::kEvalBoolean},
+        {"Depth > ", ExpressionEvaluator::kEvalBoolean},
+        {std::string("Depth > 5\0 and Depth < 1", 24), ExpressionEvaluator::kEvalBoolean},
+        {std::string("Depth > 5\0", 10), ExpressionEvaluator::kEvalBoolean},
+        {longCondition(ExpressionEvaluator::kMaxExpressionLength + 1), ExpressionEvaluator::kEvalBoolean},
+        {nested("Depth > 1", ExpressionEvaluator::kMaxNesting + 1), ExpressionEvaluator::kEvalBoolean},
+        {"Depth > " + std::string(ExpressionEvaluator::kMaxNesting + 1, '-') + "(1)",
+         ExpressionEvaluator::kEvalBoolean},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        MapAttributes attributes({{"Depth", 7}});
+        ExpressionEvaluator evaluator(c.type);
+        StdoutCapture capture;
+        EXPECT_EQ(evaluator.set(ZELUNUString(c.text), attributes), kErrInvalidExpression);
+        EXPECT_EQ(capture.text(), kParseMessage);
+    }
+}
+
+TEST(ExpressionEvaluator, TextsThatParseAtTheEdges)
+{
+    std::string const cases[] = {
+        " Depth > 5",
+        "\t\n\v\f\rDepth>5",
+        longCondition(ExpressionEvaluator::kMaxExpressionLength),
+        nested("Depth > 1", ExpressionEvaluator::kMaxNesting),
+        "Depth > " + std::string(ExpressionEvaluator::kMaxNesting - 1, '-') + "(1)",
+        "Depth > " + nested("- 1", ExpressionEvaluator::kMaxNesting - 1),
+    };
+    for (auto const& text : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        MapAttributes attributes({{"Depth", 7}});
+        ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+        StdoutCapture capture;
+        EXPECT_EQ(evaluator.set(ZELUNUString(text), attributes), 0);
+        EXPECT_EQ(capture.text(), "");
+    }
+}
+
+TEST(ExpressionEvaluator, EmptyTextFailsSilently)
+{
+    MapAttributes attributes({{"Depth", 7}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    StdoutCapture capture;
+    EXPECT_EQ(evaluator.set("", attributes), kErrInvalidExpression);
+    EXPECT_EQ(capture.text(), "");
+}
+
+TEST(ExpressionEvaluator, ValidationFailuresNameTheMissingVariable)
+{
+    struct Case {
+        char const* text;
+        ExpressionEvaluator::EvalType type;
+        char const* reported;
+    } const cases[] = {
+        {"Depth", ExpressionEvaluator::kEvalBoolean, ""},
+        {"Depth + 1", ExpressionEvaluator::kEvalBoolean, ""},
+        {"a orb", ExpressionEvaluator::kEvalBoolean, ""},
+        {"(Depth < 1) + 1 > 0", ExpressionEvaluator::kEvalBoolean, ""},
+        {"Depth * y", ExpressionEvaluator::kEvalNumeric, "y"},
+        {"Depth > 1 and Height < 2", ExpressionEvaluator::kEvalBoolean, "Height"},
+        {"\"Std  Dev\" > 1", ExpressionEvaluator::kEvalBoolean, "Std  Dev"},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text);
+        MapAttributes attributes({{"Depth", 7}, {"a", 1}, {"b", 1}, {"Std Dev", 1}});
+        ExpressionEvaluator evaluator(c.type);
+        StdoutCapture capture;
+        EXPECT_EQ(evaluator.set(c.text, attributes), kErrInvalidExpression);
+        EXPECT_EQ(capture.text(), std::string(kValidateMessage) + c.reported + "\n");
+    }
+}
+
+TEST(ExpressionEvaluator, QuotedNamesKeepTheirInnerBlanks)
+{
+    MapAttributes attributes({{"Std  Dev", 2.5}, {"Std Dev", 0.0}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    ASSERT_EQ(evaluator.set("\" Std  Dev \" > 2", attributes), 0);
+    EXPECT_EQ(evaluator.getNeededVars(), names({"Std  Dev"}));
+    bool out = false;
+    evaluator.evaluate(attributes, out);
+    EXPECT_TRUE(out);
+}
+
+TEST(ExpressionEvaluator, RequiredAttributes)
+{
+    struct Case {
+        std::string text;
+        std::set<ZELUNUString> expected;
+    } const cases[] = {
+        {"a > 1 and (b < c or a = 2)", names({"a", "b", "c"})},
+        {"", {}},
+        {"a >= 1", {}},
+        {"Depth", {}},
+        {"a > 1 and b", names({"a"})},
+        {"a > 1 and b < c + (d = 1) or e > 0", names({"a", "b", "c"})},
+        {"\"Std Dev\" < x_1", names({"Std Dev", "x_1"})},
+        {"a > " + std::string(ExpressionEvaluator::kMaxExpressionLength - 4, '1'), names({"a"})},
+        {"a > " + std::string(ExpressionEvaluator::kMaxExpressionLength - 3, '1'), {}},
+        {nested("a > 1", ExpressionEvaluator::kMaxNesting + 1), {}},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+        StdoutCapture capture;
+        EXPECT_EQ(evaluator.getRequiredAttributes(ZELUNUString(c.text)), c.expected);
+        EXPECT_EQ(evaluator.getNeededVars(), c.expected);
+        EXPECT_EQ(capture.text(), "");
+    }
+    ExpressionEvaluator numeric(ExpressionEvaluator::kEvalNumeric);
+    EXPECT_EQ(numeric.getRequiredAttributes("-a * (b + a) ^ c"), names({"a", "b", "c"}));
+}
+
+TEST(ExpressionEvaluator, RequiredAttributesThenSetReportsTheNamelessFailure)
+{
+    MapAttributes attributes({{"a", 2}, {"b", 1}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    EXPECT_EQ(evaluator.getRequiredAttributes("a > 1 and b"), names({"a"}));
+    StdoutCapture capture;
+    EXPECT_EQ(evaluator.set("a > 1 and b", attributes), kErrInvalidExpression);
+    EXPECT_EQ(capture.text(), std::string(kValidateMessage) + "\n");
+}
+
+TEST(ExpressionEvaluator, VariablesAccumulateAndRefreshInNameOrder)
+{
+    MapAttributes attributes({{"b", 1}, {"a", 2}, {"c", 3}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    ASSERT_EQ(evaluator.set("c > 1", attributes), 0);
+    ASSERT_EQ(evaluator.set("b < a", attributes), 0);
+    EXPECT_EQ(evaluator.getNeededVars(), names({"a", "b", "c"}));
+    attributes.reads.clear();
+    bool out = false;
+    EXPECT_TRUE(evaluator.evaluate(attributes, out));
+    EXPECT_TRUE(out);
+    EXPECT_EQ(attributes.reads, (std::vector<ZELUNUString>{"a", "b", "c"}));
+}
+
+TEST(ExpressionEvaluator, EvaluateWithoutAFullParse)
+{
+    MapAttributes attributes({{"Depth", 7}});
+    StdoutCapture capture;  // keeps the messages of the failing sets out of the log
+
+    ExpressionEvaluator fresh(ExpressionEvaluator::kEvalNumeric);
+    double value = -1.0;
+    EXPECT_FALSE(fresh.evaluate(attributes, value));
+    EXPECT_EQ(value, 0.0);
+    bool pass = true;
+    EXPECT_FALSE(fresh.evaluate(attributes, pass));
+    EXPECT_FALSE(pass);
+
+    // Each step: the texts given to set in turn, then whether evaluate runs a
+    // parse (which is true for Depth 7 wherever it runs).
+    struct Step {
+        std::vector<std::string> texts;
+        bool runs;
+    } const steps[] = {
+        {{"Depth > 5", ""}, true},  // an empty text keeps the previous parse
+        {{"Depth >= 5"}, false},
+        {{"Depth > 5", longCondition(ExpressionEvaluator::kMaxExpressionLength + 1)}, false},
+        {{"Depth > 5 or Height > 1"}, true},  // fails validation, still the last full parse
+    };
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    for (auto const& step : steps) {
+        SCOPED_TRACE(step.texts.back().substr(0, 40));
+        for (auto const& text : step.texts) evaluator.set(ZELUNUString(text), attributes);
+        pass = !step.runs;
+        EXPECT_EQ(evaluator.evaluate(attributes, pass), step.runs);
+        EXPECT_EQ(pass, step.runs);
+    }
+}
+
+TEST(ExpressionEvaluator, NumbersReadTheSameUnderACommaLocale)
+{
+    std::string const previous = std::setlocale(LC_ALL, nullptr);
+    char const* chosen = nullptr;
+    for (char const* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "fr_FR"})
+        if (std::setlocale(LC_ALL, name)) {
+            chosen = name;
+            break;
+        }
+    if (!chosen) GTEST_SKIP() << "no locale with a decimal comma installed";
+    MapAttributes attributes({{"Depth", 10.25}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    long const status = evaluator.set("Depth > 10.5", attributes);
+    bool pass = true;
+    evaluator.evaluate(attributes, pass);
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(pass);
+}

@@ -1,0 +1,5 @@
+#include "zorvsupport/platform/ZELUNObject.h"
+
+ZELUNObject::~ZELUNObject() = default;
+
+void ZELUNObject::print(std::ostream&) const {}
