@@ -5,8 +5,10 @@
 
 // GCC 12 reports a false maybe-uninitialized inside cpp_int's inlined
 // limb copies; the fallback below is the only user.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <boost/multiprecision/cpp_int.hpp>
 
 #include "zorvsupport/platform/ExactPredicates.h"
@@ -28,7 +30,9 @@ int orientExact(double ax, double ay, double bx, double by, double px, double py
 
 }  // namespace
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 int orient(double ax, double ay, double bx, double by, double px, double py)
 {
