@@ -123,10 +123,10 @@ Scene const& scene()
 GDALDatasetH wrap(void* data, unsigned side, GDALDataType type, ZELUNCover const& cover, char const* srs,
                   double noData)
 {
-    char spec[256];
-    std::snprintf(spec, sizeof spec, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=%s", data, side, side,
+    char memPath[256];
+    std::snprintf(memPath, sizeof memPath, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=%s", data, side, side,
                   GDALGetDataTypeName(type));
-    GDALDatasetH ds = GDALOpen(spec, GA_Update);
+    GDALDatasetH ds = GDALOpen(memPath, GA_Update);
     if (!ds) return nullptr;
     double gt[6] = {cover.getMinX(), cover.getWidth() / side, 0, cover.getMinY(), 0, cover.getHeight() / side};
     GDALSetGeoTransform(ds, gt);
