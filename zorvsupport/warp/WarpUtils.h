@@ -3,6 +3,7 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNCover.h"
+#include "zorvsupport/platform/ZELUNnPoint.h"
 #include "zorvsupport/types/InterpolationMethod.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
 #include "zorvsupport/warp/PointReprojectionTransform.h"
@@ -48,6 +49,21 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 ZORV_EXPORT long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
                                  ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
                                  InterpolationMethod interpolation, bool unused);
+
+// Proposes the output pixel size (x, y), in target units, of a reprojection
+// of a raster of `size` pixels (columns, rows) over `cover`: the finest that
+// the raster shows anywhere. Per axis it starts from the mean pixel size
+// times the ground-unit factor of the cover's system into `target`, then
+// cuts the cover into blocks of half the smaller pixel count (rounded up),
+// transforms each block and searches again inside the block of the smallest
+// extent, taking that extent per pixel when it is finer. `iterations` bounds
+// the passes per axis; -1 goes on until blocks are one pixel, 0 and values
+// below -1 make none. `status` receives each block transformation's status
+// (set it to 0 beforehand; no pass leaves it alone); the first failure ends
+// the search, giving the axes finished before (0 for the others). A pass in which no block has a finite extent ends that axis
+// with the value it had. A size of 0 on an axis gives extent / 0 there.
+ZORV_EXPORT ZELUNnPoint<double, 2> findBestResolution(ZELUNCover const& cover, ZELUNnPoint<long long, 2> const& size,
+                                                      ZELUNCoordSystem const& target, long& status, int iterations);
 
 }  // namespace WarpUtils
 }  // namespace DataSet
