@@ -6,15 +6,18 @@
 #include <vector>
 
 #include "support/Points.h"
+#include "support/ShapeFrames.h"
 #include "zorvsupport/platform/ZELUNCompGeom.h"
 #include "zorvsupport/query/ExtrudedPoly.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 using ZELUNCompGeom::ZELUNVector2D;
+using testsupport::box;
+using testsupport::identityMatrix;
 using testsupport::pointList;
+using testsupport::translationMatrix;
 using testsupport::vectorList;
 using V = ZELUNVec3<double>;
-using P3 = ZELUNnPoint<double, 3>;
 using Box = ZELUNnBox<double, 3>;
 using Points = ZELUNArray<ZELUNArray<double>>;
 
@@ -22,21 +25,6 @@ namespace {
 
 double const kNaN = std::numeric_limits<double>::quiet_NaN();
 double const kInf = std::numeric_limits<double>::infinity();
-
-std::vector<double> identity()
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-}
-
-std::vector<double> translation(double dx)
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, dx, 0, 0, 1};
-}
-
-Box box(double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    return Box(P3(x0, y0, z0), P3(x1, y1, z1));
-}
 
 Points unitSquare(bool closed)
 {
@@ -47,7 +35,7 @@ Points unitSquare(bool closed)
 // element instead of running its own inline test.
 class CountingPoly : public ExtrudedPoly {
 public:
-    CountingPoly(Points const& ring, bool is2D) : ExtrudedPoly(ring, identity(), is2D) {}
+    CountingPoly(Points const& ring, bool is2D) : ExtrudedPoly(ring, identityMatrix(), is2D) {}
     using ExtrudedPoly::contains;
     mutable int pointCalls = 0;
 
@@ -67,8 +55,8 @@ protected:
 TEST(ExtrudedPoly, FiguresTable)
 {
     for (bool closed : {false, true}) {
-        ExtrudedPoly const solid(unitSquare(closed), identity(), false);
-        ExtrudedPoly const flat(unitSquare(closed), identity(), true);
+        ExtrudedPoly const solid(unitSquare(closed), identityMatrix(), false);
+        ExtrudedPoly const flat(unitSquare(closed), identityMatrix(), true);
         CountingPoly const solidSub(unitSquare(closed), false);
         CountingPoly const flatSub(unitSquare(closed), true);
         EXPECT_FALSE(solid.getIs2D());
@@ -137,7 +125,7 @@ TEST(ExtrudedPoly, FiguresTable)
 TEST(ExtrudedPoly, ConcaveHollowInteractsButIsNotContained)
 {
     // A U open at the top: the hollow is 1 < x < 2, 1 < y <= 3.
-    ExtrudedPoly const u(pointList({{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}}), identity(),
+    ExtrudedPoly const u(pointList({{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}}), identityMatrix(),
                          false);
     Box const hollow = box(1.2, 1.5, 0.2, 1.8, 2.5, 0.8);
     EXPECT_TRUE(u.interacts(hollow));
@@ -153,7 +141,7 @@ TEST(ExtrudedPoly, ConcaveHollowInteractsButIsNotContained)
 TEST(ExtrudedPoly, ExactEdge)
 {
     Points const triangle = pointList({{0, 0}, {1024, 3}, {0, 3}});
-    ExtrudedPoly const shape(triangle, identity(), false);
+    ExtrudedPoly const shape(triangle, identityMatrix(), false);
     CountingPoly const sub(triangle, false);
     Points on, below;
     for (int k : {1, 3, 341, 512, 683, 1000, 1023}) {
@@ -196,7 +184,7 @@ TEST(ExtrudedPoly, AnswersAsIsPointInRing)
     rings.push_back(star);
 
     for (Points const& ring : rings) {
-        ExtrudedPoly const shape(ring, identity(), true);
+        ExtrudedPoly const shape(ring, identityMatrix(), true);
         ZELUNArray<ZELUNVector2D> ring2(ring.size());
         for (std::size_t i = 0; i < ring.size(); ++i) ring2[i] = ZELUNVector2D(ring[i][0], ring[i][1]);
         std::vector<std::pair<double, double>> probes;
@@ -235,7 +223,7 @@ TEST(ExtrudedPoly, ConstructionSetAndCopies)
     // A matrix without 16 values leaves the identity.
     ExtrudedPoly const twelve(unitSquare(true), std::vector<double>(12, 0.0), false);
     EXPECT_TRUE(twelve.contains(V(0.5, 0.5, 0.5)));
-    ExtrudedPoly moved(unitSquare(true), translation(10), false);
+    ExtrudedPoly moved(unitSquare(true), translationMatrix(10), false);
     EXPECT_TRUE(moved.contains(V(-9.5, 0.5, 0.5)));
     EXPECT_FALSE(moved.contains(V(0.5, 0.5, 0.5)));
 
@@ -246,7 +234,7 @@ TEST(ExtrudedPoly, ConstructionSetAndCopies)
     small[0] = ZELUNVector2D(0, 0);
     small[1] = ZELUNVector2D(1, 0);
     small[2] = ZELUNVector2D(0, 1);
-    ExtrudedPoly other(Points(), identity(), true);
+    ExtrudedPoly other(Points(), identityMatrix(), true);
     other.set(small);
     EXPECT_TRUE(other.contains(V(0.2, 0.2, 50)));
     EXPECT_FALSE(other.contains(V(0.6, 0.6, 0)));
@@ -270,9 +258,9 @@ TEST(ExtrudedPoly, ConstructionSetAndCopies)
 // corners included; a point with fewer than 2 values leaves the ring empty.
 TEST(ExtrudedPoly, EmptyRing)
 {
-    ExtrudedPoly empty(Points(), identity(), true);
-    ExtrudedPoly shortPoint(pointList({{0, 0}, {1, 0}, {1}, {0, 1}}), identity(), true);
-    ExtrudedPoly reset(unitSquare(true), identity(), true);
+    ExtrudedPoly empty(Points(), identityMatrix(), true);
+    ExtrudedPoly shortPoint(pointList({{0, 0}, {1, 0}, {1}, {0, 1}}), identityMatrix(), true);
+    ExtrudedPoly reset(unitSquare(true), identityMatrix(), true);
     reset.set(pointList({{0, 0}, {1, 0}, {1, 1}, {0}}));
     for (ExtrudedPoly const* s : {&empty, &shortPoint, &reset}) {
         EXPECT_FALSE(s->contains(V(0.5, 0.5, 0.5)));
@@ -286,7 +274,7 @@ TEST(ExtrudedPoly, EmptyRing)
     }
     // A ring is required only to have points; one with too few still has a
     // bounding rectangle for interacts.
-    ExtrudedPoly const segment(pointList({{0, 0}, {1, 1}}), identity(), true);
+    ExtrudedPoly const segment(pointList({{0, 0}, {1, 1}}), identityMatrix(), true);
     EXPECT_FALSE(segment.contains(V(0.5, 0.5, 0)));
     EXPECT_TRUE(segment.interacts(box(0.4, 0.4, 0, 0.6, 0.6, 0)));
 }
@@ -297,7 +285,7 @@ namespace {
 // a position whose conversion fails would pass if tested unconverted.
 ExtrudedPoly wideColumn()
 {
-    ExtrudedPoly p(pointList({{0, -1e7}, {1e6, -1e7}, {1e6, 1e7}, {0, 1e7}}), identity(), true);
+    ExtrudedPoly p(pointList({{0, -1e7}, {1e6, -1e7}, {1e6, 1e7}, {0, 1e7}}), identityMatrix(), true);
     p.setCoordSystem(ZELUNCoordSystem("EPSG:4326"));
     p.setPointsCoordSystem(ZELUNCoordSystem("EPSG:32633"));
     return p;

@@ -4,15 +4,18 @@
 #include <vector>
 
 #include "support/Points.h"
+#include "support/ShapeFrames.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/query/PlanarPoly.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 using ZELUNCompGeom::ZELUNPlane;
+using testsupport::box;
+using testsupport::identityMatrix;
 using testsupport::pointList;
+using testsupport::translationMatrix;
 using testsupport::vectorList;
 using V = ZELUNVec3<double>;
-using P3 = ZELUNnPoint<double, 3>;
 using Box = ZELUNnBox<double, 3>;
 using Planes = std::vector<ZELUNPlane>;
 
@@ -20,21 +23,6 @@ namespace {
 
 double const kNaN = std::numeric_limits<double>::quiet_NaN();
 double const kInf = std::numeric_limits<double>::infinity();
-
-std::vector<double> identity()
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-}
-
-std::vector<double> translation(double dx)
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, dx, 0, 0, 1};
-}
-
-Box box(double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    return Box(P3(x0, y0, z0), P3(x1, y1, z1));
-}
 
 // A host's subclass: reaches transformPlane, and counts the per-point tests
 // that the element-by-element path makes.
@@ -103,7 +91,7 @@ TEST(PlanarPoly, FiguresTable)
         auto make = [stage](Planes const& planes) {
             PlanarPoly* s = stage == 2 ? new ExposedPoly(planes) : new PlanarPoly(planes);
             if (stage == 1) {
-                EXPECT_EQ(s->setMatrix(identity()), 0);
+                EXPECT_EQ(s->setMatrix(identityMatrix()), 0);
             }
             return ZELUNType<Polyhedron>(s);
         };
@@ -135,7 +123,7 @@ TEST(PlanarPoly, TransformPlane)
 
     // The plane times the matrix itself: x' = a + m[12]·d = 11, w' = d = 1,
     // and the offset is w' over the length before unitising.
-    ASSERT_EQ(shape.setMatrix(translation(10)), 0);
+    ASSERT_EQ(shape.setMatrix(translationMatrix(10)), 0);
     ASSERT_EQ(shape.transformPlane(ZELUNPlane(1, 0, 0, 1), out), 0);
     EXPECT_EQ(out.getNormal().x, 1.0);
     EXPECT_EQ(out.getNormal().y, 0.0);
@@ -144,7 +132,7 @@ TEST(PlanarPoly, TransformPlane)
 
     // A zero normal stays zero (it is no longer than the tolerance) and the
     // offset is d over zero.
-    ASSERT_EQ(shape.setMatrix(identity()), 0);
+    ASSERT_EQ(shape.setMatrix(identityMatrix()), 0);
     ASSERT_EQ(shape.transformPlane(ZELUNPlane(0, 0, 0, 3), out), 0);
     EXPECT_EQ(out.getNormal().x, 0.0);
     EXPECT_EQ(out.getNormal().z, 0.0);
@@ -157,9 +145,9 @@ TEST(PlanarPoly, TransformPlane)
 TEST(PlanarPoly, MatrixActsOnceThroughThePlanes)
 {
     PlanarPoly shape({ZELUNPlane(1, 0, 0, 1)});
-    ASSERT_EQ(shape.setMatrix(translation(10)), 0);
+    ASSERT_EQ(shape.setMatrix(translationMatrix(10)), 0);
     ExposedPoly sub({ZELUNPlane(1, 0, 0, 1)});
-    ASSERT_EQ(sub.setMatrix(translation(10)), 0);
+    ASSERT_EQ(sub.setMatrix(translationMatrix(10)), 0);
     for (Polyhedron const* s : {static_cast<Polyhedron const*>(&shape), static_cast<Polyhedron const*>(&sub)}) {
         Box const straddling = box(0.05, 0, 0, 0.2, 1, 1);
         EXPECT_FALSE(s->contains(straddling));
@@ -176,7 +164,7 @@ TEST(PlanarPoly, MatrixActsOnceThroughThePlanes)
 TEST(PlanarPoly, ListChanges)
 {
     PlanarPoly shape({ZELUNPlane(0, 0, 1, 2)});
-    ASSERT_EQ(shape.setMatrix(translation(10)), 0);
+    ASSERT_EQ(shape.setMatrix(translationMatrix(10)), 0);
     // Under m[12] = 10 the plane (0, 0, 1), d = 2 becomes 20x + z >= 2. A
     // wrong size leaves the matrix and both lists.
     EXPECT_EQ(shape.setMatrix(std::vector<double>(15, 0.0)), kErrBadMatrixSize);
@@ -241,7 +229,7 @@ TEST(PlanarPoly, ZeroNormal)
         for (double d : {1.0, 1e-300, 0.0, -0.0, -1.0}) {
             PlanarPoly shape({ZELUNPlane(0, 0, 0, d)});
             if (carried) {
-                ASSERT_EQ(shape.setMatrix(identity()), 0);
+                ASSERT_EQ(shape.setMatrix(identityMatrix()), 0);
             }
             bool const all = !(d > 0);
             EXPECT_EQ(shape.contains(V(1e300, -3, 7)), all) << d << carried;
