@@ -207,14 +207,13 @@ long Polyhedron::getMinMaxValues(ZELUNArray<ZELUNArray<double>> const& points, d
 
 bool Polyhedron::listByElement(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode) const
 {
-    ZELUNArray<ZELUNArray<double>> copy(points);
-    if (mode == FrameMode::kPlane) {
+    // Plane mode only converts, so the values are counted here; the
+    // projection counts them in the other mode.
+    if (mode == FrameMode::kPlane)
         for (ZELUNArray<double> const& p : points)
             if (p.size() < 3) return false;
-        if (changeCoordSys(copy)) return false;
-    } else if (changeCoordSys(copy) || project(copy)) {
-        return false;
-    }
+    ZELUNArray<ZELUNArray<double>> copy(points);
+    if (changeCoordSys(copy) || (mode == FrameMode::kProject && project(copy))) return false;
     for (ZELUNArray<double> const& p : copy)
         if (contains(p) == any) return any;
     return !any;
