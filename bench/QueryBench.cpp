@@ -6,18 +6,22 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zorvsupport/datavector/TDataVector1D.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
 #include "zorvsupport/query/AxisBox.h"
 #include "zorvsupport/query/CoverFilter.h"
+#include "zorvsupport/query/ExtrudedPoly.h"
 #include "zorvsupport/query/GeomFilter.h"
+#include "zorvsupport/query/PlanarPoly.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 using P2 = ZELUNnPoint<double, 2>;
@@ -118,29 +122,49 @@ void CheckPointBaseline(benchmark::State& state)
     setPoints(state, kBaselinePositions);
 }
 
+// A prepared polygon in a GEOS context of its own, from an open ring of
+// x, y pairs; the peer makes a point for each query.
+class GeosArea {
+public:
+    explicit GeosArea(std::vector<double> xy) : m_ctx(GEOS_init_r())
+    {
+        xy.push_back(xy[0]);
+        xy.push_back(xy[1]);
+        GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(m_ctx, xy.data(), static_cast<unsigned>(xy.size() / 2), 0, 0);
+        m_area = GEOSGeom_createPolygon_r(m_ctx, GEOSGeom_createLinearRing_r(m_ctx, seq), nullptr, 0);
+        m_prepared = GEOSPrepare_r(m_ctx, m_area);
+    }
+    GeosArea(GeosArea const&) = delete;
+    GeosArea& operator=(GeosArea const&) = delete;
+    ~GeosArea()
+    {
+        GEOSPreparedGeom_destroy_r(m_ctx, m_prepared);
+        GEOSGeom_destroy_r(m_ctx, m_area);
+        GEOS_finish_r(m_ctx);
+    }
+    bool covers(double x, double y) const
+    {
+        GEOSGeometry* point = GEOSGeom_createPointFromXY_r(m_ctx, x, y);
+        bool const in = GEOSPreparedCovers_r(m_ctx, m_prepared, point) == 1;
+        GEOSGeom_destroy_r(m_ctx, point);
+        return in;
+    }
+
+private:
+    GEOSContextHandle_t m_ctx;
+    GEOSGeometry* m_area;
+    GEOSPreparedGeometry const* m_prepared;
+};
+
 void CheckPointGeos(benchmark::State& state)
 {
-    std::vector<double> xy = areaXY();
-    xy.push_back(xy[0]);
-    xy.push_back(xy[1]);
-    GEOSContextHandle_t ctx = GEOS_init_r();
-    GEOSGeometry* area = GEOSGeom_createPolygon_r(
-        ctx, GEOSGeom_createLinearRing_r(ctx, GEOSCoordSeq_copyFromBuffer_r(ctx, xy.data(), kVertices + 1, 0, 0)),
-        nullptr, 0);
-    GEOSPreparedGeometry const* prepared = GEOSPrepare_r(ctx, area);
+    GeosArea const area(areaXY());
     std::vector<P2> const& p = positions();
     for (auto _ : state) {
         std::size_t inside = 0;
-        for (std::size_t k = 0; k < kBaselinePositions; ++k) {
-            GEOSGeometry* point = GEOSGeom_createPointFromXY_r(ctx, p[k][0], p[k][1]);
-            inside += GEOSPreparedCovers_r(ctx, prepared, point) == 1;
-            GEOSGeom_destroy_r(ctx, point);
-        }
+        for (std::size_t k = 0; k < kBaselinePositions; ++k) inside += area.covers(p[k][0], p[k][1]);
         benchmark::DoNotOptimize(inside);
     }
-    GEOSPreparedGeom_destroy_r(ctx, prepared);
-    GEOSGeom_destroy_r(ctx, area);
-    GEOS_finish_r(ctx);
     setPoints(state, kBaselinePositions);
 }
 
@@ -315,6 +339,198 @@ void CoverPointBaseline(benchmark::State& state)
     proj_context_destroy(ctx);
     setPoints(state, kListPoints);
 }
+
+// --- Extruded polygon and plane-bounded region over 10 M 3-vectors -----------
+// Every vector lies inside, so the whole list is tested. The baselines and
+// the peer take the first 1 M of the same vectors.
+
+using VectorList = TDataVector1D<TDataType<11>>;
+
+// A star ring of 1,000 vertices around the origin, vertex i at radii[i].
+struct StarRing {
+    std::vector<double> radii;
+    std::vector<double> xy;  // x, y of each vertex
+
+    explicit StarRing(std::vector<double> r) : radii(std::move(r))
+    {
+        for (std::size_t i = 0; i < radii.size(); ++i) {
+            double const a = 2 * M_PI * static_cast<double>(i) / static_cast<double>(radii.size());
+            xy.push_back(radii[i] * std::cos(a));
+            xy.push_back(radii[i] * std::sin(a));
+        }
+    }
+    ZELUNArray<ZELUNArray<double>> points() const
+    {
+        ZELUNArray<ZELUNArray<double>> ring(radii.size());
+        for (std::size_t i = 0; i < radii.size(); ++i) {
+            ring[i].resize(2);
+            ring[i][0] = xy[2 * i];
+            ring[i][1] = xy[2 * i + 1];
+        }
+        return ring;
+    }
+    // n vectors inside the ring with z in [0, 1]: each within the triangle
+    // of the origin and one edge, short of the edge. The first m of n are
+    // the same for every n.
+    boost::shared_ptr<VectorList> inside(std::size_t n) const
+    {
+        auto list = VectorList::create(TDataType<11>(), ZELUNnPoint<unsigned, 1>(static_cast<unsigned>(n)));
+        auto* v = static_cast<V*>(list->getDataPtr());
+        std::size_t const count = radii.size();
+        double const step = 2 * M_PI / static_cast<double>(count);
+        std::mt19937_64 random(5);
+        std::uniform_int_distribution<std::size_t> edge(0, count - 1);
+        std::uniform_real_distribution<double> u(0, 1);
+        for (std::size_t k = 0; k < n; ++k) {
+            std::size_t const i = edge(random);
+            double const a = (static_cast<double>(i) + u(random)) * step;
+            double const reach = std::min(radii[i], radii[(i + 1) % count]) * std::cos(step / 2) * 0.999;
+            double const r = reach * std::sqrt(u(random));
+            v[k] = V(r * std::cos(a), r * std::sin(a), u(random));
+        }
+        return list;
+    }
+};
+
+StarRing smoothRing()
+{
+    std::vector<double> r(kVertices);
+    for (int i = 0; i < kVertices; ++i) r[i] = 70 * (1 + 0.2 * std::sin(3 * 2 * M_PI * i / kVertices));
+    return StarRing(std::move(r));
+}
+
+StarRing spikyRing()
+{
+    std::mt19937_64 random(6);
+    std::uniform_real_distribution<double> radius(50, 90);
+    std::vector<double> r(kVertices);
+    for (double& e : r) e = radius(random);
+    return StarRing(std::move(r));
+}
+
+// contains of a whole 3-vector list, as the timed loop.
+void runContains(benchmark::State& state, Polyhedron const& shape, VectorList const& v)
+{
+    bool all = false;
+    for (auto _ : state) {
+        all = shape.contains(v);
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    setPoints(state, v.size());
+}
+
+void runExtruded(benchmark::State& state, StarRing const& ring)
+{
+    ExtrudedPoly const prism(ring.points(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false);
+    runContains(state, prism, *ring.inside(kVectors));
+}
+
+// The textbook crossing-number loop and the z test.
+void runCrossing(benchmark::State& state, StarRing const& ring)
+{
+    auto const list = ring.inside(kBaselinePositions);
+    V const* v = static_cast<V const*>(list->getConstDataPtr());
+    std::vector<double> const& xy = ring.xy;
+    int const n = static_cast<int>(ring.radii.size());
+    bool all = false;
+    for (auto _ : state) {
+        all = true;
+        for (std::size_t k = 0; k < kBaselinePositions && all; ++k) {
+            double const x = v[k].x, y = v[k].y;
+            bool c = false;
+            for (int i = 0, j = n - 1; i < n; j = i++) {
+                double const xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
+                if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) c = !c;
+            }
+            all = c && 0 <= v[k].z && v[k].z <= 1;
+        }
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    setPoints(state, kBaselinePositions);
+}
+
+void ExtrudedOurs(benchmark::State& state)
+{
+    runExtruded(state, smoothRing());
+}
+
+void ExtrudedCrossing(benchmark::State& state)
+{
+    runCrossing(state, smoothRing());
+}
+
+// The peer: a prepared polygon, a point made for each query.
+void ExtrudedGeos(benchmark::State& state)
+{
+    StarRing const ring = smoothRing();
+    GeosArea const area(ring.xy);
+    auto const list = ring.inside(kBaselinePositions);
+    V const* v = static_cast<V const*>(list->getConstDataPtr());
+    bool all = false;
+    for (auto _ : state) {
+        all = true;
+        for (std::size_t k = 0; k < kBaselinePositions && all; ++k)
+            all = area.covers(v[k].x, v[k].y) && 0 <= v[k].z && v[k].z <= 1;
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    setPoints(state, kBaselinePositions);
+}
+
+void ExtrudedSpikyOurs(benchmark::State& state)
+{
+    runExtruded(state, spikyRing());
+}
+
+void ExtrudedSpikyCrossing(benchmark::State& state)
+{
+    runCrossing(state, spikyRing());
+}
+
+// The six planes of the unit cube, as (a, b, c, d).
+std::vector<double> cubePlanes()
+{
+    return {1, 0, 0, 0, -1, 0, 0, -1, 0, 1, 0, 0, 0, -1, 0, -1, 0, 0, 1, 0, 0, 0, -1, -1};
+}
+
+void PlanarOurs(benchmark::State& state)
+{
+    std::vector<double> const q = cubePlanes();
+    std::vector<ZELUNCompGeom::ZELUNPlane> planes;
+    for (std::size_t i = 0; i < q.size(); i += 4) planes.emplace_back(q[i], q[i + 1], q[i + 2], q[i + 3]);
+    runContains(state, PlanarPoly(planes), *insideVectors(kVectors));
+}
+
+// Six dot products per vector, the planes read from memory as ours are.
+void PlanarBaseline(benchmark::State& state)
+{
+    auto v = insideVectors(kVectors);
+    V const* values = static_cast<V const*>(v->getConstDataPtr());
+    std::vector<double> const q = cubePlanes();
+    double const* p = q.data();
+    benchmark::DoNotOptimize(p);
+    bool all = false;
+    for (auto _ : state) {
+        all = true;
+        for (std::size_t i = 0; i < kVectors && all; ++i) {
+            V const& e = values[i];
+            for (int k = 0; k < 24 && all; k += 4) all = ((p[k] * e.x + p[k + 1] * e.y) + p[k + 2] * e.z) - p[k + 3] >= 0;
+        }
+        benchmark::DoNotOptimize(all);
+    }
+    state.counters["all"] = all;
+    setPoints(state, kVectors);
+}
+
+BENCHMARK(ExtrudedOurs)->Name("extruded/ours")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(ExtrudedCrossing)->Name("extruded/crossing")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(ExtrudedGeos)->Name("extruded/geosPrepared")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(ExtrudedSpikyOurs)->Name("extrudedSpiky/ours")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(ExtrudedSpikyCrossing)->Name("extrudedSpiky/crossing")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(PlanarOurs)->Name("planar/ours")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(PlanarBaseline)->Name("planar/baseline")->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Prints, after the run, each case's time per point over its baseline's
 // and its peers' ("<case>/ours" against "<case>/<other>"). CPU time: the

@@ -84,52 +84,56 @@ bool Polyhedron::driveVectors(ZELUNVec3<double> const* vectors, std::size_t n, b
 }
 
 template <class Inside>
-bool Polyhedron::queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, bool own, Inside inside) const
+bool Polyhedron::queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, bool own,
+                           Inside inside) const
 {
-    if (own) return driveList(points, any, FrameMode::kProject, inside);
-    return any ? Polyhedron::interacts(points) : Polyhedron::contains(points);
+    if (own) return driveList(points, any, mode, inside);
+    return listByElement(points, any, mode);
 }
 
 template <class Inside>
-bool Polyhedron::queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, bool own, Inside inside) const
+bool Polyhedron::queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, FrameMode mode, bool own,
+                              Inside inside) const
 {
     if (!own) return any ? Polyhedron::interacts(vectors) : Polyhedron::contains(vectors);
     auto const* v = static_cast<ZELUNVec3<double> const*>(vectors.getConstDataPtr());
-    return driveVectors(v, vectors.size(), any, FrameMode::kProject, inside);
+    return driveVectors(v, vectors.size(), any, mode, inside);
 }
 
 template <class Inside>
-bool Polyhedron::queryVector(ZELUNVec3<double> const& vector, bool own, Inside inside) const
+bool Polyhedron::queryVector(ZELUNVec3<double> const& vector, FrameMode mode, bool own, Inside inside) const
 {
-    if (own) return driveVectors(&vector, 1, false, FrameMode::kProject, inside);
+    if (own) return driveVectors(&vector, 1, false, mode, inside);
     ZELUNArray<double> point(3);
     point[0] = vector.x;
     point[1] = vector.y;
     point[2] = vector.z;
-    return !transform(point) && contains(point);
+    long const status = mode == FrameMode::kProject ? transform(point) : changeCoordSys(point);
+    return !status && contains(point);
 }
 
 template <class Inside>
-bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, bool own, Inside inside) const
+bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, FrameMode mode, bool own, Inside inside) const
 {
     if (!own) {
         ZELUNArray<ZELUNArray<double>> corners;
         getBBArray(corners, box);
-        return Polyhedron::contains(corners);
+        return listByElement(corners, false, mode);
     }
     double xyz[24];
     unsigned char failed[8];
     cornersOf(box, xyz);
-    if (toFrame(xyz, 8, failed, FrameMode::kProject)) return false;
+    if (toFrame(xyz, 8, failed, mode)) return false;
     for (int c = 0; c < 8; ++c)
         if (!inside(xyz[3 * c], xyz[3 * c + 1], xyz[3 * c + 2])) return false;
     return true;
 }
 
 // The list, 3-vector and box-containment queries of a shape class whose
-// private test() gives its per-point test: the driver for the class itself,
-// the element-by-element path for a subclass.
-#define ZORV_SHAPE_QUERIES(Shape)                                                                  \
+// private test() gives its per-point test, with positions brought into the
+// frame as `mode` says: the driver for the class itself, the
+// element-by-element path for a subclass.
+#define ZORV_SHAPE_QUERIES_IN(Shape, mode)                                                         \
     bool Shape::own() const { return typeid(*this) == typeid(Shape); }                            \
     bool Shape::contains(ZELUNArray<double> const& point) const                                    \
     {                                                                                              \
@@ -137,22 +141,29 @@ bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, bool own, Inside insi
     }                                                                                              \
     bool Shape::contains(ZELUNArray<ZELUNArray<double>> const& points) const                       \
     {                                                                                              \
-        return queryList(points, false, own(), test());                                            \
+        return queryList(points, false, mode, own(), test());                                      \
     }                                                                                              \
     bool Shape::interacts(ZELUNArray<ZELUNArray<double>> const& points) const                      \
     {                                                                                              \
-        return queryList(points, true, own(), test());                                             \
+        return queryList(points, true, mode, own(), test());                                       \
     }                                                                                              \
     bool Shape::contains(TDataVector1D<TDataType<11>> const& vectors) const                        \
     {                                                                                              \
-        return queryVectors(vectors, false, own(), test());                                        \
+        return queryVectors(vectors, false, mode, own(), test());                                  \
     }                                                                                              \
     bool Shape::interacts(TDataVector1D<TDataType<11>> const& vectors) const                       \
     {                                                                                              \
-        return queryVectors(vectors, true, own(), test());                                         \
+        return queryVectors(vectors, true, mode, own(), test());                                   \
     }                                                                                              \
-    bool Shape::contains(ZELUNVec3<double> const& vector) const { return queryVector(vector, own(), test()); } \
-    bool Shape::contains(ZELUNnBox<double, 3> const& box) const { return queryBox(box, own(), test()); }
+    bool Shape::contains(ZELUNVec3<double> const& vector) const                                    \
+    {                                                                                              \
+        return queryVector(vector, mode, own(), test());                                           \
+    }                                                                                              \
+    bool Shape::contains(ZELUNnBox<double, 3> const& box) const { return queryBox(box, mode, own(), test()); }
+
+// Converted and projected through the matrix, as the boxes and extruded
+// polygons take positions.
+#define ZORV_SHAPE_QUERIES(Shape) ZORV_SHAPE_QUERIES_IN(Shape, FrameMode::kProject)
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

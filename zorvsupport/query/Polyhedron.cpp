@@ -150,12 +150,12 @@ void Polyhedron::cornersOf(ZELUNnBox<double, 3> const& box, double xyz[24])
         for (int a = 0; a < 3; ++a) xyz[3 * c + a] = box[kPick[c][a]][a];
 }
 
-bool Polyhedron::frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], double hi[3]) const
+bool Polyhedron::frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], double hi[3], FrameMode mode) const
 {
     double xyz[24];
     unsigned char failed[8];
     cornersOf(box, xyz);
-    if (toFrame(xyz, 8, failed, FrameMode::kProject)) return false;
+    if (toFrame(xyz, 8, failed, mode)) return false;
     for (int a = 0; a < 3; ++a) lo[a] = hi[a] = xyz[a];
     // Strict comparisons, so a NaN never replaces a bound.
     for (int c = 1; c < 8; ++c)
@@ -205,22 +205,28 @@ long Polyhedron::getMinMaxValues(ZELUNArray<ZELUNArray<double>> const& points, d
     return kSuccess;
 }
 
+bool Polyhedron::listByElement(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode) const
+{
+    // Plane mode only converts, so the values are counted here; the
+    // projection counts them in the other mode.
+    if (mode == FrameMode::kPlane)
+        for (ZELUNArray<double> const& p : points)
+            if (p.size() < 3) return false;
+    ZELUNArray<ZELUNArray<double>> copy(points);
+    if (changeCoordSys(copy) || (mode == FrameMode::kProject && project(copy))) return false;
+    for (ZELUNArray<double> const& p : copy)
+        if (contains(p) == any) return any;
+    return !any;
+}
+
 bool Polyhedron::contains(ZELUNArray<ZELUNArray<double>> const& points) const
 {
-    ZELUNArray<ZELUNArray<double>> copy(points);
-    if (changeCoordSys(copy) || project(copy)) return false;
-    for (ZELUNArray<double> const& p : copy)
-        if (!contains(p)) return false;
-    return true;
+    return listByElement(points, false, FrameMode::kProject);
 }
 
 bool Polyhedron::interacts(ZELUNArray<ZELUNArray<double>> const& points) const
 {
-    ZELUNArray<ZELUNArray<double>> copy(points);
-    if (changeCoordSys(copy) || project(copy)) return false;
-    for (ZELUNArray<double> const& p : copy)
-        if (contains(p)) return true;
-    return false;
+    return listByElement(points, true, FrameMode::kProject);
 }
 
 bool Polyhedron::contains(TDataVector1D<TDataType<11>> const& vectors) const

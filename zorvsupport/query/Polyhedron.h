@@ -91,19 +91,27 @@ protected:
     static void cornersOf(ZELUNnBox<double, 3> const& box, double xyz[24]);
     // The bounds of a box's corners in the frame (as getMinMaxValues finds
     // them); false when their conversion failed.
-    bool frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], double hi[3]) const;
+    bool frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], double hi[3],
+                       FrameMode mode = FrameMode::kProject) const;
+    // The list rule element by element through the virtual per-point test:
+    // with `any` the first point inside answers true, else the first point
+    // outside answers false. A point without the values the mode needs, or
+    // a failed conversion, makes the answer false.
+    bool listByElement(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode) const;
 
     // The queries of a shape whose per-point test is `inside`. With `own`
     // false (a subclass of the shape) they take the element-by-element path
     // through the virtual tests instead of the driver.
     template <class Inside>
-    bool queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, bool own, Inside inside) const;
+    bool queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, bool own,
+                   Inside inside) const;
     template <class Inside>
-    bool queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, bool own, Inside inside) const;
+    bool queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, FrameMode mode, bool own,
+                      Inside inside) const;
     template <class Inside>
-    bool queryVector(ZELUNVec3<double> const& vector, bool own, Inside inside) const;
+    bool queryVector(ZELUNVec3<double> const& vector, FrameMode mode, bool own, Inside inside) const;
     template <class Inside>
-    bool queryBox(ZELUNnBox<double, 3> const& box, bool own, Inside inside) const;
+    bool queryBox(ZELUNnBox<double, 3> const& box, FrameMode mode, bool own, Inside inside) const;
 
 private:
     std::vector<double> m_matrix;

@@ -1,0 +1,7 @@
+#include "zorvsupport/platform/ZELUNPlane.h"
+
+namespace ZELUNCompGeom {
+
+ZELUNPlane::~ZELUNPlane() = default;
+
+}  // namespace ZELUNCompGeom
