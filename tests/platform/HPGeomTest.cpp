@@ -223,8 +223,15 @@ TEST(ZELUNGMGenericObject, Predicates)
                                            status, false, 0);
     auto const square = testsupport::ring(*f, rect(0, 0, 10, 10));
     auto const boundary = f->createSurfaceBoundary(square, nullptr, status, false, 0);
+    auto const onEdges = f->createMultiPoint({f->createPoint(point({0, 1}), status, false, 0),
+                                              f->createPoint(point({4, 5}), status, false, 0)},
+                                             status, false, 0);
+    auto const straddling = f->createMultiPoint({f->createPoint(point({1, 1}), status, false, 0),
+                                                 f->createPoint(point({5, 5}), status, false, 0)},
+                                                status, false, 0);
+    auto const none = f->createMultiPoint({}, status, false, 0);
     auto const spy = boost::make_shared<testsupport::SpySurface const>(f);
-    ASSERT_TRUE(s && flat && dot && multi && boundary);
+    ASSERT_TRUE(s && flat && dot && multi && boundary && onEdges && straddling && none);
 
     struct Row {
         char const* name;
@@ -239,6 +246,10 @@ TEST(ZELUNGMGenericObject, Predicates)
         {"surface, flat ring inside", s, testsupport::ring(*f, pointList({{1, 1}, {2, 1}, {3, 1}})), true, true, true,
          0},
         {"surface, multi-point", s, multi, true, true, true, 0},
+        {"surface, multi-point on its edges", s, onEdges, false, true, true, 0},
+        {"surface, multi-point half in the hole", s, straddling, false, false, true, 0},
+        {"surface, empty multi-point", s, none, false, false, false, 0},
+        {"ring, empty multi-point", square, none, false, false, false, 0},
         {"flat ring, point on it", flat, pt(4, 0), true, true, true, 0},
         {"flat ring, point beside", flat, pt(4, 1), false, false, false, 0},
         {"coincident ring, its point", dot, pt(3, 3), true, true, true, 0},
@@ -298,7 +309,7 @@ TEST(ZELUNGMGenericObject, AcrossSystems)
     auto const multi = utm->createMultiPoint({utm->createPoint(point({500000, 0}), status, false, 0)}, status, false, 0);
     auto const multiCopy = boost::dynamic_pointer_cast<ZELUNGMMultiPoint const>(multi->copyWithFactory(geo, status));
     ASSERT_TRUE(multiCopy);
-    EXPECT_NEAR(multiCopy->getPoint(0).getX(), 15, 1e-9);
+    EXPECT_NEAR(multiCopy->getCoords(0).x, 15, 1e-9);
     auto const surfaces = utm->createMultiSurface({s}, status, false, 0);
     EXPECT_TRUE(boost::dynamic_pointer_cast<ZELUNGMMultiSurface const>(surfaces->copyWithFactory(geo, status)));
     EXPECT_EQ(status, 0);
@@ -318,4 +329,38 @@ TEST(ZELUNGMGenericObject, AcrossSystems)
     testsupport::SpySurface const spy(utm);
     EXPECT_FALSE(spy.copyWithFactory(geo, status));
     EXPECT_EQ(status, kErrGeomUnsupported);
+}
+
+// Points against a surface are located by the surface's exact locator, and
+// against a multi-surface by the engine: the two agree on every position,
+// vertices and edges included.
+TEST(ZELUNGMGenericObject, PointAnswersMatchTheEngine)
+{
+    auto const f = testsupport::hpFactory();
+    ZELUNArray<ZELUNArray<double>> outer(60);
+    for (int i = 0; i < 60; ++i) {
+        double const a = 2 * M_PI * i / 60;
+        double const r = 8 + 2 * std::sin(5 * a);
+        outer[i] = point({std::round(16 * r * std::cos(a)) / 16, std::round(16 * r * std::sin(a)) / 16});
+    }
+    auto const s = testsupport::surface(*f, outer, {rect(-2, -2, 2, 2)});
+    long status = 0;
+    auto const engine = f->createMultiSurface({s}, status, false, 0);
+    ASSERT_TRUE(s && engine);
+    std::vector<ZELUNArray<double>> probes;
+    for (int i = 0; i < 60; ++i) {
+        ZELUNArray<double> const& a = outer[i];
+        ZELUNArray<double> const& b = outer[(i + 1) % 60];
+        probes.push_back(a);
+        probes.push_back(point({(a[0] + b[0]) / 2, (a[1] + b[1]) / 2}));
+    }
+    for (double x = -11; x <= 11; x += 0.5)
+        for (double y = -11; y <= 11; y += 0.5) probes.push_back(point({x, y}));
+    for (ZELUNArray<double> const& p : probes) {
+        sp<ZELUNGMGenericObject const> const q = f->createPoint(p, status, false, 0);
+        long a = 0, b = 0;
+        EXPECT_EQ(s->contains(q, a, 0), engine->contains(q, b, 0)) << p[0] << " " << p[1];
+        EXPECT_EQ(s->covers(q, a, 0), engine->covers(q, b, 0)) << p[0] << " " << p[1];
+        EXPECT_EQ(a + b, 0);
+    }
 }

@@ -70,6 +70,13 @@ public:
         std::vector<boost::shared_ptr<ZELUNGMOrientableSurface const>> const& surfaces, long& status, bool,
         unsigned) const;
 
+    // Opens constructors that only a factory may call (to make their
+    // objects in one allocation).
+    class Key {
+        friend class ZELUNGMFactory;
+        Key() = default;
+    };
+
 protected:
     ZELUNGMFactory(boost::shared_ptr<ZELUNCoordSystem const> system, ZELUNGeomCoordDimType type);
 

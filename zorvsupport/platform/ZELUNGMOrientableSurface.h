@@ -23,6 +23,7 @@ public:
 
 private:
     friend class ZELUNGMFactory;
+    friend struct GeosForms;
     ZELUNGMOrientableSurface(boost::shared_ptr<ZELUNGMFactory const> factory,
                              boost::shared_ptr<ZELUNGMOrientableSurfaceBoundary const> boundary);
 

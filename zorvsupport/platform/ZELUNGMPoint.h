@@ -16,9 +16,9 @@ public:
     boost::shared_ptr<ZELUNGMGenericObject const> copyWithFactory(boost::shared_ptr<ZELUNGMFactory const> factory,
                                                                   long& status) const override;
 
+    ZELUNGMPoint(ZELUNGMFactory::Key, boost::shared_ptr<ZELUNGMFactory const> factory, double x, double y, double z);
+
 private:
-    friend class ZELUNGMFactory;
-    ZELUNGMPoint(boost::shared_ptr<ZELUNGMFactory const> factory, double x, double y, double z);
 
     double m_x, m_y, m_z;
 };

@@ -146,7 +146,10 @@ struct GeosForms {
         case Kind::kMultiPoint: {
             auto const& m = static_cast<ZELUNGMMultiPoint const&>(o);
             xy.reserve(xy.size() + 2 * m.getNumPoints());
-            for (std::size_t i = 0; i < m.getNumPoints(); ++i) collect(m.getPoint(i), xy);
+            for (std::size_t i = 0; i < m.getNumPoints(); ++i) {
+                xy.push_back(m.getCoords(i).x);
+                xy.push_back(m.getCoords(i).y);
+            }
             break;
         }
         case Kind::kRing:
@@ -303,7 +306,25 @@ struct GeosForms {
         return build(c, o, cursor);
     }
 
-    using Predicate = char (*)(GEOSContextHandle_t, GEOSPreparedGeometry const*, GEOSGeometry const*);
+    enum Predicate { kContains, kCovers, kIntersects };
+
+    // Points against a polygon: located through the surface's own exact
+    // locator, with the engine's rules (contains: none outside and one
+    // inside; covers: none outside; intersects: one not outside).
+    static bool locatePoints(ZELUNGMOrientableSurface const& s, double const* xy, std::size_t n, Predicate predicate)
+    {
+        bool interior = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            RingLocator::Location const where = s.m_locator.locate(xy[2 * i], xy[2 * i + 1]);
+            if (predicate == kIntersects) {
+                if (where != RingLocator::kExterior) return true;
+                continue;
+            }
+            if (where == RingLocator::kExterior) return false;
+            interior = interior || where == RingLocator::kInterior;
+        }
+        return predicate == kCovers ? n > 0 : interior;
+    }
 
     static bool evaluate(ZELUNGMGenericObject const& self, ZELUNGMGenericObject const* other, Predicate predicate,
                          long& status)
@@ -312,9 +333,6 @@ struct GeosForms {
         if (!other || !self.getFactory() || !other->getFactory()) return false;
         status = kErrGeomUnsupported;
         if (self.getKind() == Kind::kOther || other->getKind() == Kind::kOther) return false;
-        status = kErrGeomEngineFailed;
-        GEOSPreparedGeometry const* prepared = ZELUNGeos::threadPrepared(formId(self), buildOwn, &self);
-        if (!prepared) return false;
         std::vector<double> xy;
         collect(*other, xy);
         ZELUNCoordSystem const& from = other->getFactory()->getCoordSystem();
@@ -322,13 +340,26 @@ struct GeosForms {
         if (other->getFactory() != self.getFactory() && !sameSystem(from, to)) {
             status = from.transform(to, xy.data(), xy.size() / 2, 2, nullptr);
             if (status) return false;
-            status = kErrGeomEngineFailed;
         }
+        // Points against a polygon need no engine geometry: its locator gives
+        // the engine's answer at a fraction of the cost.
+        if (self.getKind() == Kind::kSurface && (other->getKind() == Kind::kPoint || other->getKind() == Kind::kMultiPoint)) {
+            auto const& s = static_cast<ZELUNGMOrientableSurface const&>(self);
+            if (!s.getBoundary().getOuterRing().isCollinear()) {
+                status = 0;
+                return locatePoints(s, xy.data(), xy.size() / 2, predicate);
+            }
+        }
+        status = kErrGeomEngineFailed;
+        GEOSPreparedGeometry const* prepared = ZELUNGeos::threadPrepared(formId(self), buildOwn, &self);
+        if (!prepared) return false;
         GEOSContextHandle_t const c = ZELUNGeos::threadContext();
         double const* cursor = xy.data();
         GEOSGeometry* g = build(c, *other, cursor);
         if (!g) return false;
-        char const answer = predicate(c, prepared, g);
+        char const answer = predicate == kContains ? GEOSPreparedContains_r(c, prepared, g)
+                            : predicate == kCovers ? GEOSPreparedCovers_r(c, prepared, g)
+                                                   : GEOSPreparedIntersects_r(c, prepared, g);
         GEOSGeom_destroy_r(c, g);
         if (answer != 0 && answer != 1) return false;
         status = 0;
@@ -352,17 +383,17 @@ ZELUNGMGenericObject::~ZELUNGMGenericObject() = default;
 
 bool ZELUNGMGenericObject::contains(sp<ZELUNGMGenericObject const> other, long& status, unsigned) const
 {
-    return GeosForms::evaluate(*this, other.get(), GEOSPreparedContains_r, status);
+    return GeosForms::evaluate(*this, other.get(), GeosForms::kContains, status);
 }
 
 bool ZELUNGMGenericObject::covers(sp<ZELUNGMGenericObject const> other, long& status, unsigned) const
 {
-    return GeosForms::evaluate(*this, other.get(), GEOSPreparedCovers_r, status);
+    return GeosForms::evaluate(*this, other.get(), GeosForms::kCovers, status);
 }
 
 bool ZELUNGMGenericObject::intersects(sp<ZELUNGMGenericObject const> other, long& status, unsigned) const
 {
-    return GeosForms::evaluate(*this, other.get(), GEOSPreparedIntersects_r, status);
+    return GeosForms::evaluate(*this, other.get(), GeosForms::kIntersects, status);
 }
 
 sp<ZELUNGMGenericObject const> ZELUNGMGenericObject::copyWithFactory(sp<ZELUNGMFactory const>, long& status) const
@@ -371,7 +402,7 @@ sp<ZELUNGMGenericObject const> ZELUNGMGenericObject::copyWithFactory(sp<ZELUNGMF
     return {};
 }
 
-ZELUNGMPoint::ZELUNGMPoint(sp<ZELUNGMFactory const> factory, double x, double y, double z)
+ZELUNGMPoint::ZELUNGMPoint(ZELUNGMFactory::Key, sp<ZELUNGMFactory const> factory, double x, double y, double z)
     : ZELUNGMGenericObject(std::move(factory), Kind::kPoint), m_x(x), m_y(y), m_z(z)
 {
 }
@@ -391,7 +422,7 @@ sp<ZELUNGMGenericObject const> ZELUNGMPoint::copyWithFactory(sp<ZELUNGMFactory c
     return factory->createPoint(points[0], status, false, 0);
 }
 
-ZELUNGMMultiPoint::ZELUNGMMultiPoint(sp<ZELUNGMFactory const> factory, std::vector<sp<ZELUNGMPoint const>> points)
+ZELUNGMMultiPoint::ZELUNGMMultiPoint(sp<ZELUNGMFactory const> factory, std::vector<ZELUNVec3<double>> points)
     : ZELUNGMGenericObject(std::move(factory), Kind::kMultiPoint), m_points(std::move(points))
 {
 }
@@ -406,9 +437,9 @@ sp<ZELUNGMGenericObject const> ZELUNGMMultiPoint::copyWithFactory(sp<ZELUNGMFact
     ZELUNArray<ZELUNArray<double>> points(m_points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
         points[i].resize(3);
-        points[i][0] = m_points[i]->getX();
-        points[i][1] = m_points[i]->getY();
-        points[i][2] = m_points[i]->getZ();
+        points[i][0] = m_points[i].x;
+        points[i][1] = m_points[i].y;
+        points[i][2] = m_points[i].z;
     }
     if (!convertInto(getFactory()->getCoordSystem(), *factory, points, status)) return {};
     std::vector<sp<ZELUNGMPoint const>> made;
@@ -613,7 +644,7 @@ sp<ZELUNGMPoint> ZELUNGMFactory::createPoint(ZELUNArray<double> const& point, lo
         status = kErrGeomInvalid;
         return {};
     }
-    return sp<ZELUNGMPoint>(new ZELUNGMPoint(std::move(me), point[0], point[1], point.size() > 2 ? point[2] : 0.0));
+    return boost::make_shared<ZELUNGMPoint>(Key(), std::move(me), point[0], point[1], point.size() > 2 ? point[2] : 0.0);
 }
 
 sp<ZELUNGMPoint> ZELUNGMFactory::createPoint(ZELUNPoint<double> const& point, long& status, bool, unsigned) const
@@ -624,7 +655,7 @@ sp<ZELUNGMPoint> ZELUNGMFactory::createPoint(ZELUNPoint<double> const& point, lo
         status = kErrGeomInvalid;
         return {};
     }
-    return sp<ZELUNGMPoint>(new ZELUNGMPoint(std::move(me), point.x, point.y, point.z));
+    return boost::make_shared<ZELUNGMPoint>(Key(), std::move(me), point.x, point.y, point.z);
 }
 
 sp<ZELUNGMMultiPoint> ZELUNGMFactory::createMultiPoint(std::vector<sp<ZELUNGMPoint const>> const& points,
@@ -632,12 +663,15 @@ sp<ZELUNGMMultiPoint> ZELUNGMFactory::createMultiPoint(std::vector<sp<ZELUNGMPoi
 {
     sp<ZELUNGMFactory const> me = self(status);
     if (!me) return {};
-    for (sp<ZELUNGMPoint const> const& p : points)
-        if (!p) {
+    std::vector<ZELUNVec3<double>> coords(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!points[i]) {
             status = kErrGeomNullArgument;
             return {};
         }
-    return sp<ZELUNGMMultiPoint>(new ZELUNGMMultiPoint(std::move(me), points));
+        coords[i] = ZELUNVec3<double>(points[i]->getX(), points[i]->getY(), points[i]->getZ());
+    }
+    return sp<ZELUNGMMultiPoint>(new ZELUNGMMultiPoint(std::move(me), std::move(coords)));
 }
 
 sp<ZELUNGMOrientableRing> ZELUNGMFactory::createRing(sp<ZELUNCoordSequence const> points,
