@@ -199,8 +199,9 @@ struct GeosForms {
             if (g) GEOSGeom_destroy_r(c, g);
     }
 
-    // A collection of the parts (owned by it on success); null when a part
-    // is missing.
+    // A collection of the parts, which it owns; null when a part is missing.
+    // The engine takes the parts even when it fails, so they are not
+    // destroyed here then.
     static GEOSGeometry* collection(GEOSContextHandle_t c, int type, std::vector<GEOSGeometry*>& parts)
     {
         for (GEOSGeometry* g : parts)
@@ -209,9 +210,7 @@ struct GeosForms {
                 return nullptr;
             }
         if (parts.empty()) return GEOSGeom_createEmptyCollection_r(c, type);
-        GEOSGeometry* all = GEOSGeom_createCollection_r(c, type, parts.data(), static_cast<unsigned>(parts.size()));
-        if (!all) destroyAll(c, parts);
-        return all;
+        return GEOSGeom_createCollection_r(c, type, parts.data(), static_cast<unsigned>(parts.size()));
     }
 
     static std::size_t countOf(ZELUNGMOrientableRing const& r) { return r.getCoordSequence().getCount(); }
@@ -239,12 +238,8 @@ struct GeosForms {
                 GEOSGeom_destroy_r(c, shell);
                 return nullptr;
             }
-        GEOSGeometry* polygon = GEOSGeom_createPolygon_r(c, shell, inner.data(), static_cast<unsigned>(inner.size()));
-        if (!polygon) {
-            destroyAll(c, inner);
-            GEOSGeom_destroy_r(c, shell);
-        }
-        return polygon;
+        // The polygon owns its rings, even when the engine fails to make it.
+        return GEOSGeom_createPolygon_r(c, shell, inner.data(), static_cast<unsigned>(inner.size()));
     }
 
     static GEOSGeometry* build(GEOSContextHandle_t c, ZELUNGMGenericObject const& o, double const*& xy)
