@@ -582,3 +582,95 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     return 0;
 }
+
+// --- High-precision geometry query: 1 M points in one list ------------------
+// The shape makes one factory point per position, then one multi-point, and
+// asks the surface's prepared engine form; the peer asks the same prepared
+// form of a multi-point built beforehand.
+
+#include <boost/make_shared.hpp>
+
+#include "zorvsupport/platform/ZELUNCoordSequence.h"
+#include "zorvsupport/platform/ZELUNGMOrientableSurface.h"
+#include "zorvsupport/query/HPGeomQueryObject.h"
+
+namespace {
+
+constexpr std::size_t kHPPoints = 1000000;
+
+// The first 1 M inside positions (every second one lies inside).
+std::vector<P2> hpPositions()
+{
+    std::vector<P2> p;
+    p.reserve(kHPPoints);
+    for (std::size_t i = 1; p.size() < kHPPoints; i += 2) p.push_back(positions()[i]);
+    return p;
+}
+
+void HPGeomContainsOurs(benchmark::State& state)
+{
+    namespace hp = HPGEOM_3_13_0;
+    auto const factory =
+        hp::ZELUNGMFactory::createFactory(boost::make_shared<ZELUNCoordSystem const>("EPSG:32633"), hp::kGeomCoord2D);
+    std::vector<double> const& xy = areaXY();
+    ZELUNArray<ZELUNArray<double>> ring(kVertices);
+    for (int i = 0; i < kVertices; ++i) {
+        ring[i].resize(2);
+        ring[i][0] = xy[2 * i];
+        ring[i][1] = xy[2 * i + 1];
+    }
+    auto sequence = boost::make_shared<hp::ZELUNCoordSequence>();
+    sequence->setCoords(ring, hp::kGeomCoord2D, true);
+    long status = 0;
+    auto const outer = factory->createRing(sequence, hp::kGeomCurveLinear, status, false, 0);
+    auto const boundary = factory->createSurfaceBoundary(outer, nullptr, status, false, 0);
+    HPGeomQueryObject const shape(factory->createSurface(boundary, hp::kGeomSurfacePlanar, status, false, 0));
+
+    std::vector<P2> const p = hpPositions();
+    ZELUNArray<ZELUNArray<double>> points(p.size());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        points[i].resize(3);
+        points[i][0] = p[i][0];
+        points[i][1] = p[i][1];
+        points[i][2] = 0;
+    }
+    bool inside = false;
+    for (auto _ : state) {
+        inside = shape.contains(points);
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = inside;
+    setPoints(state, kHPPoints);
+}
+
+void HPGeomContainsGeos(benchmark::State& state)
+{
+    std::vector<double> xy = areaXY();
+    xy.push_back(xy[0]);
+    xy.push_back(xy[1]);
+    GEOSContextHandle_t ctx = GEOS_init_r();
+    GEOSGeometry* area = GEOSGeom_createPolygon_r(
+        ctx, GEOSGeom_createLinearRing_r(ctx, GEOSCoordSeq_copyFromBuffer_r(ctx, xy.data(), kVertices + 1, 0, 0)),
+        nullptr, 0);
+    GEOSPreparedGeometry const* prepared = GEOSPrepare_r(ctx, area);
+    std::vector<P2> const p = hpPositions();
+    std::vector<GEOSGeometry*> parts(p.size());
+    for (std::size_t i = 0; i < p.size(); ++i) parts[i] = GEOSGeom_createPointFromXY_r(ctx, p[i][0], p[i][1]);
+    GEOSGeometry* multi = GEOSGeom_createCollection_r(ctx, GEOS_MULTIPOINT, parts.data(), static_cast<unsigned>(parts.size()));
+    char inside = 0;
+    for (auto _ : state) {
+        inside = GEOSPreparedCovers_r(ctx, prepared, multi);
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = inside;
+    GEOSGeom_destroy_r(ctx, multi);
+    GEOSPreparedGeom_destroy_r(ctx, prepared);
+    GEOSGeom_destroy_r(ctx, area);
+    GEOS_finish_r(ctx);
+    setPoints(state, kHPPoints);
+}
+
+}  // namespace
+
+BENCHMARK(HPGeomContainsOurs)->Name("hpGeomContains/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(HPGeomContainsGeos)->Name("hpGeomContains/geosPreparedMultiPoint")->Unit(benchmark::kMillisecond)->Iterations(5);

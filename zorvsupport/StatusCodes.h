@@ -86,5 +86,9 @@ inline constexpr long kErrBadCoordPoint              = 710005;
 inline constexpr long kErrGeomInvalid                = 710011;
 inline constexpr long kErrGeomEngineFailed           = 710012;
 
+// High-precision geometry objects.
+inline constexpr long kErrGeomNullArgument           = 710013;
+inline constexpr long kErrGeomUnsupported            = 710014;
+
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -1,10 +1,10 @@
-#define GEOS_USE_ONLY_R_API
-#include <geos_c.h>
-
 #include "zorvsupport/platform/GeosThreadCache.h"
 
 #include <array>
+#include <atomic>
 #include <vector>
+
+#include "zorvsupport/platform/GeosEngine.h"
 
 #include "zorvsupport/StatusCodes.h"
 
@@ -61,9 +61,9 @@ public:
     GEOSContextHandle_t context() const { return m_context; }
     std::uint64_t builds() const { return m_builds; }
 
-    // The prepared area, built when missing (the least recently used entry
-    // gives way); null on failure.
-    GEOSPreparedGeometry const* prepared(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring)
+    // The prepared geometry `id`, built when missing (the least recently
+    // used entry gives way); null on failure.
+    GEOSPreparedGeometry const* prepared(std::uint64_t id, Builder build, void const* source)
     {
         Entry* slot = &m_entries[0];
         for (Entry& e : m_entries) {
@@ -75,9 +75,7 @@ public:
         }
         release(*slot);
         if (!m_context) return nullptr;
-        // ZELUNVector2D is two packed doubles: the ring is read in place.
-        static_assert(sizeof(ZELUNCompGeom::ZELUNVector2D) == 2 * sizeof(double), "packed vertices");
-        GEOSGeometry* geometry = makePolygon(m_context, reinterpret_cast<double const*>(ring.data()), ring.size());
+        GEOSGeometry* geometry = build(m_context, source);
         if (!geometry) return nullptr;
         GEOSPreparedGeometry const* prepared = GEOSPrepare_r(m_context, geometry);
         if (!prepared) {
@@ -109,13 +107,39 @@ ThreadCache& cache()
     return c;
 }
 
+std::atomic<std::uint64_t> g_nextFormId{1};
+
+// The polygon of an area's ring; ZELUNVector2D is two packed doubles, so the
+// ring is read in place.
+GEOSGeometry* buildArea(GEOSContextHandle_t context, void const* source)
+{
+    static_assert(sizeof(ZELUNCompGeom::ZELUNVector2D) == 2 * sizeof(double), "packed vertices");
+    auto const& ring = *static_cast<ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const*>(source);
+    return makePolygon(context, reinterpret_cast<double const*>(ring.data()), ring.size());
+}
+
 }  // namespace
+
+std::uint64_t newFormId()
+{
+    return g_nextFormId.fetch_add(1, std::memory_order_relaxed);
+}
+
+GEOSContextHandle_t threadContext()
+{
+    return cache().context();
+}
+
+GEOSPreparedGeometry const* threadPrepared(std::uint64_t id, Builder build, void const* source)
+{
+    return cache().prepared(id, build, source);
+}
 
 long evaluate(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring, Predicate predicate,
               double const* xy, std::size_t n, bool& result)
 {
     ThreadCache& c = cache();
-    GEOSPreparedGeometry const* area = c.prepared(id, ring);
+    GEOSPreparedGeometry const* area = c.prepared(id, buildArea, &ring);
     if (!area) return kErrGeomEngineFailed;
     GEOSGeometry* other = makePolygon(c.context(), xy, n);
     if (!other) return kErrGeomEngineFailed;

@@ -1,12 +1,12 @@
 #include "zorvsupport/platform/ZELUNGeometry.h"
 
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ExactPredicates.h"
+#include "zorvsupport/platform/GeosEngine.h"
 #include "zorvsupport/platform/GeosThreadCache.h"
 #include "zorvsupport/platform/RingLocator.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
@@ -27,10 +27,6 @@ ZELUNArray<double> pair(double x, double y)
     p[1] = y;
     return p;
 }
-
-// Ids of area shapes; never reused, so a per-thread engine cache keyed by
-// them can never confuse two areas.
-std::atomic<std::uint64_t> g_nextShapeId{1};
 
 // Whether coordinates of `from` need no conversion into `to`. The same
 // system object (or equal text) is checked before asking the engine.
@@ -149,7 +145,7 @@ std::shared_ptr<ZELUNAreaGeometry::Shape const> makeShape(ZELUNArray<ZELUNArray<
     auto shape = std::make_shared<ZELUNAreaGeometry::Shape>();
     shape->ring = verticesOf(points, count);
     if (shape->ring.empty()) return shape;
-    shape->id = g_nextShapeId.fetch_add(1, std::memory_order_relaxed);
+    shape->id = ZELUNGeos::newFormId();  // never reused: keys the per-thread engine cache
     shape->locator = RingLocator(shape->ring);
     shape->minX = shape->maxX = shape->ring[0].x;
     shape->minY = shape->maxY = shape->ring[0].y;

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/HPGeom.h"
+#include "zorvsupport/query/HPGeomQueryObject.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using testsupport::point;
+using testsupport::pointList;
+using testsupport::rect;
+using P3 = ZELUNnPoint<double, 3>;
+using Box = ZELUNnBox<double, 3>;
+namespace hp = HPGEOM_3_13_0;
+
+namespace {
+
+double const kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A subclass, so the protected per-point test can be asked directly.
+class Shape : public HPGeomQueryObject {
+public:
+    using HPGeomQueryObject::HPGeomQueryObject;
+    using HPGeomQueryObject::contains;
+    bool containsPoint(ZELUNArray<double> const& p) const { return contains(p); }
+};
+
+Box box(double x0, double y0, double z0, double x1, double y1, double z1)
+{
+    return Box(P3(x0, y0, z0), P3(x1, y1, z1));
+}
+
+struct BoxRow {
+    char const* name;
+    Box b;
+    bool contains, interacts;
+};
+
+// The square (0, 0)-(10, 10) with the hole (4, 4)-(6, 6).
+std::vector<BoxRow> const kSquareBoxes = {
+    {"inside, any z", box(1, 1, -5, 3, 3, 5), true, true},
+    {"around the hole", box(3, 3, 0, 7, 7, 1), false, true},
+    {"in the hole", box(4.5, 4.5, 0, 5.5, 5.5, 1), false, false},
+    {"zero width inside", box(5, 1, 0, 5, 3, 1), true, true},
+    {"zero width across the edge", box(5, 8, 0, 5, 12, 1), false, true},
+    {"a point on the hole's edge", box(5, 4, 0, 5, 4, 0), true, true},
+    {"outside", box(20, 20, 0, 30, 30, 1), false, false},
+    {"NaN corner", box(kNaN, 1, 0, 3, 3, 1), false, false},
+};
+
+// Every kind of query against the square with the hole, and its answers.
+void expectSquareAnswers(Polyhedron const& s, std::string const& what)
+{
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(1, 1, 100))) << what;
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(5, 4, 0))) << what;
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(5, 5, 0))) << what;
+    for (BoxRow const& r : kSquareBoxes) {
+        EXPECT_EQ(s.contains(r.b), r.contains) << what << ": " << r.name;
+        EXPECT_EQ(s.interacts(r.b), r.interacts) << what << ": " << r.name;
+    }
+    auto const inside = pointList({{1, 1, 0}, {5, 4, 9}, {9, 9}});
+    auto const mixed = pointList({{1, 1, 0}, {5, 5, 0}});
+    EXPECT_TRUE(s.contains(inside)) << what;
+    EXPECT_FALSE(s.contains(mixed)) << what;
+    EXPECT_TRUE(s.interacts(mixed)) << what;
+    EXPECT_FALSE(s.interacts(pointList({{5, 5, 0}, {11, 1, 0}}))) << what;
+    auto const vectors = testsupport::vectorList({{1, 1, 0}, {2, 8, -3}});
+    auto const hole = testsupport::vectorList({{5, 5, 0}, {2, 8, -3}});
+    EXPECT_TRUE(s.contains(*vectors)) << what;
+    EXPECT_FALSE(s.contains(*hole)) << what;
+    EXPECT_TRUE(s.interacts(*hole)) << what;
+}
+
+}  // namespace
+
+TEST(HPGeomQueryObject, SurfaceWithHole)
+{
+    auto const f = testsupport::hpFactory();
+    HPGeomQueryObject const s(testsupport::squareWithHole(*f));
+    expectSquareAnswers(s, "surface");
+
+    // The matrix and the coordinate systems of the base change nothing.
+    HPGeomQueryObject moved(testsupport::squareWithHole(*f));
+    std::vector<double> m = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 1};
+    ASSERT_EQ(moved.setMatrix(m), 0);
+    moved.setCoordSystem(ZELUNCoordSystem("EPSG:4326"));
+    expectSquareAnswers(moved, "translated");
+
+    ZELUNType<Polyhedron> const copy = s.newCopy();
+    expectSquareAnswers(*copy, "copy");
+}
+
+TEST(HPGeomQueryObject, MultiSurfaceAnswersAsItsSurfaces)
+{
+    auto const f = testsupport::hpFactory();
+    long status = 0;
+    auto const multi = f->createMultiSurface(
+        {testsupport::squareWithHole(*f), testsupport::surface(*f, rect(20, 0, 30, 10))}, status, false, 0);
+    HPGeomQueryObject const s(multi);
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(25, 5, 0)));
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(5, 5, 0)));
+    EXPECT_TRUE(s.contains(box(21, 1, 0, 29, 9, 0)));
+    EXPECT_FALSE(s.contains(box(9, 1, 0, 21, 9, 0)));
+    EXPECT_TRUE(s.interacts(box(9, 1, 0, 21, 9, 0)));
+    EXPECT_TRUE(s.contains(pointList({{1, 1, 0}, {25, 5, 0}})));
+}
+
+// A surface is asked in x and y alone: z is always +inf.
+TEST(HPGeomQueryObject, SurfaceSeesInfiniteZ)
+{
+    auto const spy = boost::make_shared<testsupport::SpySurface>(testsupport::hpFactory());
+    Shape const s(spy);
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(1, 2, 3)));
+    EXPECT_TRUE(s.containsPoint(point({4, 5})));
+    EXPECT_TRUE(s.containsPoint(point({6, 7, -8, 9})));
+    ASSERT_EQ(spy->asked.size(), 3u);
+    double const inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(spy->asked[0], ZELUNVec3<double>(1, 2, inf));
+    EXPECT_EQ(spy->asked[1], ZELUNVec3<double>(4, 5, inf));
+    EXPECT_EQ(spy->asked[2], ZELUNVec3<double>(6, 7, inf));
+}
+
+TEST(HPGeomQueryObject, MultiPointObject)
+{
+    auto const f = testsupport::hpFactory();
+    long status = 0;
+    auto const multi = f->createMultiPoint(
+        {f->createPoint(point({1, 1}), status, false, 0), f->createPoint(point({2, 2}), status, false, 0)}, status,
+        false, 0);
+    Shape const s(multi);
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(1, 1, 7)));
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(1, 2, 0)));
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(kNaN, 1, 0)));  // the factory refuses the point
+    EXPECT_FALSE(s.containsPoint(point({1})));
+    EXPECT_TRUE(s.contains(pointList({{1, 1}, {2, 2, 5}})));
+    EXPECT_TRUE(s.interacts(pointList({{1, 1}, {3, 3}})));
+    EXPECT_FALSE(s.contains(box(0, 0, 0, 3, 3, 0)));
+    EXPECT_TRUE(s.interacts(box(0, 0, 0, 3, 3, 0)));
+}
+
+// Lists with a point the factory refuses, and empty lists, answer false.
+TEST(HPGeomQueryObject, RefusedAndEmptyLists)
+{
+    auto const f = testsupport::hpFactory();
+    HPGeomQueryObject const s(testsupport::squareWithHole(*f));
+    ZELUNArray<ZELUNArray<double>> const lists[] = {
+        pointList({{1, 1, 0}, {kNaN, 1, 0}}),
+        pointList({{1, 1, 0}, {2}}),
+        ZELUNArray<ZELUNArray<double>>(),
+    };
+    for (auto const& l : lists) {
+        EXPECT_FALSE(s.contains(l));
+        EXPECT_FALSE(s.interacts(l));
+    }
+    auto const empty = testsupport::vectorList(0);
+    EXPECT_FALSE(s.contains(*empty));
+    EXPECT_FALSE(s.interacts(*empty));
+    auto const refused = testsupport::vectorList({{1, 1, 0}, {kNaN, 1, 0}});
+    EXPECT_FALSE(s.contains(*refused));
+    EXPECT_FALSE(s.interacts(*refused));
+}
+
+TEST(HPGeomQueryObject, PointsCoordSystem)
+{
+    auto const f = testsupport::hpFactory("EPSG:32633");
+    // 20 km around (500000, 0), which is (15, 0) in degrees, with a 2 km hole.
+    auto const object = testsupport::surface(*f, rect(490000, -10000, 510000, 10000), {rect(499000, -1000, 501000, 1000)});
+    HPGeomQueryObject s(object);
+    ZELUNType<Polyhedron> const before = s.newCopy();
+    s.setPointsCoordSystem(ZELUNCoordSystem("EPSG:4326"));
+    EXPECT_TRUE(s.contains(ZELUNVec3<double>(15.05, 0.05, 0)));
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(15, 0, 0)));
+    EXPECT_FALSE(s.contains(ZELUNVec3<double>(500000, 0, 0)));
+    EXPECT_TRUE(s.contains(pointList({{15.05, 0.05}, {14.95, -0.05}})));
+    EXPECT_TRUE(s.contains(box(15.02, 0.02, 0, 15.05, 0.05, 0)));
+    EXPECT_TRUE(s.interacts(box(14.99, -0.01, 0, 15.01, 0.01, 0)));
+    EXPECT_FALSE(s.contains(box(14.99, -0.01, 0, 15.01, 0.01, 0)));
+    // The copy made before keeps the object in its own system.
+    EXPECT_TRUE(before->contains(ZELUNVec3<double>(505000, 5000, 0)));
+}
+
+// A conversion that fails drops the object; a shape without one answers
+// false to everything.
+TEST(HPGeomQueryObject, NoObjectAnswersFalse)
+{
+    auto const geo = testsupport::hpFactory("EPSG:4326");
+    long status = 0;
+    auto const polar = geo->createMultiPoint({geo->createPoint(point({15, 95}), status, false, 0)}, status, false, 0);
+    ASSERT_EQ(status, 0);
+
+    HPGeomQueryObject failed(polar);
+    EXPECT_TRUE(failed.contains(ZELUNVec3<double>(15, 95, 0)));
+    failed.setPointsCoordSystem(ZELUNCoordSystem("EPSG:32633"));
+    HPGeomQueryObject invalid(testsupport::squareWithHole(*geo));
+    invalid.setPointsCoordSystem(ZELUNCoordSystem("no such system"));
+    HPGeomQueryObject none(nullptr);
+    none.setPointsCoordSystem(ZELUNCoordSystem("EPSG:4326"));
+
+    for (HPGeomQueryObject const* s : {&failed, &invalid, &none}) {
+        EXPECT_FALSE(s->contains(ZELUNVec3<double>(15, 95, 0)));
+        EXPECT_FALSE(s->contains(ZELUNVec3<double>(1, 1, 0)));
+        EXPECT_FALSE(s->contains(pointList({{1, 1, 0}})));
+        EXPECT_FALSE(s->interacts(pointList({{1, 1, 0}})));
+        EXPECT_FALSE(s->contains(box(1, 1, 0, 2, 2, 0)));
+        EXPECT_FALSE(s->interacts(box(1, 1, 0, 2, 2, 0)));
+        auto const v = testsupport::vectorList({{1, 1, 0}});
+        EXPECT_FALSE(s->contains(*v));
+        EXPECT_FALSE(s->interacts(*v));
+        EXPECT_FALSE(s->newCopy()->contains(ZELUNVec3<double>(1, 1, 0)));
+    }
+}

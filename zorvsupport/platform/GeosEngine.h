@@ -1,0 +1,27 @@
+#pragma once
+
+// Library-internal: each thread's geometry-engine context and its cache of
+// prepared geometries, shared by every geometry kind of the platform layer.
+
+#ifndef GEOS_USE_ONLY_R_API
+#define GEOS_USE_ONLY_R_API
+#endif
+#include <geos_c.h>
+
+#include <cstdint>
+
+namespace ZELUNGeos {
+
+// A new key for threadPrepared; never reused.
+std::uint64_t newFormId();
+
+// The calling thread's engine context; null when the engine could not start.
+GEOSContextHandle_t threadContext();
+
+// The calling thread's prepared geometry `id`: built with build(context,
+// source) on first use (the engine then owns the result), then kept while
+// among the thread's 16 most recently used. Null on failure.
+using Builder = GEOSGeometry* (*)(GEOSContextHandle_t context, void const* source);
+GEOSPreparedGeometry const* threadPrepared(std::uint64_t id, Builder build, void const* source);
+
+}  // namespace ZELUNGeos
