@@ -147,3 +147,15 @@ TEST(GeomUtils, MultiPoints)
     EXPECT_EQ(status, kErrBadPointDimension);
     EXPECT_EQ(f->log.points.size(), 1u);
 }
+
+TEST(GeomUtils, AreaToExtrudedPolyIgnoresZ)
+{
+    ZELUNCoordSystem const system("EPSG:32633");
+    ZELUNAreaGeometry const area(system, pointList({{0, 0}, {1, 0}, {1, 1}, {0, 1}}), 4, ZELUN::kRotateAsGiven, false,
+                                 false, false, false, false);
+    ExtrudedPoly const prism = GeomUtils::areaGeom2DToExtrudedPoly(area);
+    EXPECT_TRUE(prism.getIs2D());
+    EXPECT_TRUE(prism.contains(ZELUNVec3<double>(0.5, 0.5, 1000)));
+    EXPECT_TRUE(prism.contains(ZELUNVec3<double>(1, 1, -1e300)));  // a vertex: the ring's bound is inside
+    EXPECT_FALSE(prism.contains(ZELUNVec3<double>(1.5, 0.5, 0)));
+}

@@ -110,6 +110,15 @@ sp<ZELUNGMMultiPoint> createMultiPoint(ZELUNGMFactory const& factory, std::vecto
     return multiPointOf(factory, static_cast<std::size_t>(last - first), next, status);
 }
 
+ExtrudedPoly areaGeom2DToExtrudedPoly(ZELUNAreaGeometry const& area)
+{
+    ZELUNArray<ZELUNArray<double>> ring;
+    vector2DToZELUNArray(area.getPoints(), ring);
+    std::vector<double> identity(16, 0.0);
+    identity[0] = identity[5] = identity[10] = identity[15] = 1.0;
+    return ExtrudedPoly(ring, identity, true);
+}
+
 }  // namespace GeomUtils
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -6,6 +6,7 @@
 
 #include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNArray.h"
+#include "zorvsupport/platform/ZELUNAreaGeometry.h"
 #include "zorvsupport/platform/ZELUNCoordSequence.h"
 #include "zorvsupport/platform/ZELUNGMFactory.h"
 #include "zorvsupport/platform/ZELUNGMMultiPoint.h"
@@ -14,6 +15,7 @@
 #include "zorvsupport/platform/ZELUNPolygonPrimitive.h"
 #include "zorvsupport/platform/ZELUNVec3.h"
 #include "zorvsupport/platform/ZELUNVector2D.h"
+#include "zorvsupport/query/ExtrudedPoly.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -51,6 +53,10 @@ ZORV_EXPORT boost::shared_ptr<HPGEOM_3_13_0::ZELUNGMMultiPoint> createMultiPoint
 ZORV_EXPORT boost::shared_ptr<HPGEOM_3_13_0::ZELUNGMMultiPoint> createMultiPoint(
     HPGEOM_3_13_0::ZELUNGMFactory const& factory, std::vector<ZELUNVec3<double>>::const_iterator first,
     std::vector<ZELUNVec3<double>>::const_iterator last, long& status);
+
+// The 2-D prism over the area's ring (x and y of each vertex), with the
+// identity matrix: it contains a position whatever its z.
+ZORV_EXPORT ExtrudedPoly areaGeom2DToExtrudedPoly(ZELUNAreaGeometry const& area);
 
 }  // namespace GeomUtils
 }  // namespace DataSet
