@@ -15,24 +15,25 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// The normals of the interior cells (all four neighbours in the grid) of
-// rows [1, height - 1), whole vectors of columns at a time. The no-data
+// The normals of rows [1, height - 1): the interior cells (all four
+// neighbours in the grid) whole vectors of columns at a time, the first and
+// last column cell by cell. The no-data
 // tests are masks and the pairs are blends, so a difference with a
 // neighbour without data is selected away, never used. A vector in which a
 // cell's sum is not finite (a valid infinite or NaN height, an overflow) is
 // redone cell by cell: the scalar rule then decides every bit, NaN signs
 // included. Columns left over at the row end go cell by cell too.
-void normalsInterior(float const* heights, float* out, std::size_t width, std::size_t height, float noData,
+void normalsInnerRows(float const* heights, float* out, std::size_t width, std::size_t height, float noData,
                      float sx, float sy, float const* defaultNormal)
 {
     using namespace WarpUtils;
     if (width < 3 || height < 3) return;
-    std::size_t const endColumn = width - 1;
 #if HWY_TARGET == HWY_SCALAR
     for (std::size_t i = 1; i + 1 < height; ++i)
-        for (std::size_t j = 1; j < endColumn; ++j)
+        for (std::size_t j = 0; j < width; ++j)
             cellNormal(heights, out, width, height, j, i, sx, sy, noData, defaultNormal);
 #else
+    std::size_t const endColumn = width - 1;
     hn::ScalableTag<float> const d;
     using V = hn::Vec<decltype(d)>;
     using M = hn::Mask<decltype(d)>;
@@ -59,6 +60,7 @@ void normalsInterior(float const* heights, float* out, std::size_t width, std::s
     for (std::size_t i = 1; i + 1 < height; ++i) {
         float const* const row = heights + i * width;
         float* const outRow = out + 3 * i * width;
+        cellNormal(heights, out, width, height, 0, i, sx, sy, noData, defaultNormal);
         std::size_t j = 1;
         for (; j + n <= endColumn; j += n) {
             V const c = hn::LoadU(d, row + j);
@@ -96,7 +98,7 @@ void normalsInterior(float const* heights, float* out, std::size_t width, std::s
                 for (std::size_t k = j; k < j + n; ++k)
                     cellNormal(heights, out, width, height, k, i, sx, sy, noData, defaultNormal);
         }
-        for (; j < endColumn; ++j) cellNormal(heights, out, width, height, j, i, sx, sy, noData, defaultNormal);
+        for (; j < width; ++j) cellNormal(heights, out, width, height, j, i, sx, sy, noData, defaultNormal);
     }
 #endif
 }
@@ -114,7 +116,7 @@ HWY_AFTER_NAMESPACE();
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace simd {
-HWY_EXPORT(normalsInterior);
+HWY_EXPORT(normalsInnerRows);
 }  // namespace simd
 
 namespace WarpUtils {
@@ -138,11 +140,7 @@ void computeNormalsFast(float const* heights, float* out, std::size_t width, std
         cellNormal(heights, out, width, height, j, i, sx, sy, noData, defaultNormal);
     };
     for (std::size_t j = 0; j < width; ++j) border(j, 0);
-    HWY_DYNAMIC_DISPATCH(simd::normalsInterior)(heights, out, width, height, noData, sx, sy, defaultNormal);
-    for (std::size_t i = 1; i + 1 < height; ++i) {
-        border(0, i);
-        border(width - 1, i);
-    }
+    HWY_DYNAMIC_DISPATCH(simd::normalsInnerRows)(heights, out, width, height, noData, sx, sy, defaultNormal);
     for (std::size_t j = 0; j < width; ++j) border(j, height - 1);
 }
 
