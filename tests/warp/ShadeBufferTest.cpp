@@ -2,12 +2,15 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/warp/ShadingSampler.h"
+#include "zorvsupport/warp/WarpRows.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -249,6 +252,36 @@ TEST(ShadeThreads, OneAndEightThreadsGiveTheSameBytes)
         }
         EXPECT_GT(changed, one.size() / 8) << w << " x " << h;
     }
+}
+
+// A thread that cannot be started leaves its rows to the caller's thread:
+// the shading pair run by the row driver with the third start failing gives
+// the bytes of one thread.
+TEST(ShadeThreads, StartFailureShadesOnTheCallersThread)
+{
+    Scene const scene(300);
+    std::vector<std::uint8_t> const one = scene.shade(512, 512, 1);
+    auto image = Scene::image(512, 512);
+    ZELUNnBox<double, 2> const imageBox(ZELUNnPoint<double, 2>(0.0, 0.0), ZELUNnPoint<double, 2>(512.0, 512.0));
+    ZELUNnBox<double, 2> const normalBox(ZELUNnPoint<double, 2>(0.0, 0.0), ZELUNnPoint<double, 2>(300.0, 300.0));
+    long status = 0;
+    MeshReprojectionTransform const mesh(imageBox, scene.imageCover, normalBox, scene.normalCover, kMeshCellSize,
+                                         status);
+    ASSERT_EQ(status, 0);
+    float const light[3] = {-0.5f, 0.5f, 0.7071f};
+    ShadingSampler const sampler(BilinearSampler<F32x>(3, scene.normals.get(), view(kZeroNormal)), view(light),
+                                 kAmbient, kDiffuse);
+    int started = 0;
+    auto failThird = [&started](boost::thread_group& group, boost::function0<void> const& task) {
+        if (started == 2) throw std::runtime_error("no thread");
+        group.create_thread(task);
+        ++started;
+    };
+    setNumThreads(8);
+    warpRowsThreaded<U8x, ShadingSampler>(*image, mesh, sampler, 0, 512, imageNoData(), failThird);
+    setNumThreads(0);
+    EXPECT_EQ(started, 2);
+    EXPECT_EQ(bytesOf(*image), one);
 }
 
 }  // namespace
