@@ -2,9 +2,11 @@
 
 #include "zorvsupport/Export.h"
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNnPoint.h"
 #include "zorvsupport/types/InterpolationMethod.h"
+#include "zorvsupport/types/Tuple.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
 #include "zorvsupport/warp/PointReprojectionTransform.h"
 #include "zorvsupport/warp/ReprojectMethod.h"
@@ -49,6 +51,42 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 ZORV_EXPORT long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
                                  ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
                                  InterpolationMethod interpolation, bool unused);
+
+// Shading factor of a pixel: kDiffuse * max(0, n . light) + kAmbient.
+inline constexpr float kAmbient = 0.2f;
+inline constexpr float kDiffuse = 0.8f;
+
+// One unit surface normal (nx, ny, nz) per cell of `heights`, from the
+// differences to the cell's four direct neighbours: the x sums scaled by
+// factorX / divisor, the y sums by factorY / divisor. A cell that holds
+// noData, or has fewer than two neighbours with data, gets defaultNormal.
+// With a NaN noData a height is no-data exactly when it is NaN; cells
+// beyond the grid never count as data. `out` must hold float32 3-tuples
+// and defaultNormal have 3 components (kErrBadNormalBuffer, out untouched);
+// it is then resized to the dimensions of `heights` (its status returned
+// on failure). Runs on the caller's thread.
+ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out,
+                                ConstTupleProxy<TTupleDataType<TDataType<0>>> defaultNormal,
+                                TDataVector2D<TDataType<0>> const& heights, float noData, float factorX,
+                                float factorY, float divisor);
+
+// Lambert shading of an RGBA image (uint8 4-tuples on imageCover) in place
+// by the normal grid (float32 3-tuples on normalCover), sampled bilinearly
+// under each pixel centre: red, green and blue are scaled by the factor
+// above, alpha is kept, and pixels with alpha 0 are left alone. A pixel
+// centre without a position in the normal grid receives imageNoData.
+// Checks, in order: the element types and the lengths of imageNoData (4),
+// normalNoData and light (3) (kErrBadShadeBuffer), the transform's status
+// (coordinate statuses, unchanged), the method known
+// (kErrUnknownReprojectMethod); a failure leaves the image untouched. Rows
+// are spread over threads as in reprojectBuffer; the result does not depend
+// on the thread count.
+ZORV_EXPORT long shadeBuffer(TDataVector2D<TTupleDataType<TDataType<3>>>& image, ZELUNCover const& imageCover,
+                             ConstTupleProxy<TTupleDataType<TDataType<3>>> imageNoData,
+                             TDataVector2D<TTupleDataType<TDataType<0>>> const& normals,
+                             ZELUNCover const& normalCover,
+                             ConstTupleProxy<TTupleDataType<TDataType<0>>> normalNoData,
+                             ConstTupleProxy<TTupleDataType<TDataType<0>>> light, ReprojectMethod method);
 
 // Proposes the output pixel size (x, y), in target units, of a reprojection
 // of a raster of `size` pixels (columns, rows) over `cover`: the finest that

@@ -1,0 +1,39 @@
+#include <boost/shared_ptr.hpp>
+
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/warp/ShadingSampler.h"
+#include "zorvsupport/warp/TransformSupport.h"
+#include "zorvsupport/warp/WarpRows.h"
+#include "zorvsupport/warp/WarpUtils.h"
+
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace WarpUtils {
+
+long shadeBuffer(TDataVector2D<ImageType>& image, ZELUNCover const& imageCover, ConstTupleProxy<ImageType> imageNoData,
+                 TDataVector2D<NormalType> const& normals, ZELUNCover const& normalCover,
+                 ConstTupleProxy<NormalType> normalNoData, ConstTupleProxy<NormalType> light, ReprojectMethod method)
+{
+    if (image.getDataType() != DataType(DataType::kUInt8, 4) || imageNoData.length() != 4 ||
+        normals.getDataType() != DataType(DataType::kFloat32, 3) || normalNoData.length() != 3 ||
+        light.length() != 3)
+        return kErrBadShadeBuffer;
+    ZELUNnBox<double, 2> const imageBox = pixelBoxOf(image.getDimension(0), image.getDimension(1));
+    ZELUNnBox<double, 2> const normalBox = pixelBoxOf(normals.getDimension(0), normals.getDimension(1));
+    long status = kSuccess;
+    boost::shared_ptr<WarpTransform> const transform =
+        makeTransform(method, normalBox, normalCover, imageBox, imageCover, status);
+    if (status) return status;
+    if (!transform) return kErrUnknownReprojectMethod;
+    // Pixels without a source position get a copy: the caller's view may
+    // point into the image that the rows write.
+    std::uint8_t const fill[4] = {imageNoData[0], imageNoData[1], imageNoData[2], imageNoData[3]};
+    ShadingSampler const sampler(BilinearSampler<NormalType>(3, &normals, normalNoData), light, kAmbient, kDiffuse);
+    warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
+                                                ConstTupleProxy<ImageType>(fill, 4));
+    return kSuccess;
+}
+
+}  // namespace WarpUtils
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
