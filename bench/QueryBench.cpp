@@ -15,12 +15,17 @@
 #include <utility>
 #include <vector>
 
+#include <boost/make_shared.hpp>
+
 #include "zorvsupport/datavector/TDataVector1D.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
+#include "zorvsupport/platform/ZELUNCoordSequence.h"
+#include "zorvsupport/platform/ZELUNGMOrientableSurface.h"
 #include "zorvsupport/query/AxisBox.h"
 #include "zorvsupport/query/CoverFilter.h"
 #include "zorvsupport/query/ExtrudedPoly.h"
 #include "zorvsupport/query/GeomFilter.h"
+#include "zorvsupport/query/HPGeomQueryObject.h"
 #include "zorvsupport/query/PlanarPoly.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -142,10 +147,12 @@ public:
         GEOSGeom_destroy_r(m_ctx, m_area);
         GEOS_finish_r(m_ctx);
     }
+    GEOSContextHandle_t context() const { return m_ctx; }
+    bool covers(GEOSGeometry const* g) const { return GEOSPreparedCovers_r(m_ctx, m_prepared, g) == 1; }
     bool covers(double x, double y) const
     {
         GEOSGeometry* point = GEOSGeom_createPointFromXY_r(m_ctx, x, y);
-        bool const in = GEOSPreparedCovers_r(m_ctx, m_prepared, point) == 1;
+        bool const in = covers(point);
         GEOSGeom_destroy_r(m_ctx, point);
         return in;
     }
@@ -532,69 +539,10 @@ BENCHMARK(ExtrudedSpikyCrossing)->Name("extrudedSpiky/crossing")->Unit(benchmark
 BENCHMARK(PlanarOurs)->Name("planar/ours")->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(PlanarBaseline)->Name("planar/baseline")->Unit(benchmark::kMillisecond)->Iterations(10);
 
-// Prints, after the run, each case's time per point over its baseline's
-// and its peers' ("<case>/ours" against "<case>/<other>"). CPU time: the
-// cases are single-threaded and the machine may be shared.
-class PerPointReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(std::vector<Run> const& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (Run const& r : runs) {
-            auto it = r.counters.find("points");
-            if (r.run_type == Run::RT_Iteration && it != r.counters.end())
-                m_perPoint[r.run_name.function_name] = r.GetAdjustedCPUTime() / it->second.value;
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("\nratio of time per point (ours / other, lower is better):\n");
-        for (auto const& [name, t] : m_perPoint) {
-            auto const slash = name.find('/');
-            if (name.compare(slash, std::string::npos, "/ours") == 0) continue;
-            auto const ours = m_perPoint.find(name.substr(0, slash) + "/ours");
-            if (ours != m_perPoint.end() && t > 0) std::printf("  %-32s %.3f\n", name.c_str(), ours->second / t);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_perPoint;
-};
-
-}  // namespace
-
-BENCHMARK(CheckPointOurs)->Name("checkPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(CheckPointBaseline)->Name("checkPoint/crossing")->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(CheckPointGeos)->Name("checkPoint/geosPrepared")->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BoxVectorsOurs)->Name("boxVectors/ours")->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BoxVectorsBaseline)->Name("boxVectors/baseline")->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(PointListOurs)->Name("pointList/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(PointListBaseline)->Name("pointList/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(CoverPointOurs)->Name("coverPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(CoverPointBaseline)->Name("coverPoint/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
-
-int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
-    PerPointReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}
-
 // --- High-precision geometry query: 1 M points in one list ------------------
 // The shape makes one factory point per position, then one multi-point, and
 // asks the surface's prepared engine form; the peer asks the same prepared
 // form of a multi-point built beforehand.
-
-#include <boost/make_shared.hpp>
-
-#include "zorvsupport/platform/ZELUNCoordSequence.h"
-#include "zorvsupport/platform/ZELUNGMOrientableSurface.h"
-#include "zorvsupport/query/HPGeomQueryObject.h"
-
-namespace {
 
 constexpr std::size_t kHPPoints = 1000000;
 
@@ -645,32 +593,72 @@ void HPGeomContainsOurs(benchmark::State& state)
 
 void HPGeomContainsGeos(benchmark::State& state)
 {
-    std::vector<double> xy = areaXY();
-    xy.push_back(xy[0]);
-    xy.push_back(xy[1]);
-    GEOSContextHandle_t ctx = GEOS_init_r();
-    GEOSGeometry* area = GEOSGeom_createPolygon_r(
-        ctx, GEOSGeom_createLinearRing_r(ctx, GEOSCoordSeq_copyFromBuffer_r(ctx, xy.data(), kVertices + 1, 0, 0)),
-        nullptr, 0);
-    GEOSPreparedGeometry const* prepared = GEOSPrepare_r(ctx, area);
+    GeosArea const area(areaXY());
+    GEOSContextHandle_t ctx = area.context();
     std::vector<P2> const p = hpPositions();
     std::vector<GEOSGeometry*> parts(p.size());
     for (std::size_t i = 0; i < p.size(); ++i) parts[i] = GEOSGeom_createPointFromXY_r(ctx, p[i][0], p[i][1]);
     GEOSGeometry* multi = GEOSGeom_createCollection_r(ctx, GEOS_MULTIPOINT, parts.data(), static_cast<unsigned>(parts.size()));
-    char inside = 0;
+    bool inside = false;
     for (auto _ : state) {
-        inside = GEOSPreparedCovers_r(ctx, prepared, multi);
+        inside = area.covers(multi);
         benchmark::DoNotOptimize(inside);
     }
     state.counters["inside"] = inside;
     GEOSGeom_destroy_r(ctx, multi);
-    GEOSPreparedGeom_destroy_r(ctx, prepared);
-    GEOSGeom_destroy_r(ctx, area);
-    GEOS_finish_r(ctx);
     setPoints(state, kHPPoints);
 }
 
-}  // namespace
-
 BENCHMARK(HPGeomContainsOurs)->Name("hpGeomContains/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(HPGeomContainsGeos)->Name("hpGeomContains/geosPreparedMultiPoint")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Prints, after the run, each case's time per point over its baseline's
+// and its peers' ("<case>/ours" against "<case>/<other>"). CPU time: the
+// cases are single-threaded and the machine may be shared.
+class PerPointReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(std::vector<Run> const& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (Run const& r : runs) {
+            auto it = r.counters.find("points");
+            if (r.run_type == Run::RT_Iteration && it != r.counters.end())
+                m_perPoint[r.run_name.function_name] = r.GetAdjustedCPUTime() / it->second.value;
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\nratio of time per point (ours / other, lower is better):\n");
+        for (auto const& [name, t] : m_perPoint) {
+            auto const slash = name.find('/');
+            if (name.compare(slash, std::string::npos, "/ours") == 0) continue;
+            auto const ours = m_perPoint.find(name.substr(0, slash) + "/ours");
+            if (ours != m_perPoint.end() && t > 0) std::printf("  %-32s %.3f\n", name.c_str(), ours->second / t);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_perPoint;
+};
+
+}  // namespace
+
+BENCHMARK(CheckPointOurs)->Name("checkPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(CheckPointBaseline)->Name("checkPoint/crossing")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(CheckPointGeos)->Name("checkPoint/geosPrepared")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BoxVectorsOurs)->Name("boxVectors/ours")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BoxVectorsBaseline)->Name("boxVectors/baseline")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(PointListOurs)->Name("pointList/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(PointListBaseline)->Name("pointList/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(CoverPointOurs)->Name("coverPoint/ours")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(CoverPointBaseline)->Name("coverPoint/baseline")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    PerPointReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
