@@ -60,10 +60,13 @@ protected:
 private:
     bool inside(double x, double y, double z) const
     {
+        // Every plane is evaluated, without a branch per plane: the sums are
+        // independent, so they overlap in the pipeline.
         double const* q = m_quads.data();
+        bool in = true;
         for (std::size_t i = 0, n = m_quads.size(); i < n; i += 4)
-            if (((q[i] * x + q[i + 1] * y) + q[i + 2] * z) - q[i + 3] < 0.0) return false;
-        return true;
+            in &= !(((q[i] * x + q[i + 1] * y) + q[i + 2] * z) - q[i + 3] < 0.0);
+        return in;
     }
     auto test() const
     {
