@@ -433,29 +433,37 @@ void runExtruded(benchmark::State& state, StarRing const& ring)
     runContains(state, prism, *ring.inside(kVectors));
 }
 
-// The textbook crossing-number loop and the z test.
-void runCrossing(benchmark::State& state, StarRing const& ring)
+// The first 1 M inside positions of the ring asked one at a time of
+// `covers` (x, y) with the z test, stopping at the first outside.
+template <class Covers>
+void runAllInside(benchmark::State& state, StarRing const& ring, Covers covers)
 {
     auto const list = ring.inside(kBaselinePositions);
     V const* v = static_cast<V const*>(list->getConstDataPtr());
-    std::vector<double> const& xy = ring.xy;
-    int const n = static_cast<int>(ring.radii.size());
     bool all = false;
     for (auto _ : state) {
         all = true;
-        for (std::size_t k = 0; k < kBaselinePositions && all; ++k) {
-            double const x = v[k].x, y = v[k].y;
-            bool c = false;
-            for (int i = 0, j = n - 1; i < n; j = i++) {
-                double const xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
-                if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) c = !c;
-            }
-            all = c && 0 <= v[k].z && v[k].z <= 1;
-        }
+        for (std::size_t k = 0; k < kBaselinePositions && all; ++k)
+            all = covers(v[k].x, v[k].y) && 0 <= v[k].z && v[k].z <= 1;
         benchmark::DoNotOptimize(all);
     }
     state.counters["all"] = all;
     setPoints(state, kBaselinePositions);
+}
+
+// The textbook crossing-number loop.
+void runCrossing(benchmark::State& state, StarRing const& ring)
+{
+    std::vector<double> const& xy = ring.xy;
+    int const n = static_cast<int>(ring.radii.size());
+    runAllInside(state, ring, [&xy, n](double x, double y) {
+        bool c = false;
+        for (int i = 0, j = n - 1; i < n; j = i++) {
+            double const xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
+            if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) c = !c;
+        }
+        return c;
+    });
 }
 
 void ExtrudedOurs(benchmark::State& state)
@@ -473,17 +481,7 @@ void ExtrudedGeos(benchmark::State& state)
 {
     StarRing const ring = smoothRing();
     GeosArea const area(ring.xy);
-    auto const list = ring.inside(kBaselinePositions);
-    V const* v = static_cast<V const*>(list->getConstDataPtr());
-    bool all = false;
-    for (auto _ : state) {
-        all = true;
-        for (std::size_t k = 0; k < kBaselinePositions && all; ++k)
-            all = area.covers(v[k].x, v[k].y) && 0 <= v[k].z && v[k].z <= 1;
-        benchmark::DoNotOptimize(all);
-    }
-    state.counters["all"] = all;
-    setPoints(state, kBaselinePositions);
+    runAllInside(state, ring, [&area](double x, double y) { return area.covers(x, y); });
 }
 
 void ExtrudedSpikyOurs(benchmark::State& state)

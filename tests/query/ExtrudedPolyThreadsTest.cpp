@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "support/Points.h"
+#include "support/Threads.h"
 #include "zorvsupport/query/ExtrudedPoly.h"
 #include "zorvsupport/query/PlanarPoly.h"
 
@@ -26,12 +26,7 @@ TEST(ExtrudedPolyThreads, SharedShapesAnswerAsOneThread)
 
     // A wavy 1,000-vertex ring around (500000, 0), standing on z = 0 and
     // reaching z = 10 through the matrix's z scale.
-    ZELUNArray<ZELUNArray<double>> ring(1000);
-    for (int i = 0; i < 1000; ++i) {
-        double const a = 2 * M_PI * i / 1000;
-        double const r = 80000 + 15000 * std::sin(7 * a);
-        ring[i] = testsupport::point({500000 + r * std::cos(a), r * std::sin(a)});
-    }
+    auto const ring = testsupport::wavyRing(500000, 0, 80000, 15000);
     ExtrudedPoly prism(ring, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.1, 0, 0, 0, 0, 1}, false);
     prism.setCoordSystem(geographic);
     prism.setPointsCoordSystem(utm);
@@ -71,16 +66,12 @@ TEST(ExtrudedPolyThreads, SharedShapesAnswerAsOneThread)
         }
     };
 
-    std::vector<char> single;
-    std::thread([&] { run(single); }).join();
+    std::vector<char> const single = testsupport::onOwnThread<std::vector<char>>(run);
     std::size_t inside = 0;
     for (char c : single) inside += c;
     ASSERT_GT(inside, 0u);
     ASSERT_LT(inside, single.size());
 
-    std::vector<std::vector<char>> answers(8);
-    std::vector<std::thread> threads;
-    for (std::vector<char>& a : answers) threads.emplace_back([&run, &a] { run(a); });
-    for (std::thread& t : threads) t.join();
-    for (std::vector<char> const& a : answers) EXPECT_TRUE(a == single);
+    for (std::vector<char> const& a : testsupport::onThreadsAtOnce<std::vector<char>>(8, run))
+        EXPECT_TRUE(a == single);
 }

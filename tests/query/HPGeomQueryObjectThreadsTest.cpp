@@ -2,10 +2,11 @@
 
 #include <cmath>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "support/HPGeom.h"
+#include "support/Points.h"
+#include "support/Threads.h"
 #include "zorvsupport/platform/GeosThreadCache.h"
 #include "zorvsupport/query/ExtrudedPoly.h"
 #include "zorvsupport/query/HPGeomQueryObject.h"
@@ -34,12 +35,7 @@ TEST(HPGeomQueryObjectThreads, SharedSurface)
 {
     auto const f = testsupport::hpFactory();
     // A wavy 1,000-vertex ring around the origin with a square hole.
-    ZELUNArray<ZELUNArray<double>> outer(1000);
-    for (int i = 0; i < 1000; ++i) {
-        double const a = 2 * M_PI * i / 1000;
-        double const r = 800 + 150 * std::sin(7 * a);
-        outer[i] = testsupport::point({r * std::cos(a), r * std::sin(a)});
-    }
+    auto const outer = testsupport::wavyRing(0, 0, 800, 150);
     auto const surface = testsupport::surface(*f, outer, {testsupport::rect(-100, -100, 100, 100)});
     ASSERT_TRUE(surface);
     HPGeomQueryObject const shape(surface);
@@ -75,8 +71,7 @@ TEST(HPGeomQueryObjectThreads, SharedSurface)
         out.builds = ZELUNGeos::preparedBuildCount();
     };
 
-    Answers single;
-    std::thread([&] { run(single); }).join();
+    Answers const single = testsupport::onOwnThread<Answers>(run);
     ASSERT_EQ(single.builds, 1u);
     std::size_t partial = 0;
     for (std::size_t i = 0; i < single.boxes.size(); i += 2) partial += !single.boxes[i] && single.boxes[i + 1];
@@ -88,11 +83,7 @@ TEST(HPGeomQueryObjectThreads, SharedSurface)
         }
     }
 
-    std::vector<Answers> answers(8);
-    std::vector<std::thread> threads;
-    for (Answers& a : answers) threads.emplace_back([&run, &a] { run(a); });
-    for (std::thread& t : threads) t.join();
-    for (Answers const& a : answers) {
+    for (Answers const& a : testsupport::onThreadsAtOnce<Answers>(8, run)) {
         EXPECT_TRUE(a == single);
         EXPECT_EQ(a.builds, 1u);
     }

@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "support/Points.h"
+#include "support/Threads.h"
 #include "zorvsupport/platform/GeosThreadCache.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
 #include "zorvsupport/query/AxisBox.h"
@@ -34,12 +34,7 @@ TEST(QueryThreads, SharedFilterAndBox)
     ZELUNCoordSystem const geographic("EPSG:4326");
 
     // A wavy 1,000-vertex ring around (500000, 0).
-    ZELUNArray<ZELUNArray<double>> ring(1000);
-    for (int i = 0; i < 1000; ++i) {
-        double const a = 2 * M_PI * i / 1000;
-        double const r = 80000 + 15000 * std::sin(7 * a);
-        ring[i] = testsupport::point({500000 + r * std::cos(a), r * std::sin(a)});
-    }
+    auto const ring = testsupport::wavyRing(500000, 0, 80000, 15000);
     GeomFilter const filter(ZELUNAreaGeometry(utm, ring, 1000, ZELUN::kRotateAsGiven, false, false, false, false, false));
     ASSERT_EQ(filter.setInputCoordSystem(geographic), 0);
 
@@ -70,18 +65,13 @@ TEST(QueryThreads, SharedFilterAndBox)
         out.builds = ZELUNGeos::preparedBuildCount();
     };
 
-    Answers single;
-    std::thread([&] { run(single); }).join();
+    Answers const single = testsupport::onOwnThread<Answers>(run);
     ASSERT_EQ(single.builds, 1u);
     std::size_t partial = 0;
     for (char b : single.boxes) partial += b == kPartiallyCovered;
     ASSERT_GT(partial, 0u);  // the engine's path was taken
 
-    std::vector<Answers> answers(8);
-    std::vector<std::thread> threads;
-    for (Answers& a : answers) threads.emplace_back([&run, &a] { run(a); });
-    for (std::thread& t : threads) t.join();
-    for (Answers const& a : answers) {
+    for (Answers const& a : testsupport::onThreadsAtOnce<Answers>(8, run)) {
         EXPECT_TRUE(a == single);
         EXPECT_EQ(a.builds, 1u);
     }

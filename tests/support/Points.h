@@ -2,6 +2,7 @@
 
 // Building points, point lists and 3-vector lists for the query tests.
 
+#include <cmath>
 #include <initializer_list>
 
 #include <boost/shared_ptr.hpp>
@@ -47,6 +48,18 @@ inline boost::shared_ptr<VectorList> vectorList(std::initializer_list<ZELUNVec3<
     std::size_t i = 0;
     for (auto const& e : values) valuesOf(*v)[i++] = e;
     return v;
+}
+
+// A wavy ring of `count` vertices around (cx, cy): radius r + wave·sin(7a).
+inline ZELUNArray<ZELUNArray<double>> wavyRing(double cx, double cy, double r, double wave, int count = 1000)
+{
+    ZELUNArray<ZELUNArray<double>> ring(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        double const a = 2 * M_PI * i / count;
+        double const ri = r + wave * std::sin(7 * a);
+        ring[static_cast<std::size_t>(i)] = point({cx + ri * std::cos(a), cy + ri * std::sin(a)});
+    }
+    return ring;
 }
 
 }  // namespace testsupport
