@@ -3,6 +3,7 @@
 // swap after inflating).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -111,6 +112,34 @@ TEST(ByteSwap, SwappedZlibFormRoundTripsOnEveryTarget)
                 buffer.seek(0);
                 ASSERT_EQ(into->readFromBinary(buffer), kSuccess);
                 EXPECT_EQ(valueBytes(*into), valueBytes(*v));
+            }
+        }
+    });
+}
+
+// Blocks of 8 MiB and more take the streamed copy where the destination can be
+// aligned after whole components, and the ordinary one elsewhere; both give
+// the same bytes, with the head and the tail around the aligned middle.
+TEST(ByteSwap, LargeSwappedRawBlocksReverseEveryComponentOnEveryTarget)
+{
+    std::size_t const kBytes = (std::size_t(8) << 20) + 40;
+    SwapCase const kLarge[] = {{DataType::kInt16, 0, 2}, {DataType::kFloat32, 0, 4}, {DataType::kFloat64, 0, 8}};
+    forEachSimdTarget([&] {
+        for (SwapCase const& c : kLarge) {
+            auto const v = patterned(c, static_cast<unsigned>(kBytes / c.width));
+            Bytes const expected = swapped(valueBytes(*v), c.width);
+            unsigned const n = v->getSizeInBytes();
+            // 28 is where the values of a stored vector start.
+            for (unsigned lead : {0u, 1u, 4u, 28u}) {
+                SCOPED_TRACE(::testing::Message() << "width " << c.width << " lead " << lead);
+                IOBuffer buffer(lead + n + 2, true);
+                std::memset(buffer.getStartPtr(), 0xEE, lead + n + 2);
+                buffer.seek(lead);
+                ASSERT_EQ(buffer.write(*v), kSuccess);
+                unsigned char const* out = buffer.getStartPtr();
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out + lead));
+                EXPECT_EQ(Bytes(out, out + lead), Bytes(lead, 0xEE));
+                EXPECT_EQ(Bytes(out + lead + n, out + lead + n + 2), Bytes(2, 0xEE));
             }
         }
     });

@@ -3,16 +3,22 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "zorvsupport/types/ByteSwap.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include "zorvsupport/simd/Simd.h"
 #include "zorvsupport/types/ByteSwap.h"
+
+#include <cstdint>
 
 #ifndef ZORV_TYPES_BYTESWAP_SCALAR_
 #define ZORV_TYPES_BYTESWAP_SCALAR_
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace {
+
+// Copies of at least this many bytes stream their stores past the cache.
+constexpr std::size_t kStreamFrom = std::size_t(8) << 20;
 
 // Reverses the whole U-sized components of [src, src + bytes) into dst
 // (dst may equal src).
@@ -55,9 +61,25 @@ void swapRun(unsigned char* dst, unsigned char const* src, std::size_t bytes)
         8 ^ (sizeof(U) - 1),  9 ^ (sizeof(U) - 1),  10 ^ (sizeof(U) - 1), 11 ^ (sizeof(U) - 1),
         12 ^ (sizeof(U) - 1), 13 ^ (sizeof(U) - 1), 14 ^ (sizeof(U) - 1), 15 ^ (sizeof(U) - 1)};
     auto const shuffle = hn::LoadDup128(d, kShuffle);
+    auto const swapped = [&](unsigned char const* p) { return hn::TableLookupBytes(hn::LoadU(d, p), shuffle); };
+    // A large copy goes out with non-temporal stores, as a large memcpy does:
+    // the destination is not read into the cache before it is overwritten.
+    // That needs the destination aligned to a vector after a head of whole
+    // components.
+    std::size_t const vectorBytes = hn::Lanes(d);
+    std::size_t const head = (vectorBytes - reinterpret_cast<std::uintptr_t>(dst) % vectorBytes) % vectorBytes;
+    if (dst != src && bytes >= kStreamFrom && head % sizeof(U) == 0) {
+        swapComponents<U>(dst, src, head);
+        unsigned char* const out = dst + head;
+        unsigned char const* const in = src + head;
+        forEachVector(
+            d, bytes - head, [&](std::size_t i) { hn::Stream(swapped(in + i), d, out + i); },
+            [&](std::size_t i, std::size_t rest) { swapComponents<U>(out + i, in + i, rest); });
+        hwy::FlushStream();
+        return;
+    }
     forEachVector(
-        d, bytes,
-        [&](std::size_t i) { hn::StoreU(hn::TableLookupBytes(hn::LoadU(d, src + i), shuffle), d, dst + i); },
+        d, bytes, [&](std::size_t i) { hn::StoreU(swapped(src + i), d, dst + i); },
         [&](std::size_t i, std::size_t rest) { swapComponents<U>(dst + i, src + i, rest); });
 #endif
 }
