@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "support/HPGeom.h"
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/query/GeomUtils.h"
 #include "zorvsupport/query/HPGeomQueryObject.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -210,4 +212,57 @@ TEST(HPGeomQueryObject, NoObjectAnswersFalse)
         EXPECT_FALSE(s->interacts(*v));
         EXPECT_FALSE(s->newCopy()->contains(ZELUNVec3<double>(1, 1, 0)));
     }
+}
+
+// An outline with a hole of four points on one meridian (as country outlines
+// carry them) answers every query as the outline without that hole.
+TEST(HPGeomQueryObject, ZeroAreaHoleAnswersAsWithoutIt)
+{
+    using ZELUNCompGeom::ZELUNVector2D;
+    auto const ring = [](std::initializer_list<ZELUNVector2D> vertices) {
+        ZELUNArray<ZELUNVector2D> r(vertices.size());
+        std::size_t i = 0;
+        for (ZELUNVector2D const& v : vertices) r[i++] = v;
+        return r;
+    };
+    double const x = 12.4543;
+    ZELUNArray<ZELUNVector2D> const outline = ring({{12, 41.5}, {13, 41.5}, {13, 42.5}, {12.2, 42.3}});
+    ZELUNArray<ZELUNVector2D> const lake = ring({{12.6, 41.7}, {12.8, 41.7}, {12.8, 41.9}, {12.6, 41.9}});
+    ZELUNArray<ZELUNVector2D> const line = ring({{x, 41.90}, {x, 41.91}, {x, 41.92}, {x, 41.90}});
+
+    auto const f = testsupport::hpFactory("EPSG:4326");
+    long status = -1;
+    auto const withLine =
+        GeomUtils::compGeomToHPGeom(*f, ZELUNCompGeom::ZELUNPolygonPrimitive(outline, {line, lake}), status);
+    ASSERT_TRUE(withLine);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(withLine->getBoundary().getNumHoles(), 1u);
+    auto const without = GeomUtils::compGeomToHPGeom(*f, ZELUNCompGeom::ZELUNPolygonPrimitive(outline, {lake}), status);
+    ASSERT_TRUE(without);
+    HPGeomQueryObject const shape(withLine), reference(without);
+
+    // On the line, beside it, in the lake, outside.
+    std::vector<ZELUNVec3<double>> const positions = {
+        {x, 41.90, 0}, {x, 41.905, 0}, {x, 41.92, 0}, {x + 1e-9, 41.91, 0}, {12.7, 41.8, 0}, {12.5, 41.6, 0},
+        {14, 42, 0}};
+    for (ZELUNVec3<double> const& p : positions)
+        EXPECT_EQ(shape.contains(p), reference.contains(p)) << p.x << " " << p.y;
+    EXPECT_TRUE(shape.contains(ZELUNVec3<double>(x, 41.91, 0)));
+
+    std::vector<Box> const boxes = {box(x - 0.01, 41.89, 0, x + 0.01, 41.93, 0), box(x, 41.90, 0, x, 41.92, 0),
+                                    box(x, 41.8, 0, x + 0.2, 41.95, 0), box(12.65, 41.75, 0, 12.75, 41.85, 0),
+                                    box(12.9, 42, 0, 13.5, 42.1, 0)};
+    for (Box const& b : boxes) {
+        EXPECT_EQ(shape.contains(b), reference.contains(b)) << b.low[0] << " " << b.low[1];
+        EXPECT_EQ(shape.interacts(b), reference.interacts(b)) << b.low[0] << " " << b.low[1];
+    }
+    EXPECT_TRUE(shape.contains(boxes[0]));
+
+    auto const onLine = pointList({{x, 41.90}, {x, 41.91}, {x, 41.92}});
+    auto const intoLake = pointList({{x, 41.91}, {12.7, 41.8}});
+    for (auto const* l : {&onLine, &intoLake}) {
+        EXPECT_EQ(shape.contains(*l), reference.contains(*l));
+        EXPECT_EQ(shape.interacts(*l), reference.interacts(*l));
+    }
+    EXPECT_TRUE(shape.contains(onLine));
 }
