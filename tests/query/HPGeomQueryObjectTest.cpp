@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "support/HPGeom.h"
+#include "support/RecordingFactory.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/query/GeomUtils.h"
 #include "zorvsupport/query/HPGeomQueryObject.h"
@@ -265,4 +267,63 @@ TEST(HPGeomQueryObject, ZeroAreaHoleAnswersAsWithoutIt)
         EXPECT_EQ(shape.interacts(*l), reference.interacts(*l));
     }
     EXPECT_TRUE(shape.contains(onLine));
+}
+
+// What an object that is no surface is asked, in order, through a recording
+// factory: the factory's flag (false for contains, true for interacts),
+// interpolation types 1 and last arguments 0; covers only after contains
+// answered false; and the predicates' statuses never consulted.
+TEST(HPGeomQueryObject, FactoryAndPredicateCalls)
+{
+    using testsupport::RecordingFactory;
+    using testsupport::RecordingObject;
+    using Query = std::function<bool(HPGeomQueryObject const&)>;
+    using Calls = std::vector<std::string>;
+    Query const point3 = [](HPGeomQueryObject const& s) { return s.contains(ZELUNVec3<double>(1, 2, 3)); };
+    Query const containsList = [](HPGeomQueryObject const& s) { return s.contains(pointList({{1, 2}, {3, 4, 5}})); };
+    Query const interactsList = [](HPGeomQueryObject const& s) { return s.interacts(pointList({{1, 2}})); };
+    Query const containsVectors = [](HPGeomQueryObject const& s) {
+        return s.contains(*testsupport::vectorList({{1, 2, 3}}));
+    };
+    Query const containsBox = [](HPGeomQueryObject const& s) { return s.contains(box(0, 0, 0, 1, 1, 1)); };
+    Query const interactsBox = [](HPGeomQueryObject const& s) { return s.interacts(box(0, 0, 0, 1, 1, 1)); };
+    Calls const boxFalse = {"createRing 1 false 0", "createSurfaceBoundary null false 0", "createSurface 1 false 0"};
+    Calls const boxTrue = {"createRing 1 true 0", "createSurfaceBoundary null true 0", "createSurface 1 true 0"};
+    auto const plus = [](Calls a, Calls const& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+
+    struct Row {
+        char const* name;
+        Query query;
+        RecordingObject::Script script;  // contains, covers, intersects, status
+        bool answer;
+        Calls calls;
+    };
+    std::vector<Row> const rows = {
+        {"point, contained", point3, {true, false, false, 0}, true, {"createPoint 3 false 0", "contains 0"}},
+        {"point, covered", point3, {false, true, false, 0}, true, {"createPoint 3 false 0", "contains 0", "covers 0"}},
+        {"point, neither", point3, {false, false, true, 0}, false, {"createPoint 3 false 0", "contains 0", "covers 0"}},
+        {"point, status ignored", point3, {true, false, false, 4711}, true, {"createPoint 3 false 0", "contains 0"}},
+        {"list, covered", containsList, {false, true, false, 0}, true,
+         {"createPoint 2 false 0", "createPoint 3 false 0", "createMultiPoint false 0", "contains 0", "covers 0"}},
+        {"list, intersects", interactsList, {false, false, true, 0}, true,
+         {"createPoint 2 false 0", "createMultiPoint false 0", "intersects 0"}},
+        {"list, intersects, status ignored", interactsList, {false, false, true, 4711}, true,
+         {"createPoint 2 false 0", "createMultiPoint false 0", "intersects 0"}},
+        {"vectors, contained", containsVectors, {true, false, false, 0}, true,
+         {"createPoint 3 false 0", "createMultiPoint false 0", "contains 0"}},
+        {"box, contained", containsBox, {true, false, true, 0}, true, plus(boxFalse, {"contains 0"})},
+        {"box, covered after a failing contains", containsBox, {false, true, false, 4711}, true,
+         plus(boxFalse, {"contains 0", "covers 0"})},
+        {"box, intersects", interactsBox, {true, true, true, 0}, true, plus(boxTrue, {"intersects 0"})},
+        {"box, disjoint", interactsBox, {true, true, false, 0}, false, plus(boxTrue, {"intersects 0"})},
+    };
+    for (Row const& r : rows) {
+        auto const f = RecordingFactory::make();
+        HPGeomQueryObject const s(boost::make_shared<RecordingObject const>(f, r.script));
+        EXPECT_EQ(r.query(s), r.answer) << r.name;
+        EXPECT_EQ(f->log.calls, r.calls) << r.name;
+    }
 }
