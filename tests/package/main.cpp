@@ -5,6 +5,8 @@
 
 using namespace ZORV_3_13_0_::DataSet;
 
+int runHostChecks();  // hosts.cpp
+
 int main()
 {
     IOBuffer buffer(8, false, IOBuffer::AllocatorHandle());
@@ -14,5 +16,5 @@ int main()
     DataType back;
     if (back.readFromBinary(buffer) != kSuccess || !(back == type)) return 1;
     std::printf("consumer: DataType round trip through IOBuffer ok\n");
-    return 0;
+    return runHostChecks() == 0 ? 0 : 1;
 }

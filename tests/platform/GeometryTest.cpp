@@ -61,10 +61,17 @@ TEST(ZELUNGeometry, AreaConstruction)
         EXPECT_EQ(a.getPoints().size(), r.status ? 0u : r.count) << r.label;
         EXPECT_EQ(std::isnan(a.getMinPoint()[0]), r.status != 0) << r.label;
     }
+    // Not closed, each vertex x and y alone (the first point's 9 dropped).
     ZELUNAreaGeometry const a = area(square);
-    ASSERT_EQ(a.getPoints().size(), 4u);  // not closed
-    EXPECT_EQ(a.getPoints()[2].x, 4);
-    EXPECT_EQ(a.getPoints()[2].y, 3);
+    ZELUNArray<ZELUNArray<double>> const& vertices = a.getPoints();
+    double const expected[4][2] = {{0, 0}, {4, 0}, {4, 3}, {0, 3}};
+    ASSERT_EQ(vertices.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(vertices[i].size(), 2u) << i;
+        EXPECT_EQ(vertices[i][0], expected[i][0]) << i;
+        EXPECT_EQ(vertices[i][1], expected[i][1]) << i;
+    }
+    EXPECT_EQ(ZELUNAreaGeometry(a).getPoints().size(), 4u);
     EXPECT_EQ(a.getMinPoint()[0], 0);
     EXPECT_EQ(a.getMinPoint()[1], 0);
     EXPECT_EQ(a.getMaxPoint()[0], 4);

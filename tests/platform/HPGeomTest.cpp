@@ -108,11 +108,19 @@ TEST(ZELUNGMFactory, Statuses)
                                                0);
          },
          kErrGeomNullArgument},
-        {"boundary collinear hole",
+        {"boundary collinear hole (dropped)",
          [&](long& s) {
-             return !!f->createSurfaceBoundary(square, boost::make_shared<RingList const>(RingList{flat}), s, false, 0);
+             auto const b =
+                 f->createSurfaceBoundary(square, boost::make_shared<RingList const>(RingList{flat}), s, false, 0);
+             return b && b->getNumHoles() == 0;
          },
-         kErrGeomInvalid},
+         0},
+        {"boundary null hole after a collinear one",
+         [&](long& s) {
+             return !!f->createSurfaceBoundary(square, boost::make_shared<RingList const>(RingList{flat, nullptr}), s,
+                                               false, 0);
+         },
+         kErrGeomNullArgument},
         {"boundary collinear outer", [&](long& s) { return !!f->createSurfaceBoundary(flat, nullptr, s, false, 0); },
          0},
         {"surface", [&](long& s) { return !!f->createSurface(boundary, kGeomSurfacePlanar, s, false, 0); }, 0},
@@ -179,6 +187,39 @@ TEST(ZELUNCoordSequence, SetCoords)
 }
 
 // Points on the hole's edge count, points in the hole do not; z is ignored.
+// Holes on one line (four points on x = 2, four coincident points) have no
+// area: the boundary keeps the other holes, in order.
+TEST(ZELUNGMFactory, ZeroAreaHolesAreDropped)
+{
+    auto const f = testsupport::hpFactory();
+    auto const line = testsupport::ring(*f, pointList({{2, 1}, {2, 2}, {2, 3}, {2, 1}}));
+    auto const dot = testsupport::ring(*f, pointList({{3, 3}, {3, 3}, {3, 3}, {3, 3}}));
+    auto const first = testsupport::ring(*f, rect(4, 4, 5, 5));
+    auto const second = testsupport::ring(*f, rect(6, 6, 7, 7));
+    ASSERT_TRUE(line && dot && first && second);
+    ASSERT_EQ(line->getCoordSequence().getCount(), 4u);
+    long status = -1;
+    auto const b = f->createSurfaceBoundary(testsupport::ring(*f, rect(0, 0, 10, 10)),
+                                            boost::make_shared<RingList const>(RingList{line, first, dot, second}),
+                                            status, false, 0);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(b->getNumHoles(), 2u);
+    EXPECT_EQ(&b->getHole(0), first.get());
+    EXPECT_EQ(&b->getHole(1), second.get());
+
+    // A collinear outer ring still stands for its linework, whatever its holes.
+    auto const flat = testsupport::ring(*f, pointList({{0, 0}, {1, 1}, {3, 3}}));
+    status = -1;
+    auto const onLine = f->createSurface(
+        f->createSurfaceBoundary(flat, boost::make_shared<RingList const>(RingList{line}), status, false, 0),
+        kGeomSurfacePlanar, status, false, 0);
+    ASSERT_TRUE(onLine);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(onLine->intersects(f->createPoint(point({2, 2}), status, false, 0), status, 0));
+    EXPECT_FALSE(onLine->intersects(f->createPoint(point({2, 1}), status, false, 0), status, 0));
+}
+
 TEST(ZELUNGMOrientableSurface, ContainsPoint)
 {
     auto const f = testsupport::hpFactory();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "support/Points.h"
@@ -69,9 +70,13 @@ TEST(GeomUtils, Surfaces)
     EXPECT_EQ(f->log.holeCounts, std::vector<std::size_t>{0});
     EXPECT_EQ(f->log.ringCounts, std::vector<std::size_t>{5});
 
+    // Interpolation types 1; the bool false but for the surface.
+    f->log = {};
     auto const holed = GeomUtils::compGeomToHPGeom(
         *f, ZELUNPolygonPrimitive(square(0, 0, 10, 10), {square(4, 4, 6, 6)}), status);
     ASSERT_TRUE(holed);
+    EXPECT_EQ(f->log.calls, (std::vector<std::string>{"createRing 1 false 0", "createRing 1 false 0",
+                                                      "createSurfaceBoundary 1 false 0", "createSurface 1 true 0"}));
     EXPECT_EQ(holed->getBoundary().getNumHoles(), 1u);
     EXPECT_FALSE(holed->containsPoint(ZELUNVec3<double>(5, 5, 0), status));
     EXPECT_TRUE(holed->containsPoint(ZELUNVec3<double>(5, 4, 0), status));
@@ -95,6 +100,7 @@ TEST(GeomUtils, Surfaces)
     ASSERT_TRUE(multi);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(multi->getNumSurfaces(), 2u);
+    EXPECT_EQ(f->log.calls.back(), "createMultiSurface false 0");
     f->log = {};
     std::vector<ZELUNPolygonPrimitive> const failing = {ZELUNPolygonPrimitive(ring({{0, 0}, {kNaN, 0}, {1, 1}})),
                                                         ZELUNPolygonPrimitive(square(2, 0, 3, 1))};
@@ -122,6 +128,8 @@ TEST(GeomUtils, MultiPoints)
     ASSERT_TRUE(three);
     EXPECT_EQ(three->getNumPoints(), 2u);
     EXPECT_EQ(f->log.points, (std::vector<ZELUNPoint<double>>{{1, 2, 3}, {4, 5, 6}}));
+    EXPECT_EQ(f->log.calls,
+              (std::vector<std::string>{"createPoint xyz false 0", "createPoint xyz false 0", "createMultiPoint false 0"}));
     std::vector<ZELUNVec3<double>> const vectors = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
     f->log = {};
     auto const fromVectors = GeomUtils::createMultiPoint(*f, vectors.begin() + 1, vectors.end(), status);

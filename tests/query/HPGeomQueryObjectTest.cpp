@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "support/HPGeom.h"
+#include "support/RecordingFactory.h"
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/query/GeomUtils.h"
 #include "zorvsupport/query/HPGeomQueryObject.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -209,5 +213,117 @@ TEST(HPGeomQueryObject, NoObjectAnswersFalse)
         EXPECT_FALSE(s->contains(*v));
         EXPECT_FALSE(s->interacts(*v));
         EXPECT_FALSE(s->newCopy()->contains(ZELUNVec3<double>(1, 1, 0)));
+    }
+}
+
+// An outline with a hole of four points on one meridian (as country outlines
+// carry them) answers every query as the outline without that hole.
+TEST(HPGeomQueryObject, ZeroAreaHoleAnswersAsWithoutIt)
+{
+    using ZELUNCompGeom::ZELUNVector2D;
+    auto const ring = [](std::initializer_list<ZELUNVector2D> vertices) {
+        ZELUNArray<ZELUNVector2D> r(vertices.size());
+        std::size_t i = 0;
+        for (ZELUNVector2D const& v : vertices) r[i++] = v;
+        return r;
+    };
+    double const x = 12.4543;
+    ZELUNArray<ZELUNVector2D> const outline = ring({{12, 41.5}, {13, 41.5}, {13, 42.5}, {12.2, 42.3}});
+    ZELUNArray<ZELUNVector2D> const lake = ring({{12.6, 41.7}, {12.8, 41.7}, {12.8, 41.9}, {12.6, 41.9}});
+    ZELUNArray<ZELUNVector2D> const line = ring({{x, 41.90}, {x, 41.91}, {x, 41.92}, {x, 41.90}});
+
+    auto const f = testsupport::hpFactory("EPSG:4326");
+    long status = -1;
+    auto const withLine =
+        GeomUtils::compGeomToHPGeom(*f, ZELUNCompGeom::ZELUNPolygonPrimitive(outline, {line, lake}), status);
+    ASSERT_TRUE(withLine);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(withLine->getBoundary().getNumHoles(), 1u);
+    auto const without = GeomUtils::compGeomToHPGeom(*f, ZELUNCompGeom::ZELUNPolygonPrimitive(outline, {lake}), status);
+    ASSERT_TRUE(without);
+    HPGeomQueryObject const shape(withLine), reference(without);
+
+    // On the line, beside it, in the lake, outside.
+    std::vector<ZELUNVec3<double>> const positions = {
+        {x, 41.90, 0}, {x, 41.905, 0}, {x, 41.92, 0}, {x + 1e-9, 41.91, 0}, {12.7, 41.8, 0}, {12.5, 41.6, 0},
+        {14, 42, 0}};
+    for (ZELUNVec3<double> const& p : positions)
+        EXPECT_EQ(shape.contains(p), reference.contains(p)) << p.x << " " << p.y;
+    EXPECT_TRUE(shape.contains(ZELUNVec3<double>(x, 41.91, 0)));
+
+    std::vector<Box> const boxes = {box(x - 0.01, 41.89, 0, x + 0.01, 41.93, 0), box(x, 41.90, 0, x, 41.92, 0),
+                                    box(x, 41.8, 0, x + 0.2, 41.95, 0), box(12.65, 41.75, 0, 12.75, 41.85, 0),
+                                    box(12.9, 42, 0, 13.5, 42.1, 0)};
+    for (Box const& b : boxes) {
+        EXPECT_EQ(shape.contains(b), reference.contains(b)) << b.low[0] << " " << b.low[1];
+        EXPECT_EQ(shape.interacts(b), reference.interacts(b)) << b.low[0] << " " << b.low[1];
+    }
+    EXPECT_TRUE(shape.contains(boxes[0]));
+
+    auto const onLine = pointList({{x, 41.90}, {x, 41.91}, {x, 41.92}});
+    auto const intoLake = pointList({{x, 41.91}, {12.7, 41.8}});
+    for (auto const* l : {&onLine, &intoLake}) {
+        EXPECT_EQ(shape.contains(*l), reference.contains(*l));
+        EXPECT_EQ(shape.interacts(*l), reference.interacts(*l));
+    }
+    EXPECT_TRUE(shape.contains(onLine));
+}
+
+// What an object that is no surface is asked, in order, through a recording
+// factory: the factory's flag (false for contains, true for interacts),
+// interpolation types 1 and last arguments 0; covers only after contains
+// answered false; and the predicates' statuses never consulted.
+TEST(HPGeomQueryObject, FactoryAndPredicateCalls)
+{
+    using testsupport::RecordingFactory;
+    using testsupport::RecordingObject;
+    using Query = std::function<bool(HPGeomQueryObject const&)>;
+    using Calls = std::vector<std::string>;
+    Query const point3 = [](HPGeomQueryObject const& s) { return s.contains(ZELUNVec3<double>(1, 2, 3)); };
+    Query const containsList = [](HPGeomQueryObject const& s) { return s.contains(pointList({{1, 2}, {3, 4, 5}})); };
+    Query const interactsList = [](HPGeomQueryObject const& s) { return s.interacts(pointList({{1, 2}})); };
+    Query const containsVectors = [](HPGeomQueryObject const& s) {
+        return s.contains(*testsupport::vectorList({{1, 2, 3}}));
+    };
+    Query const containsBox = [](HPGeomQueryObject const& s) { return s.contains(box(0, 0, 0, 1, 1, 1)); };
+    Query const interactsBox = [](HPGeomQueryObject const& s) { return s.interacts(box(0, 0, 0, 1, 1, 1)); };
+    Calls const boxFalse = {"createRing 1 false 0", "createSurfaceBoundary null false 0", "createSurface 1 false 0"};
+    Calls const boxTrue = {"createRing 1 true 0", "createSurfaceBoundary null true 0", "createSurface 1 true 0"};
+    auto const plus = [](Calls a, Calls const& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+
+    struct Row {
+        char const* name;
+        Query query;
+        RecordingObject::Script script;  // contains, covers, intersects, status
+        bool answer;
+        Calls calls;
+    };
+    std::vector<Row> const rows = {
+        {"point, contained", point3, {true, false, false, 0}, true, {"createPoint 3 false 0", "contains 0"}},
+        {"point, covered", point3, {false, true, false, 0}, true, {"createPoint 3 false 0", "contains 0", "covers 0"}},
+        {"point, neither", point3, {false, false, true, 0}, false, {"createPoint 3 false 0", "contains 0", "covers 0"}},
+        {"point, status ignored", point3, {true, false, false, 4711}, true, {"createPoint 3 false 0", "contains 0"}},
+        {"list, covered", containsList, {false, true, false, 0}, true,
+         {"createPoint 2 false 0", "createPoint 3 false 0", "createMultiPoint false 0", "contains 0", "covers 0"}},
+        {"list, intersects", interactsList, {false, false, true, 0}, true,
+         {"createPoint 2 false 0", "createMultiPoint false 0", "intersects 0"}},
+        {"list, intersects, status ignored", interactsList, {false, false, true, 4711}, true,
+         {"createPoint 2 false 0", "createMultiPoint false 0", "intersects 0"}},
+        {"vectors, contained", containsVectors, {true, false, false, 0}, true,
+         {"createPoint 3 false 0", "createMultiPoint false 0", "contains 0"}},
+        {"box, contained", containsBox, {true, false, true, 0}, true, plus(boxFalse, {"contains 0"})},
+        {"box, covered after a failing contains", containsBox, {false, true, false, 4711}, true,
+         plus(boxFalse, {"contains 0", "covers 0"})},
+        {"box, intersects", interactsBox, {true, true, true, 0}, true, plus(boxTrue, {"intersects 0"})},
+        {"box, disjoint", interactsBox, {true, true, false, 0}, false, plus(boxTrue, {"intersects 0"})},
+    };
+    for (Row const& r : rows) {
+        auto const f = RecordingFactory::make();
+        HPGeomQueryObject const s(boost::make_shared<RecordingObject const>(f, r.script));
+        EXPECT_EQ(r.query(s), r.answer) << r.name;
+        EXPECT_EQ(f->log.calls, r.calls) << r.name;
     }
 }

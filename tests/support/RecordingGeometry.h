@@ -73,9 +73,9 @@ private:
     bool record(char const* name, int mode, ZELUNAreaGeometry const& a, long& status, bool answer) const
     {
         GeometryCall call{name, mode, a.getCoordSystem().definition().toUtf8(), {}};
-        for (auto const& v : a.getPoints()) {
-            call.xy.push_back(v.x);
-            call.xy.push_back(v.y);
+        for (ZELUNArray<double> const& v : a.getPoints()) {
+            call.xy.push_back(v[0]);
+            call.xy.push_back(v[1]);
         }
         m_script->calls.push_back(call);
         status = 0;

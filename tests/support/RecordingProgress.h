@@ -17,16 +17,19 @@ public:
 
     void setMax(unsigned max) override { calls.push_back("setMax " + std::to_string(max)); }
     void setText(ZELUNUString const& text) override { calls.push_back("setText " + text.toNarrow()); }
-    bool increment() override
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"  // the interface's bool const
+    bool const increment() override
     {
         calls.push_back("increment");
         return answer();
     }
-    bool update(unsigned position) override
+    bool const update(unsigned position) override
     {
         calls.push_back("update " + std::to_string(position));
         return answer();
     }
+#pragma GCC diagnostic pop
 
     std::vector<std::string> calls;
 

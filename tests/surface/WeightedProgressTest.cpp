@@ -1,6 +1,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,16 @@ namespace {
 using Calls = std::vector<std::string>;
 
 double const kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The interface's results are bool const, which overrides repeat.
+template <class F>
+struct ResultOf;
+template <class R, class C, class... A>
+struct ResultOf<R (C::*)(A...)> {
+    typedef R type;
+};
+static_assert(std::is_same<ResultOf<decltype(&ZELUNProgress::increment)>::type, bool const>::value);
+static_assert(std::is_same<ResultOf<decltype(&ZELUNProgress::update)>::type, bool const>::value);
 
 }  // namespace
 
@@ -93,11 +104,14 @@ TEST(WeightedProgress, StageChangesAndIncrementsGoThroughUpdate)
 {
     struct Counting : WeightedProgress {
         using WeightedProgress::WeightedProgress;
-        bool update(unsigned position) override
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"  // the interface's bool const
+        bool const update(unsigned position) override
         {
             positions.push_back(position);
             return WeightedProgress::update(position);
         }
+#pragma GCC diagnostic pop
         std::vector<unsigned> positions;
     };
     RecordingProgress target;

@@ -19,8 +19,9 @@ public:
     ZELUNAreaGeometry& operator=(ZELUNAreaGeometry const& other);
     ~ZELUNAreaGeometry() override;
 
-    // The vertices exactly as given (not closed); empty when not built.
-    ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& getPoints() const;
+    // The vertices as given (not closed), each a 2-value array holding x
+    // then y; empty when not built.
+    ZELUNArray<ZELUNArray<double>> const& getPoints() const;
 
     ZELUNType<ZELUNGeometry> clone() const override;
     ZELUNArray<double> getMinPoint() const override;
@@ -30,7 +31,7 @@ public:
     bool containsArea(ZELUNAreaGeometry const& area, int mode, long& status) const override;
     bool isDisjointFromArea(ZELUNAreaGeometry const& area, int mode, long& status) const override;
 
-    struct Shape;  // opaque: vertices, their point index and a never-reused id
+    struct Shape;  // opaque: vertices (both forms), their point index and a never-reused id
 
 private:
     ZELUNAreaGeometry(ZELUNCoordSystem const& system, std::shared_ptr<Shape const> shape);

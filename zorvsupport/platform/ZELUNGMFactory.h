@@ -56,8 +56,12 @@ public:
     virtual boost::shared_ptr<ZELUNGMOrientableRing> createRing(boost::shared_ptr<ZELUNCoordSequence const> points,
                                                                 ZELUNGeomCurveInterpType type, long& status, bool,
                                                                 unsigned) const;
-    // A null holes pointer means no holes; a hole whose vertices all lie on
-    // one line gives kErrGeomInvalid.
+    // A null holes pointer means no holes. A hole whose vertices all lie on
+    // one line encloses no area and is dropped; the boundary keeps the other
+    // holes in order. Dropping it changes no containment or intersection
+    // answer about the surface's interior (points on that line are inside).
+    // A collinear outer ring is accepted: a surface over it stands for that
+    // ring's linework.
     virtual boost::shared_ptr<ZELUNGMOrientableSurfaceBoundary> createSurfaceBoundary(
         boost::shared_ptr<ZELUNGMOrientableRing const> outer,
         boost::shared_ptr<std::vector<boost::shared_ptr<ZELUNGMOrientableRing const>> const> holes, long& status,

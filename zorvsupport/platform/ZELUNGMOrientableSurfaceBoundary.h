@@ -6,7 +6,8 @@
 
 namespace HPGEOM_3_13_0 {
 
-// The outer ring of a surface and its holes (none of them collinear).
+// The outer ring of a surface and its holes (none of them collinear: the
+// factory drops such holes).
 class ZORV_EXPORT ZELUNGMOrientableSurfaceBoundary : public ZELUNGMGenericObject {
 public:
     ~ZELUNGMOrientableSurfaceBoundary() override;

@@ -110,6 +110,7 @@ bool ZELUNPointGeometry::isDisjointFromArea(ZELUNAreaGeometry const& area, int m
 struct ZELUNAreaGeometry::Shape {
     std::uint64_t id = 0;
     ZELUNArray<ZELUNVector2D> ring;  // as given, open
+    ZELUNArray<ZELUNArray<double>> points;  // the same vertices as 2-value arrays
     RingLocator locator;
     double minX = kNaN, minY = kNaN, maxX = kNaN, maxY = kNaN;
 };
@@ -147,6 +148,8 @@ std::shared_ptr<ZELUNAreaGeometry::Shape const> makeShape(ZELUNArray<ZELUNArray<
     if (shape->ring.empty()) return shape;
     shape->id = ZELUNGeos::newFormId();  // never reused: keys the per-thread engine cache
     shape->locator = RingLocator(shape->ring);
+    shape->points.resize(shape->ring.size());
+    for (std::size_t i = 0; i < shape->ring.size(); ++i) shape->points[i] = pair(shape->ring[i].x, shape->ring[i].y);
     shape->minX = shape->maxX = shape->ring[0].x;
     shape->minY = shape->maxY = shape->ring[0].y;
     for (ZELUNVector2D const& v : shape->ring) {
@@ -184,9 +187,9 @@ ZELUNAreaGeometry::ZELUNAreaGeometry(ZELUNAreaGeometry const& other) = default;
 ZELUNAreaGeometry& ZELUNAreaGeometry::operator=(ZELUNAreaGeometry const& other) = default;
 ZELUNAreaGeometry::~ZELUNAreaGeometry() = default;
 
-ZELUNArray<ZELUNVector2D> const& ZELUNAreaGeometry::getPoints() const
+ZELUNArray<ZELUNArray<double>> const& ZELUNAreaGeometry::getPoints() const
 {
-    return m_shape->ring;
+    return m_shape->points;
 }
 
 ZELUNType<ZELUNGeometry> ZELUNAreaGeometry::clone() const
@@ -231,7 +234,7 @@ bool ZELUNAreaGeometry::areaPredicate(ZELUNAreaGeometry const& other, bool cover
 {
     status = statusOf(*this, other);
     if (status) return false;
-    ZELUNArray<ZELUNVector2D> const& ring = other.getPoints();
+    ZELUNArray<ZELUNVector2D> const& ring = other.m_shape->ring;
     std::vector<double> xy(2 * ring.size());
     for (std::size_t i = 0; i < ring.size(); ++i) {
         xy[2 * i] = ring[i].x;

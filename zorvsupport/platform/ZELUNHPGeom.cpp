@@ -702,13 +702,17 @@ sp<ZELUNGMOrientableSurfaceBoundary> ZELUNGMFactory::createSurfaceBoundary(
 {
     sp<ZELUNGMFactory const> me = self(status);
     if (!me) return {};
-    std::vector<sp<ZELUNGMOrientableRing const>> inner;
-    if (holes) inner = *holes;
     if (!outer) status = kErrGeomNullArgument;
-    for (sp<ZELUNGMOrientableRing const> const& h : inner)
-        if (!status && !h) status = kErrGeomNullArgument;
-    for (sp<ZELUNGMOrientableRing const> const& h : inner)
-        if (!status && h->isCollinear()) status = kErrGeomInvalid;
+    std::vector<sp<ZELUNGMOrientableRing const>> inner;
+    if (holes) {
+        for (sp<ZELUNGMOrientableRing const> const& h : *holes)
+            if (!status && !h) status = kErrGeomNullArgument;
+        // A hole on one line encloses nothing: without it the surface keeps
+        // the same interior, and its engine form stays a valid polygon.
+        inner.reserve(holes->size());
+        for (sp<ZELUNGMOrientableRing const> const& h : *holes)
+            if (h && !h->isCollinear()) inner.push_back(h);
+    }
     if (status) return {};
     return sp<ZELUNGMOrientableSurfaceBoundary>(
         new ZELUNGMOrientableSurfaceBoundary(std::move(me), std::move(outer), std::move(inner)));

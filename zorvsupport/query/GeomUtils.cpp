@@ -112,11 +112,9 @@ sp<ZELUNGMMultiPoint> createMultiPoint(ZELUNGMFactory const& factory, std::vecto
 
 ExtrudedPoly areaGeom2DToExtrudedPoly(ZELUNAreaGeometry const& area)
 {
-    ZELUNArray<ZELUNArray<double>> ring;
-    vector2DToZELUNArray(area.getPoints(), ring);
     std::vector<double> identity(16, 0.0);
     identity[0] = identity[5] = identity[10] = identity[15] = 1.0;
-    return ExtrudedPoly(ring, identity, true);
+    return ExtrudedPoly(area.getPoints(), identity, true);
 }
 
 }  // namespace GeomUtils

@@ -38,13 +38,16 @@ void WeightedProgress::setText(ZELUNUString const& text)
     if (m_target) m_target->setText(text);
 }
 
-bool WeightedProgress::increment() { return update(m_pos + 1); }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"  // the interface's bool const
+bool const WeightedProgress::increment() { return update(m_pos + 1); }
 
-bool WeightedProgress::update(unsigned position)
+bool const WeightedProgress::update(unsigned position)
 {
     m_pos = position;
     return m_target && m_target->update(scaledPosition());
 }
+#pragma GCC diagnostic pop
 
 unsigned WeightedProgress::scaledPosition() const
 {

@@ -39,10 +39,13 @@ public:
     // The number of steps of the current stage; never reaches the target.
     void setMax(unsigned max) override;
     void setText(ZELUNUString const& text) override;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"  // the interface's bool const
     // update(pos + 1).
-    bool increment() override;
+    bool const increment() override;
     // Reports position `position` of the current stage; the target's answer.
-    bool update(unsigned position) override;
+    bool const update(unsigned position) override;
+#pragma GCC diagnostic pop
 
 private:
     unsigned scaledPosition() const;
