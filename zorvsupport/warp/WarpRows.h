@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -69,6 +70,23 @@ inline void putNoData(typename T::element_type* row, std::size_t column, unsigne
         SampleTargetOf<T>(row + column * length, length) = noData;
     else
         row[column] = noData;
+}
+
+// Samples the n pixels of a row from `column` on at (px[i], py[i]): through
+// the sampler's own run entry where it has one, else pixel by pixel.
+template <class S, class = void>
+struct HasSampleRun : std::false_type {};
+template <class S>
+struct HasSampleRun<S, std::void_t<decltype(&S::sampleRun)>> : std::true_type {};
+
+template <class T, class S>
+inline void sampleRun(S const& sampler, double const* px, double const* py, std::size_t n,
+                      typename T::element_type* row, std::size_t column, unsigned length)
+{
+    if constexpr (HasSampleRun<S>::value)
+        sampler.S::sampleRun(px, py, n, row, column, length);
+    else
+        for (std::size_t i = 0; i < n; ++i) sampler.S::sample(px[i], py[i], target<T>(row, column + i, length));
 }
 
 // The pixels of one row through the mesh's own matrices, cell by cell:
@@ -134,7 +152,7 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
                 px[i] = X * inv;
                 py[i] = Y * inv;
             }
-            for (std::size_t i = 0; i < n; ++i) sampler.S::sample(px[i], py[i], target<T>(row, c + i, length));
+            sampleRun<T, S>(sampler, px, py, n, row, c, length);
             c += n;
         }
     }
