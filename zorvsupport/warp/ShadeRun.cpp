@@ -114,7 +114,35 @@ bool shadeRunKernel(WarpUtils::ShadeRunGrid const& grid, double const* px, doubl
         ez = hn::GatherIndex(df, data + 2, safe);
     };
 
-    auto turn = [&](double const* x, double const* y, std::uint8_t* p, float* normals) {
+    // The last turn of a run that is not a whole number of vectors runs on
+    // padded copies: positions that are not numbers and transparent pixels
+    // fill it, and only the run's own pixels are copied back.
+    constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(float);
+    HWY_ALIGN double tailX[kMaxLanes];
+    HWY_ALIGN double tailY[kMaxLanes];
+    HWY_ALIGN std::uint8_t tailPixels[4 * kMaxLanes];
+    HWY_ALIGN float tailNormals[3 * kMaxLanes];
+    for (std::size_t i = 0; i < n; i += nf) {
+        std::size_t const rest = n - i < nf ? n - i : 0;
+        double const* x = px + i;
+        double const* y = py + i;
+        std::uint8_t* p = sampled ? nullptr : pixels + 4 * i;
+        float* normals = sampled ? sampled + 3 * i : nullptr;
+        if (rest) {
+            for (std::size_t k = 0; k < nf; ++k) {
+                tailX[k] = k < rest ? x[k] : std::numeric_limits<double>::quiet_NaN();
+                tailY[k] = k < rest ? y[k] : std::numeric_limits<double>::quiet_NaN();
+            }
+            x = tailX;
+            y = tailY;
+            if (p) {
+                std::memset(tailPixels, 0, sizeof tailPixels);
+                std::memcpy(tailPixels, p, 4 * rest);
+                p = tailPixels;
+            } else {
+                normals = tailNormals;
+            }
+        }
         AxisD const xl = axis(hn::LoadU(dd, x), columns, firstColumn);
         AxisD const xh = axis(hn::LoadU(dd, x + nd), columns, firstColumn);
         AxisD const yl = axis(hn::LoadU(dd, y), rows, firstRow);
@@ -158,62 +186,41 @@ bool shadeRunKernel(WarpUtils::ShadeRunGrid const& grid, double const* px, doubl
         VF n0 = store(sx, nd0), n1 = store(sy, nd1), n2 = store(sz, nd2);
         if (normals) {
             hn::StoreInterleaved3(n0, n1, n2, df, normals);
-            return;
-        }
-
-        // Renormalised by the inverse square root approximation, then the
-        // Lambert factor.
-        VF const g = hn::Add(hn::Add(hn::Mul(n2, n2), hn::Mul(n1, n1)), hn::Mul(n0, n0));
-        VF const y0 = hn::BitCast(df, hn::Sub(magic, hn::ShiftRight<1>(hn::BitCast(di, g))));
-        VF const s = hn::Mul(y0, hn::Sub(threeHalves, hn::Mul(hn::Mul(hn::Mul(halfF, g), y0), y0)));
-        n0 = hn::Mul(n0, s);
-        n1 = hn::Mul(n1, s);
-        n2 = hn::Mul(n2, s);
-        VF dot = hn::Add(hn::Add(hn::Mul(n2, l2), hn::Mul(n1, l1)), hn::Mul(n0, l0));
-        dot = hn::IfThenElseZero(hn::Gt(dot, zero), dot);
-        VF const k = hn::Add(hn::Mul(dot, diffuse), ambient);
-
-        // Red, green and blue scaled by k, NaN and negatives to 0, above 255
-        // to 255, truncated; alpha kept; transparent pixels as they were.
-        auto const before = hn::LoadU(du, reinterpret_cast<std::uint32_t const*>(p));
-        auto channel = [&](auto shifted) {
-            VF const v = hn::Mul(hn::ConvertTo(df, hn::BitCast(di, hn::And(shifted, byteMask))), k);
-            VF const bounded = hn::Min(hn::IfThenElseZero(hn::Ge(v, zero), v), top);
-            return hn::BitCast(du, hn::ConvertTo(di, bounded));
-        };
-        auto const red = channel(before);
-        auto const green = channel(hn::ShiftRight<8>(before));
-        auto const blue = channel(hn::ShiftRight<16>(before));
-        auto const alpha = hn::And(before, alphaMask);
-        auto const shaded = hn::Or(hn::Or(red, hn::ShiftLeft<8>(green)), hn::Or(hn::ShiftLeft<16>(blue), alpha));
-        auto const transparent = hn::Eq(alpha, hn::Zero(du));
-        hn::StoreU(hn::IfThenElse(transparent, before, shaded), du, reinterpret_cast<std::uint32_t*>(p));
-    };
-
-    std::size_t i = 0;
-    for (; i + nf <= n; i += nf)
-        turn(px + i, py + i, sampled ? nullptr : pixels + 4 * i, sampled ? sampled + 3 * i : nullptr);
-    if (i < n) {
-        // The last pixels through one padded turn: positions that are not
-        // numbers and transparent pixels fill it, and only the run's own
-        // pixels are copied back.
-        std::size_t const rest = n - i;
-        constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(float);
-        HWY_ALIGN double x[kMaxLanes];
-        HWY_ALIGN double y[kMaxLanes];
-        HWY_ALIGN std::uint8_t p[4 * kMaxLanes] = {};
-        HWY_ALIGN float tail[3 * kMaxLanes];
-        for (std::size_t k = 0; k < nf; ++k) {
-            x[k] = k < rest ? px[i + k] : std::numeric_limits<double>::quiet_NaN();
-            y[k] = k < rest ? py[i + k] : std::numeric_limits<double>::quiet_NaN();
-        }
-        if (sampled) {
-            turn(x, y, nullptr, tail);
-            std::memcpy(sampled + 3 * i, tail, 3 * rest * sizeof(float));
         } else {
-            std::memcpy(p, pixels + 4 * i, 4 * rest);
-            turn(x, y, p, nullptr);
-            std::memcpy(pixels + 4 * i, p, 4 * rest);
+
+            // Renormalised by the inverse square root approximation, then the
+            // Lambert factor.
+            VF const g = hn::Add(hn::Add(hn::Mul(n2, n2), hn::Mul(n1, n1)), hn::Mul(n0, n0));
+            VF const y0 = hn::BitCast(df, hn::Sub(magic, hn::ShiftRight<1>(hn::BitCast(di, g))));
+            VF const s = hn::Mul(y0, hn::Sub(threeHalves, hn::Mul(hn::Mul(hn::Mul(halfF, g), y0), y0)));
+            n0 = hn::Mul(n0, s);
+            n1 = hn::Mul(n1, s);
+            n2 = hn::Mul(n2, s);
+            VF dot = hn::Add(hn::Add(hn::Mul(n2, l2), hn::Mul(n1, l1)), hn::Mul(n0, l0));
+            dot = hn::IfThenElseZero(hn::Gt(dot, zero), dot);
+            VF const k = hn::Add(hn::Mul(dot, diffuse), ambient);
+
+            // Red, green and blue scaled by k, NaN and negatives to 0, above 255
+            // to 255, truncated; alpha kept; transparent pixels as they were.
+            auto const before = hn::LoadU(du, reinterpret_cast<std::uint32_t const*>(p));
+            auto channel = [&](auto shifted) {
+                VF const v = hn::Mul(hn::ConvertTo(df, hn::BitCast(di, hn::And(shifted, byteMask))), k);
+                VF const bounded = hn::Min(hn::IfThenElseZero(hn::Ge(v, zero), v), top);
+                return hn::BitCast(du, hn::ConvertTo(di, bounded));
+            };
+            auto const red = channel(before);
+            auto const green = channel(hn::ShiftRight<8>(before));
+            auto const blue = channel(hn::ShiftRight<16>(before));
+            auto const alpha = hn::And(before, alphaMask);
+            auto const shaded = hn::Or(hn::Or(red, hn::ShiftLeft<8>(green)), hn::Or(hn::ShiftLeft<16>(blue), alpha));
+            auto const transparent = hn::Eq(alpha, hn::Zero(du));
+            hn::StoreU(hn::IfThenElse(transparent, before, shaded), du, reinterpret_cast<std::uint32_t*>(p));
+        }
+        if (rest) {
+            if (sampled)
+                std::memcpy(sampled + 3 * i, tailNormals, 3 * rest * sizeof(float));
+            else
+                std::memcpy(pixels + 4 * i, tailPixels, 4 * rest);
         }
     }
     return true;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -19,6 +18,7 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/RunSampling.h"
 #include "zorvsupport/warp/Sampler.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -70,23 +70,6 @@ inline void putNoData(typename T::element_type* row, std::size_t column, unsigne
         SampleTargetOf<T>(row + column * length, length) = noData;
     else
         row[column] = noData;
-}
-
-// Samples the n pixels of a row from `column` on at (px[i], py[i]): through
-// the sampler's own run entry where it has one, else pixel by pixel.
-template <class S, class = void>
-struct HasSampleRun : std::false_type {};
-template <class S>
-struct HasSampleRun<S, std::void_t<decltype(&S::sampleRun)>> : std::true_type {};
-
-template <class T, class S>
-inline void sampleRun(S const& sampler, double const* px, double const* py, std::size_t n,
-                      typename T::element_type* row, std::size_t column, unsigned length)
-{
-    if constexpr (HasSampleRun<S>::value)
-        sampler.S::sampleRun(px, py, n, row, column, length);
-    else
-        for (std::size_t i = 0; i < n; ++i) sampler.S::sample(px[i], py[i], target<T>(row, column + i, length));
 }
 
 // The pixels of one row through the mesh's own matrices, cell by cell:
@@ -143,15 +126,7 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
         double const m20 = m(2, 0), m21y = m(2, 1) * y, m22 = m(2, 2);
         while (c < end) {
             std::size_t const n = std::min(kRun, end - c);
-            for (std::size_t i = 0; i < n; ++i) {
-                double const x = static_cast<double>(c + i) + 0.5;
-                double const X = (m00 * x + m01y) + m02;
-                double const Y = (m10 * x + m11y) + m12;
-                double const W = (m20 * x + m21y) + m22;
-                double const inv = 1.0 / W;
-                px[i] = X * inv;
-                py[i] = Y * inv;
-            }
+            runPositions({m00, m01y, m02, m10, m11y, m12, m20, m21y, m22}, c, n, px, py);
             sampleRun<T, S>(sampler, px, py, n, row, c, length);
             c += n;
         }
