@@ -43,7 +43,9 @@ ZORV_EXPORT bool shadeRun(ShadeRunGrid const& grid, double const* px, double con
 
 // The bilinear normals of the same kernel at the n positions, three floats
 // each into `normals`, before any shading: bit for bit the bilinear
-// sampler's. False, with nothing written, as above.
+// sampler's, but for which NaN a sum of two NaNs carries (the compiler may
+// swap the operands of the scalar rule); no shaded byte depends on that.
+// False, with nothing written, as above.
 ZORV_EXPORT bool sampleNormalsRun(ShadeRunGrid const& grid, double const* px, double const* py, std::size_t n,
                                   float* normals);
 
