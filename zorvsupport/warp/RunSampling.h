@@ -23,8 +23,8 @@ struct RowMatrix {
     double m20, m21y, m22;
 };
 
-// The positions of the n pixels from `column` on (x = column + i + 0.5):
-// exactly the per-pixel product. Where m20 is zero (an affine cell, as
+// The positions of the n pixels from `column` on (x = column + i + 0.5,
+// n below 2^31): exactly the per-pixel product. Where m20 is zero (an affine cell, as
 // every cell of equal covers), m20 x is a zero of m20's sign for every x > 0,
 // so W and its reciprocal are those of the first pixel for the whole run.
 inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, double* px, double* py)
