@@ -1,19 +1,25 @@
 // Surface normals and hill-shading beside GDAL's hillshade (GDALDEMProcessing,
 // Horn, azimuth 315, altitude 45, into a MEM dataset), in this process on one
-// buffer: a synthetic fractal elevation model of 8192 x 8192 float32 with
-// 30 m pixels in EPSG:32633 and a few -9999 holes.
+// buffer each, over two height grids:
+//   - a synthetic fractal elevation model of side x side float32 with 30 m
+//     pixels in EPSG:32633 and a few -9999 holes;
+//   - the EGM96 geoid of proj-data (/usr/share/proj/egm96_15.gtx, 1440 x
+//     721 cells of 15' in EPSG:4326), read through GDAL (skipped when the
+//     file is missing).
 //
-// Cases (median of 5 runs after a warm-up):
-//   normals_1thread       computeNormals (factors 30, divisor 1) against the
-//                         peer, both on one thread (GDAL_NUM_THREADS=1);
-//   normals_scalar        the literal cell-by-cell loop, for reference;
-//   normals_shade_8threads computeNormals + shadeBuffer of an RGBA image on
-//                         identity covers through the mesh on 8 threads,
-//                         against the peer as it comes (its thread use is
-//                         printed from its CPU time).
+// Cases per grid (median of 5 runs after a warm-up):
+//   normals_1thread        computeNormals against the peer, both on one thread
+//                          (GDAL_NUM_THREADS=1);
+//   normals_scalar         the literal cell-by-cell loop, for reference;
+//   normals_shade_1thread  computeNormals + shadeBuffer of an RGBA image on
+//                          the grid's own cover through the mesh, on one
+//                          thread, against the peer on one thread;
+//   normals_shade_8threads the same on 8 threads, against the peer on one
+//                          thread (the CPU time over the wall time of the
+//                          median run is printed as "threads").
 // The formulas differ (4 neighbours against Horn's 3 x 3), so only the times
-// are compared; the north-west 2048 x 2048 of both pictures is written to
-// shade-ours.png and shade-peer.png for a look.
+// are compared; the north-west 2048 x 2048 of both pictures of the synthetic
+// model is written to shade-ours.png and shade-peer.png for a look.
 //
 // ZORV_SHADE_BENCH_SIDE sets the side (default 8192).
 #include <algorithm>
@@ -94,50 +100,96 @@ boost::shared_ptr<Heights> makeModel(unsigned side)
     return grid;
 }
 
+// The EGM96 geoid as a height grid whose row 0 is the south edge, or an
+// empty grid when the file cannot be read.
+constexpr char const* kGeoidPath = "/usr/share/proj/egm96_15.gtx";
+
+boost::shared_ptr<Heights> readGeoid(double& minX, double& minY, double& pixel)
+{
+    GDALDatasetH ds = GDALOpen(kGeoidPath, GA_ReadOnly);
+    if (!ds) return {};
+    unsigned const w = static_cast<unsigned>(GDALGetRasterXSize(ds)), h = static_cast<unsigned>(GDALGetRasterYSize(ds));
+    double gt[6] = {};
+    GDALGetGeoTransform(ds, gt);
+    auto grid = Heights::create(TDataType<0>(), Heights::Index(w, h));
+    std::vector<float> north(std::size_t(w) * h);
+    bool const ok = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, w, h, north.data(), w, h, GDT_Float32, 0,
+                                 0) == CE_None;
+    GDALClose(ds);
+    if (!ok) return {};
+    float* z = static_cast<float*>(grid->getDataPtr());
+    for (unsigned r = 0; r < h; ++r) std::copy_n(&north[std::size_t(h - 1 - r) * w], w, z + std::size_t(r) * w);
+    minX = gt[0];
+    pixel = gt[1];
+    minY = gt[3] + gt[5] * h;
+    return grid;
+}
+
+// A height grid on its cover, its normals and an RGBA image of the same
+// size on the same cover, and the peer's view of the same heights.
 struct Scene {
-    unsigned side;
+    unsigned width = 0, height = 0;
     ZELUNCover cover;
+    float factor;            // our factorX and factorY: the pixel size in metres
+    char const* peerScale;   // the peer's -s: metres per unit of the cover
     boost::shared_ptr<Heights> heights;
     boost::shared_ptr<Normals> normals;
     boost::shared_ptr<Image> image;
     GDALDatasetH source = nullptr;
     GDALDatasetH peerOut = nullptr;  // the last picture of the peer
 
-    explicit Scene(unsigned s)
-        : side(s),
-          cover(ZELUNCoordSystem("EPSG:32633"), 470000, 5060000, 470000 + kPixel * s, 5060000 + kPixel * s),
-          heights(makeModel(s)),
-          normals(Normals::create(TTupleDataType<TDataType<0>>(3), Normals::Index(s, s))),
-          image(Image::create(TTupleDataType<TDataType<3>>(4), Image::Index(s, s)))
+    Scene(boost::shared_ptr<Heights> grid, char const* crs, double minX, double minY, double pixel, float f,
+          char const* scale)
+        : factor(f), peerScale(scale), heights(std::move(grid))
     {
+        if (!heights) return;
+        width = heights->getDimension(0);
+        height = heights->getDimension(1);
+        cover = ZELUNCover(ZELUNCoordSystem(crs), minX, minY, minX + pixel * width, minY + pixel * height);
+        normals = Normals::create(TTupleDataType<TDataType<0>>(3), Normals::Index(width, height));
+        image = Image::create(TTupleDataType<TDataType<3>>(4), Image::Index(width, height));
         // Both outputs touched before the loop.
-        std::fill_n(static_cast<float*>(normals->getDataPtr()), std::size_t(3) * s * s, 0.0f);
-        std::fill_n(static_cast<std::uint8_t*>(image->getDataPtr()), std::size_t(4) * s * s, std::uint8_t(200));
+        std::fill_n(static_cast<float*>(normals->getDataPtr()), std::size_t(3) * width * height, 0.0f);
+        resetImage();
         // The peer reads the same bytes through a MEM dataset; row 0 is
         // minY, so the pixel height is positive.
         char path[256];
         std::snprintf(path, sizeof path, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=Float32",
-                      heights->getDataPtr(), s, s);
+                      heights->getDataPtr(), width, height);
         source = GDALOpen(path, GA_Update);
-        double gt[6] = {cover.getMinX(), kPixel, 0, cover.getMinY(), 0, kPixel};
+        double gt[6] = {minX, pixel, 0, minY, 0, pixel};
         GDALSetGeoTransform(source, gt);
         OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-        OSRSetFromUserInput(srs, "EPSG:32633");
+        OSRSetFromUserInput(srs, crs);
         GDALSetSpatialRef(source, srs);
         OSRDestroySpatialReference(srs);
         GDALSetRasterNoDataValue(GDALGetRasterBand(source, 1), kNoData);
     }
+    ~Scene()
+    {
+        if (peerOut) GDALClose(peerOut);
+        if (source) GDALClose(source);
+    }
 
+    Scene(Scene const&) = delete;
+    Scene& operator=(Scene const&) = delete;
+
+    explicit operator bool() const { return source != nullptr; }
+
+    void resetImage()
+    {
+        std::fill_n(static_cast<std::uint8_t*>(image->getDataPtr()), std::size_t(4) * width * height,
+                    std::uint8_t(200));
+    }
     void computeOurNormals()
     {
-        computeNormals(*normals, ConstTupleProxy<TTupleDataType<TDataType<0>>>(kUp, 3), *heights, kNoData,
-                       float(kPixel), float(kPixel), 1.0f);
+        computeNormals(*normals, ConstTupleProxy<TTupleDataType<TDataType<0>>>(kUp, 3), *heights, kNoData, factor,
+                       factor, 1.0f);
     }
     void computeScalarNormals()
     {
         computeNormalsScalar(static_cast<float const*>(heights->getConstDataPtr()),
-                             static_cast<float*>(normals->getDataPtr()), side, side, kNoData, float(kPixel),
-                             float(kPixel), kUp);
+                             static_cast<float*>(normals->getDataPtr()), width, height, kNoData, factor, factor, kUp);
     }
     void shade()
     {
@@ -149,7 +201,7 @@ struct Scene {
     void peer()
     {
         if (peerOut) GDALClose(peerOut);
-        char const* args[] = {"-of", "MEM", "-alg", "Horn", "-az", "315", "-alt", "45", nullptr};
+        char const* args[] = {"-of", "MEM", "-alg", "Horn", "-az", "315", "-alt", "45", "-s", peerScale, nullptr};
         GDALDEMProcessingOptions* options = GDALDEMProcessingOptionsNew(const_cast<char**>(args), nullptr);
         int usageError = 0;
         peerOut = GDALDEMProcessing("", source, "hillshade", nullptr, options, &usageError);
@@ -160,7 +212,19 @@ struct Scene {
 
 Scene& scene()
 {
-    static Scene s(sideOf());
+    unsigned const side = sideOf();
+    static Scene s(makeModel(side), "EPSG:32633", 470000, 5060000, kPixel, float(kPixel), "1");
+    return s;
+}
+
+Scene& geoid()
+{
+    static Scene s = [] {
+        double minX = 0, minY = 0, pixel = 1;
+        auto grid = readGeoid(minX, minY, pixel);
+        // 15' cells are about 27.8 km; the peer's -s turns degrees into metres.
+        return Scene(grid, "EPSG:4326", minX, minY, pixel, float(pixel * 111120.0), "111120");
+    }();
     return s;
 }
 
@@ -222,51 +286,53 @@ void writePictures()
 {
     Scene& s = scene();
     // The timed runs shaded the image over and over: one fresh run.
-    std::fill_n(static_cast<std::uint8_t*>(s.image->getDataPtr()), std::size_t(4) * s.side * s.side, std::uint8_t(200));
+    s.resetImage();
     s.computeOurNormals();
     s.shade();
-    writePicture("shade-ours.png", static_cast<std::uint8_t const*>(s.image->getConstDataPtr()), s.side, 4);
+    writePicture("shade-ours.png", static_cast<std::uint8_t const*>(s.image->getConstDataPtr()), s.width, 4);
     if (!s.peerOut) return;
-    std::vector<std::uint8_t> peer(std::size_t(s.side) * s.side);
-    if (GDALRasterIO(GDALGetRasterBand(s.peerOut, 1), GF_Read, 0, 0, s.side, s.side, peer.data(), s.side, s.side,
-                     GDT_Byte, 0, 0) == CE_None)
-        writePicture("shade-peer.png", peer.data(), s.side, 1);
+    std::vector<std::uint8_t> peer(std::size_t(s.width) * s.height);
+    if (GDALRasterIO(GDALGetRasterBand(s.peerOut, 1), GF_Read, 0, 0, s.width, s.height, peer.data(), s.width,
+                     s.height, GDT_Byte, 0, 0) == CE_None)
+        writePicture("shade-peer.png", peer.data(), s.width, 1);
 }
 
-void registerCases()
+// The peer on one thread.
+void peerOneThread(benchmark::State& st, Scene& s)
 {
-    std::string const s = std::to_string(sideOf());
+    CPLSetConfigOption("GDAL_NUM_THREADS", "1");
+    medianOfFive(st, [&s] { s.peer(); });
+    CPLSetConfigOption("GDAL_NUM_THREADS", nullptr);
+}
+
+void registerCases(std::string const& label, Scene& (*get)())
+{
     auto add = [](std::string const& name, auto&& f) {
         benchmark::RegisterBenchmark(name.c_str(), f)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
     };
-    add("normals_" + s + "_1thread/ours", [](benchmark::State& st) {
+    add("normals_" + label + "_1thread/ours", [get](benchmark::State& st) {
         setNumThreads(1);
-        medianOfFive(st, [] { scene().computeOurNormals(); });
-    });
-    add("normals_" + s + "_1thread/baseline", [](benchmark::State& st) {
-        CPLSetConfigOption("GDAL_NUM_THREADS", "1");
-        medianOfFive(st, [] { scene().peer(); });
-        CPLSetConfigOption("GDAL_NUM_THREADS", nullptr);
-    });
-    add("normals_scalar_" + s + "_1thread/ours", [](benchmark::State& st) {
-        medianOfFive(st, [] { scene().computeScalarNormals(); });
-    });
-    add("normals_scalar_" + s + "_1thread/baseline", [](benchmark::State& st) {
-        CPLSetConfigOption("GDAL_NUM_THREADS", "1");
-        medianOfFive(st, [] { scene().peer(); });
-        CPLSetConfigOption("GDAL_NUM_THREADS", nullptr);
-    });
-    add("normals_shade_" + s + "_8threads/ours", [](benchmark::State& st) {
-        setNumThreads(8);
-        medianOfFive(st, [] {
-            scene().computeOurNormals();
-            scene().shade();
-        });
+        medianOfFive(st, [get] { get().computeOurNormals(); });
         setNumThreads(0);
     });
-    add("normals_shade_" + s + "_8threads/baseline", [](benchmark::State& st) {
-        medianOfFive(st, [] { scene().peer(); });
+    add("normals_" + label + "_1thread/baseline", [get](benchmark::State& st) { peerOneThread(st, get()); });
+    add("normals_scalar_" + label + "_1thread/ours", [get](benchmark::State& st) {
+        medianOfFive(st, [get] { get().computeScalarNormals(); });
     });
+    add("normals_scalar_" + label + "_1thread/baseline", [get](benchmark::State& st) { peerOneThread(st, get()); });
+    for (unsigned threads : {1u, 8u}) {
+        std::string const name = "normals_shade_" + label + "_" + std::to_string(threads) + "thread" +
+                                 (threads > 1 ? "s" : "");
+        add(name + "/ours", [get, threads](benchmark::State& st) {
+            setNumThreads(threads);
+            medianOfFive(st, [get] {
+                get().computeOurNormals();
+                get().shade();
+            });
+            setNumThreads(0);
+        });
+        add(name + "/baseline", [get](benchmark::State& st) { peerOneThread(st, get()); });
+    }
 }
 
 }  // namespace
@@ -278,15 +344,16 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     auto const t0 = std::chrono::steady_clock::now();
     scene();
-    std::printf("model %u^2 made in %.1f s\n", sideOf(),
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    registerCases();
+    bool const withGeoid = bool(geoid());
+    std::printf("model %u^2 made in %.1f s; geoid %s\n", sideOf(),
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+                withGeoid ? "read" : "missing, its cases skipped");
+    registerCases(std::to_string(sideOf()), &scene);
+    if (withGeoid) registerCases("geoid", &geoid);
     zorvbench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::printf("\n");
     writePictures();
-    if (scene().peerOut) GDALClose(scene().peerOut);
-    GDALClose(scene().source);
     return 0;
 }

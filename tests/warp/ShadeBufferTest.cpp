@@ -105,6 +105,30 @@ TEST(ShadeBuffer, LambertFactorPerPixel)
     for (Case const& c : cases) EXPECT_EQ(shadeOne(c.pixel, c.normal, c.light), c.expected) << c.what;
 }
 
+// A 4 x 1 image over a 2 x 1 normal grid of the same cover: pixels 1 and 2
+// lie at x = 0.75 and 1.25 of the grid, between cell 0 = (0, 0, 1) and
+// cell 1 = (1, 0, 0) with the weights (0.75, 0.25) and (0.25, 0.75). The
+// blends (0.25, 0, 0.75) and (0.75, 0, 0.25) have g = 0.625, invSqrt(g) =
+// 1.2627431 and renormalise to (0.31568578, 0, 0.94705737) and its mirror;
+// under the light (0.6, 0, 0.8) dot = 0.94705737 and 0.82078308, k =
+// 0.95764589 and 0.85662645: (200, 255, 100) becomes (191.53, 244.20,
+// 95.76) and (171.33, 218.44, 85.66).
+TEST(ShadeBuffer, BilinearBlendOfTwoNormals)
+{
+    float const light[3] = {0.6f, 0.0f, 0.8f};
+    auto normals = makeGrid(F32x(3), 2, 1);
+    float const cells[6] = {0, 0, 1, 1, 0, 0};
+    std::memcpy(normals->getDataPtr(), cells, sizeof cells);
+    for (ReprojectMethod method : {kPointReprojection, kMeshReprojection}) {
+        auto image = imageOf(4, 1, {200, 255, 100, 9});
+        ASSERT_EQ(shadeBuffer(*image, planeCover(0, 0, 2, 1), imageNoData(), *normals, planeCover(0, 0, 2, 1),
+                              view(kZeroNormal), view(light), method),
+                  kSuccess);
+        EXPECT_EQ(pixelAt(*image, 1, 0), (Pixel{191, 244, 95, 9})) << method;
+        EXPECT_EQ(pixelAt(*image, 2, 0), (Pixel{171, 218, 85, 9})) << method;
+    }
+}
+
 // Pixels beyond the normal grid sample the no-data normal; with a zero one
 // they keep kAmbient of their colour.
 TEST(ShadeBuffer, BeyondTheNormalGrid)

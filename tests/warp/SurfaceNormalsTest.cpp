@@ -62,11 +62,13 @@ struct Normals {
     }
 };
 
-Normals normalsOf(TDataVector2D<F32> const& heights, float noData, float factor = 1.0f, float divisor = 1.0f)
+Normals normalsOf(TDataVector2D<F32> const& heights, float noData, float factorX = 1.0f, float divisor = 1.0f,
+                  float factorY = kNaN)
 {
     auto out = makeGrid(F32x(3), 0, 0);
     Normals n;
-    n.status = computeNormals(*out, ConstTupleProxy<F32x>(kDefault, 3), heights, noData, factor, factor, divisor);
+    n.status = computeNormals(*out, ConstTupleProxy<F32x>(kDefault, 3), heights, noData, factorX,
+                              factorY == factorY ? factorY : factorX, divisor);
     n.w = out->getDimension(0);
     n.h = out->getDimension(1);
     auto const* p = static_cast<float const*>(out->getConstDataPtr());
@@ -107,6 +109,41 @@ TEST(ComputeNormals, PlaneRisingPerColumn)
     EXPECT_EQ(n.at(0, 0), expected);              // right and down
     EXPECT_EQ(n.at(4, 3), expected);              // left and up
     EXPECT_EQ(n.at(4, 0), expected);              // left and down
+}
+
+// A plane rising by 1 per row: the pairs sum to (0, -4, 4) inside, as the
+// column plane's (-4, 0, 4) turned onto y.
+TEST(ComputeNormals, PlaneRisingPerRow)
+{
+    std::vector<float> v;
+    for (unsigned r = 0; r < 4; ++r)
+        for (unsigned c = 0; c < 5; ++c) v.push_back(float(r));
+    Normals const n = normalsOf(*heightsOf(5, 4, v), -9999.0f);
+    Normal const expected = bitsOf(0.0f, -kSlope, kSlope);
+    EXPECT_EQ(n.at(2, 1), expected);  // four pairs
+    EXPECT_EQ(n.at(0, 0), expected);  // right and down
+    EXPECT_EQ(n.at(4, 3), expected);  // left and up
+    EXPECT_EQ(n.at(3, 3), expected);  // two pairs with up
+}
+
+// h = c + 2r with factorX 3, factorY 1 and divisor 2: sx = 1.5, sy = 0.5.
+// Inside, the pairs sum to (-4, -8, 4), scaled to (-6, -4, 3), g = 61; on
+// the first row the two pairs with down give (-2, -4, 2), scaled to
+// (-3, -2, 1.5), g = 15.25 = 61 / 4, so the same unit vector:
+// invSqrt(61) = 0x1.05c652p-3 by the bit approximation and one Newton step.
+TEST(ComputeNormals, PlaneRisingInBothWithUnequalFactors)
+{
+    std::vector<float> v;
+    for (unsigned r = 0; r < 4; ++r)
+        for (unsigned c = 0; c < 5; ++c) v.push_back(float(c) + 2.0f * float(r));
+    Normals const n = normalsOf(*heightsOf(5, 4, v), -9999.0f, 3.0f, 2.0f, 1.0f);
+    ASSERT_EQ(n.status, kSuccess);
+    Normal const expected = bitsOf(-0x1.88a97cp-1f, -0x1.05c652p-1f, 0x1.88a97cp-2f);
+    for (unsigned c = 1; c < 4; ++c) {
+        EXPECT_EQ(n.at(c, 1), expected) << c;
+        EXPECT_EQ(n.at(c, 2), expected) << c;
+        EXPECT_EQ(n.at(c, 0), expected) << c;
+    }
 }
 
 TEST(ComputeNormals, CellsWithoutANormal)

@@ -74,6 +74,9 @@ public:
     }
     // The no-data value of a scalar kind of one component.
     C noDataScalar() const { return m_noData.local[0]; }
+    // The no-data components and their count.
+    C const* noData() const { return m_noData.data(); }
+    unsigned noDataCount() const { return m_noData.count; }
 
     // Cell test: truncated indices inside the grid, NaN outside. No
     // conversion sees a position outside (-1, count).
@@ -330,6 +333,8 @@ public:
     }
 
     SamplerDetail::Source<T> const& source() const { return m_source; }
+    // The component count of the sums and of the result.
+    unsigned tupleLength() const { return m_length; }
 
 private:
     unsigned m_length;

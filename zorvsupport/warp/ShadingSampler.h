@@ -3,9 +3,11 @@
 // Library-internal: the sampler that hill-shades an RGBA image in place,
 // run by the row templates of WarpRows.h.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "zorvsupport/warp/Samplers.h"
+#include "zorvsupport/warp/ShadeRun.h"
 #include "zorvsupport/warp/SurfaceNormals.h"
 
 namespace ZORV_3_13_0_ {
@@ -26,6 +28,32 @@ public:
         : m_normals(normals), m_ambient(ambient), m_diffuse(diffuse)
     {
         for (unsigned k = 0; k < kComponents; ++k) m_light[k] = k < light.length() ? light[k] : 0.0f;
+        auto const& source = m_normals.source();
+        // The run kernel takes grids of three components with a no-data
+        // normal of three; anything else goes pixel by pixel.
+        m_runs = m_normals.tupleLength() == kComponents && source.comps() == kComponents &&
+                 source.noDataCount() == kComponents && shadeRunFits(source.columns(), source.rows());
+        m_grid.normals = source.at(0, 0);
+        m_grid.width = source.columns();
+        m_grid.height = source.rows();
+        for (unsigned k = 0; k < kComponents; ++k) {
+            m_grid.noData[k] = m_runs ? source.noData()[k] : 0.0f;
+            m_grid.light[k] = m_light[k];
+        }
+        m_grid.ambient = ambient;
+        m_grid.diffuse = diffuse;
+    }
+
+    // The n pixels of a row of `length` components from `column` on, at the
+    // positions (px[i], py[i]): the same bytes as sample() on each in turn,
+    // whole vectors of pixels at a time where the kernel can take them.
+    void sampleRun(double const* px, double const* py, std::size_t n, std::uint8_t* row, std::size_t column,
+                   unsigned length) const
+    {
+        std::uint8_t* const first = row + column * length;
+        if (m_runs && length == 4 && shadeRun(m_grid, px, py, n, first)) return;
+        for (std::size_t i = 0; i < n; ++i)
+            sample(px[i], py[i], TupleProxy<ImageType>(first + i * length, length));
     }
 
     void sample(double x, double y, TupleProxy<ImageType> pixel) const override
@@ -56,6 +84,9 @@ private:
     float m_light[kComponents];
     float m_ambient;
     float m_diffuse;
+    // The normal grid and the shading terms as the run kernel reads them.
+    bool m_runs;
+    ShadeRunGrid m_grid;
 };
 
 }  // namespace WarpUtils

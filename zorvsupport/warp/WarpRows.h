@@ -18,6 +18,7 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/RunSampling.h"
 #include "zorvsupport/warp/Sampler.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -125,16 +126,8 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
         double const m20 = m(2, 0), m21y = m(2, 1) * y, m22 = m(2, 2);
         while (c < end) {
             std::size_t const n = std::min(kRun, end - c);
-            for (std::size_t i = 0; i < n; ++i) {
-                double const x = static_cast<double>(c + i) + 0.5;
-                double const X = (m00 * x + m01y) + m02;
-                double const Y = (m10 * x + m11y) + m12;
-                double const W = (m20 * x + m21y) + m22;
-                double const inv = 1.0 / W;
-                px[i] = X * inv;
-                py[i] = Y * inv;
-            }
-            for (std::size_t i = 0; i < n; ++i) sampler.S::sample(px[i], py[i], target<T>(row, c + i, length));
+            runPositions({m00, m01y, m02, m10, m11y, m12, m20, m21y, m22}, c, n, px, py);
+            sampleRun<T, S>(sampler, px, py, n, row, c, length);
             c += n;
         }
     }
