@@ -1,12 +1,15 @@
 // Vector conversion of 64 Mi-element one-dimensional vectors, 1 % of the
 // source equal to its no-data value, each pair beside a memcpy of the larger
-// of the two buffers. float32 -> int16 runs twice more with the vector
-// targets switched off, so the scalar rule's own speed shows beside them.
+// of the two buffers. float64 -> float32 runs again with NaN destination
+// no-data values beside the same conversion with -1. float32 -> int16 runs
+// once more with the vector targets switched off, so the scalar rule's own
+// speed shows beside them.
 #include <hwy/targets.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -52,10 +55,9 @@ void fillSource(S* p, S noData)
 }
 
 template <class S, class D>
-void convertOurs(benchmark::State& state, bool scalarOnly)
+void convertOurs(benchmark::State& state, bool scalarOnly, D const dstNoData = D(-1))
 {
     S const srcNoData = S(3);
-    D const dstNoData = D(-1);
     auto src = DataVectorND<1>::create(typeOf<S>(), P1(kElements));
     auto dst = DataVectorND<1>::create(typeOf<D>(), P1(kElements));
     fillSource(static_cast<S*>(src->getDataPtr()), srcNoData);
@@ -108,6 +110,18 @@ int const registered = [] {
     registerPair<short, float>("int16_to_float32");
     registerPair<unsigned char, float>("uint8_to_float32");
     registerPair<int, short>("int32_to_int16");
+    // A NaN destination no-data value (quiet, then signalling) beside the
+    // same conversion with -1.
+    auto withNoData = [](char const* name, float nd) {
+        benchmark::RegisterBenchmark((std::string(name) + "/ours").c_str(),
+                                     [nd](benchmark::State& s) { convertOurs<double, float>(s, false, nd); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string(name) + "/baseline").c_str(),
+                                     [](benchmark::State& s) { convertOurs<double, float>(s, false); })
+            ->Unit(benchmark::kMillisecond);
+    };
+    withNoData("float64_to_float32_nan_nodata", std::numeric_limits<float>::quiet_NaN());
+    withNoData("float64_to_float32_snan_nodata", std::numeric_limits<float>::signaling_NaN());
     benchmark::RegisterBenchmark("float32_to_int16_scalar_rule/ours",
                                  [](benchmark::State& s) { convertOurs<float, short>(s, true); })
         ->Unit(benchmark::kMillisecond);

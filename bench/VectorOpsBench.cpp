@@ -198,6 +198,100 @@ void MinMaxUInt8Ours(benchmark::State& state)
     minMaxOurs(state, DataType(DataType::kUInt8), Variant((unsigned char)255));
 }
 
+// Rasters as they come: 1 element in 17 no-data, the others uniform over
+// [0, 1000) (reals without an exact zero, integers in whole steps), in a
+// flat vector of `count` elements; `zeros` puts (index, value) pairs in.
+template <class E>
+boost::shared_ptr<DataVectorND<1>> raster(std::size_t count, E noData, bool empty = false,
+                                          std::vector<std::pair<std::size_t, E>> const& zeros = {})
+{
+    DataType const t = Variant(E()).getDataType();
+    auto v = DataVectorND<1>::create(t, P1(unsigned(count)));
+    E* p = static_cast<E*>(v->getDataPtr());
+    std::uint64_t state = 88172645463325252ull;
+    for (std::size_t i = 0; i < count; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        if (empty || i % 17 == 0)
+            p[i] = noData;
+        else if constexpr (std::is_floating_point_v<E>)
+            p[i] = E(double(state % 999999 + 1) * 0.001);
+        else
+            p[i] = E(state % (std::numeric_limits<E>::max() < 1000 ? 255 : 1000));
+    }
+    for (auto const& [index, value] : zeros) p[index] = value;
+    return v;
+}
+
+void minMaxOf(benchmark::State& state, boost::shared_ptr<DataVectorND<1>> const& v, Variant const& noData)
+{
+    Variant min, max;
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::calcMinMax(*v, noData, min, max));
+    done(state, v->getSizeInBytes());
+}
+
+// 256 MiB of float32 or float64 beside memchr of as many bytes: without a
+// zero, with a +0.0 in the middle, with one near the end, and with a -0.0
+// and a +0.0 near the end (the sign of the first one decides).
+template <class E>
+void registerRealRasters(char const* name)
+{
+    std::size_t const count = kCount * 4 / sizeof(E);
+    E const nd = E(-9999);
+    using Zeros = std::vector<std::pair<std::size_t, E>>;
+    struct Case {
+        char const* label;
+        Zeros zeros;
+    };
+    for (Case const& c : {Case{"", {}}, Case{"_zero", {{count / 2, E(0)}}},
+                          Case{"_zero_near_end", {{count - 100, E(0)}}},
+                          Case{"_zeros_near_end", {{count - 1000, -E(0)}, {count - 100, E(0)}}}}) {
+        std::string const base = std::string("calcMinMax_") + name + "_raster" + c.label;
+        Zeros const zeros = c.zeros;
+        benchmark::RegisterBenchmark((base + "/ours").c_str(),
+                                     [=](benchmark::State& s) { minMaxOf(s, raster<E>(count, nd, false, zeros), Variant(nd)); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((base + "/baseline").c_str(), MinMaxBaseline)->Unit(benchmark::kMillisecond);
+    }
+}
+
+// A 4096 x 4096 tile that is all no-data, and one whose minimum 0.0 comes
+// last (or -0.0 then +0.0 last), each beside the same tile with data.
+template <class E>
+void registerTiles(char const* name)
+{
+    std::size_t const count = std::size_t(4096) * 4096;
+    E const nd = std::is_floating_point_v<E> ? E(-9999) : std::numeric_limits<E>::max();
+    auto ordinary = [=](benchmark::State& s) { minMaxOf(s, raster<E>(count, nd), Variant(nd)); };
+    std::string const base = std::string("calcMinMax_tile_") + name;
+    benchmark::RegisterBenchmark((base + "_empty/ours").c_str(),
+                                 [=](benchmark::State& s) { minMaxOf(s, raster<E>(count, nd, true), Variant(nd)); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((base + "_empty/baseline").c_str(), ordinary)->Unit(benchmark::kMillisecond);
+    if constexpr (std::is_floating_point_v<E>) {
+        using Zeros = std::vector<std::pair<std::size_t, E>>;
+        Zeros const last = {{count - 1, E(0)}}, lastTwo = {{count - 2, -E(0)}, {count - 1, E(0)}};
+        benchmark::RegisterBenchmark((base + "_zero_last/ours").c_str(), [=](benchmark::State& s) {
+            minMaxOf(s, raster<E>(count, nd, false, last), Variant(nd));
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((base + "_zero_last/baseline").c_str(), ordinary)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((base + "_zeros_last/ours").c_str(), [=](benchmark::State& s) {
+            minMaxOf(s, raster<E>(count, nd, false, lastTwo), Variant(nd));
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((base + "_zeros_last/baseline").c_str(), ordinary)->Unit(benchmark::kMillisecond);
+    }
+}
+
+int const minMaxRastersRegistered = [] {
+    registerRealRasters<float>("float32");
+    registerRealRasters<double>("float64");
+    registerTiles<float>("float32");
+    registerTiles<short>("int16");
+    registerTiles<unsigned char>("uint8");
+    return 0;
+}();
+
 }  // namespace
 
 BENCHMARK(FillFloatOurs)->Name("fill_float32/ours")->Unit(benchmark::kMillisecond);

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <limits>
 #include <typeinfo>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "datavectorutils/VectorOpsSupport.h"
 #include "support/SimdTargets.h"
@@ -112,6 +115,17 @@ TEST(CalcMinMax, EdgeCasesOfTheOperation)
               kSuccess);
     EXPECT_EQ(valuesIn<int>(min), (std::vector<int>{-5, -5}));
     EXPECT_EQ(valuesIn<int>(max), (std::vector<int>{2147483647, 2147483647}));
+    // ... and giving the no-data tuple or 3-vector when nothing is kept.
+    EXPECT_EQ(DataVectorUtils::calcMinMax(*vectorOf(DataType(DataType::kInt32, 2), std::vector<int>{0, 100, 0, 100}),
+                                          tupleOf<int>(6, {0, 100}), min, max),
+              kSuccess);
+    EXPECT_EQ(valuesIn<int>(min), (std::vector<int>{0, 100}));
+    EXPECT_EQ(valuesIn<int>(max), (std::vector<int>{0, 100}));
+    EXPECT_EQ(DataVectorUtils::calcMinMax(*vectorOf(std::vector<Vec3>{Vec3(1, 2, 3), Vec3(1, 2, 3)}),
+                                          Variant(Vec3(1, 2, 3)), min, max),
+              kSuccess);
+    EXPECT_EQ(valuesIn<Vec3>(min), std::vector<Vec3>{Vec3(1, 2, 3)});
+    EXPECT_EQ(valuesIn<Vec3>(max), std::vector<Vec3>{Vec3(1, 2, 3)});
 
     // Outputs that held other types come back with the vector's type.
     min = Variant((signed char)3);
@@ -135,48 +149,202 @@ TEST(CalcMinMax, RefusedNoDataLeavesOutputsAlone)
 
 namespace {
 
+// Runs calcMinMax over `values` and compares both outputs bit for bit.
+template <class E>
+void expectMinMax(std::vector<E> const& values, E nd, E wantMin, E wantMax)
+{
+    Variant min, max;
+    ASSERT_EQ(DataVectorUtils::calcMinMax(*vectorOf(values), Variant(nd), min, max), kSuccess);
+    EXPECT_EQ(bitsOf(valuesIn<E>(min)), bitsOf(std::vector<E>{wantMin})) << "min of " << values.size();
+    EXPECT_EQ(bitsOf(valuesIn<E>(max)), bitsOf(std::vector<E>{wantMax})) << "max of " << values.size();
+}
+
+// Zeros of both signs: a zero result carries the sign of the first kept zero.
+template <class E>
 void checkZeroSigns()
 {
+    E const p0 = E(0), n0 = -E(0);
     struct Case {
-        std::vector<float> values;
-        float nd;
-        bool minNegative, maxNegative;
+        std::vector<E> values;
+        E nd, min, max;
     } const cases[] = {
-        {{1, -0.0f, +0.0f}, 9, true, true},
-        {{+0.0f, 2, -0.0f}, 9, false, false},
-        {{-1, -0.0f, +0.0f}, 9, false, true},  // min -1; max the first zero
-        {{-0.0f, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, +0.0f, 6},
-         9, true, false},
+        {{1, n0, p0}, 9, n0, 1},
+        {{1, p0, n0}, 9, p0, 1},
+        {{p0, 2, n0}, 9, p0, 2},
+        {{n0, 2, p0}, 9, n0, 2},
+        {{-1, n0, p0}, 9, -1, n0},  // min -1; max the first zero
+        {{-1, p0, n0}, 9, -1, p0},
+        {{p0, n0}, 9, p0, p0},
+        {{n0, p0}, 9, n0, n0},
+        {{7, p0, n0, 7}, 7, p0, p0},  // nothing but zeros kept
+        {{7, n0, p0, 7}, 7, n0, n0},
+        {{3, n0, p0, 4}, 0, 3, 4},  // a no-data value of 0 leaves out both zeros
+        {{n0, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, p0, 6}, 9, n0, 6},
+        {{p0, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, n0, 6}, 9, p0, 6},
     };
     for (Case const& c : cases) {
-        // The same zeros later in a longer vector, past whole lane groups.
+        // The same zeros after left-out elements, past whole lane groups.
         for (std::size_t lead : {0, 1, 67}) {
-            std::vector<float> values(lead, 9.0f);
+            std::vector<E> values(lead, c.nd);
             values.insert(values.end(), c.values.begin(), c.values.end());
-            Variant min, max;
-            ASSERT_EQ(DataVectorUtils::calcMinMax(*vectorOf(values), Variant(c.nd), min, max), kSuccess);
-            float const mn = valuesIn<float>(min)[0], mx = valuesIn<float>(max)[0];
-            if (mn == 0) {
-                EXPECT_EQ(std::signbit(mn), c.minNegative) << lead;
-            }
-            if (mx == 0) {
-                EXPECT_EQ(std::signbit(mx), c.maxNegative) << lead;
+            expectMinMax(values, c.nd, c.min, c.max);
+        }
+    }
+
+    // One -0.0 and one +0.0 at positions across several thousand elements
+    // (first, last, either side of 4096-element steps, in the tail), among
+    // positive values, negative values or no-data only.
+    std::size_t const n = 3 * 4096 + 77;
+    std::size_t const spots[] = {0, 1, 63, 4095, 4096, 4097, 8191, 12287, 12288, 12300, n - 1};
+    E const nd = -9999;
+    for (E filler : {E(5), E(-5), nd}) {
+        std::vector<E> values(n, filler);
+        for (std::size_t i = 0; i < n; i += 17) values[i] = nd;
+        auto const vector = vectorOf(values);
+        E* data = static_cast<E*>(vector->getDataPtr());
+        for (std::size_t a : spots) {
+            for (std::size_t b : spots) {
+                if (a == b) continue;
+                data[a] = n0;
+                data[b] = p0;
+                E const first = a < b ? n0 : p0;
+                E const wantMin = filler == E(-5) ? filler : first;
+                E const wantMax = filler == E(5) ? filler : first;
+                Variant min, max;
+                ASSERT_EQ(DataVectorUtils::calcMinMax(*vector, Variant(nd), min, max), kSuccess);
+                EXPECT_EQ(bitsOf(valuesIn<E>(min)), bitsOf(std::vector<E>{wantMin}))
+                    << "filler " << filler << " -0 at " << a << " +0 at " << b;
+                EXPECT_EQ(bitsOf(valuesIn<E>(max)), bitsOf(std::vector<E>{wantMax}))
+                    << "filler " << filler << " -0 at " << a << " +0 at " << b;
+                data[a] = values[a];
+                data[b] = values[b];
             }
         }
     }
-    // Both zero and nothing else kept.
-    Variant min, max;
-    EXPECT_EQ(DataVectorUtils::calcMinMax(*vectorOf(std::vector<float>{7, +0.0f, -0.0f, 7}), Variant(7.0f), min, max),
-              kSuccess);
-    EXPECT_EQ(bitsOf(valuesIn<float>(min)), std::vector<std::uint64_t>{0u});
-    EXPECT_EQ(bitsOf(valuesIn<float>(max)), std::vector<std::uint64_t>{0u});
+}
+
+// Tiles that keep nothing, and kept elements at the types' extremes: an
+// output at its start value is no-data unless a kept element holds it.
+template <class E>
+void checkStartValues()
+{
+    E const hi = std::numeric_limits<E>::max(), lo = std::numeric_limits<E>::lowest();
+    E const nd = E(5);
+    for (std::size_t n : {0, 1, 2, 67, 2 * 4096 + 3}) {
+        SCOPED_TRACE(testing::Message() << n << " elements");
+        expectMinMax(std::vector<E>(n, nd), nd, nd, nd);
+        if (n == 0) continue;
+        for (std::size_t at : {std::size_t(0), n / 2, n - 1}) {
+            // One kept element among no-data.
+            auto one = [&](E e) {
+                std::vector<E> v(n, nd);
+                v[at] = e;
+                return v;
+            };
+            expectMinMax(one(hi), nd, hi, hi);
+            expectMinMax(one(lo), nd, lo, lo);
+            if constexpr (std::is_floating_point_v<E>) {
+                E const inf = std::numeric_limits<E>::infinity(), nan = std::numeric_limits<E>::quiet_NaN();
+                expectMinMax(one(inf), nd, nd, inf);  // never less than the start of min
+                expectMinMax(one(-inf), nd, -inf, nd);
+                expectMinMax(one(nan), nd, nd, nd);  // kept, but neither less nor greater
+                if (n > 1) {
+                    std::vector<E> v = one(inf);
+                    v[at == 0 ? n - 1 : 0] = hi;
+                    expectMinMax(v, nd, hi, inf);
+                    v = one(-inf);
+                    v[at == 0 ? n - 1 : 0] = lo;
+                    expectMinMax(v, nd, -inf, lo);
+                }
+            }
+        }
+        if constexpr (std::is_floating_point_v<E>) {
+            // A NaN no-data value leaves out nothing: NaN elements are kept.
+            E const nan = std::numeric_limits<E>::quiet_NaN();
+            expectMinMax(std::vector<E>(n, nan), nan, nan, nan);
+        }
+    }
+}
+
+// The sequential rule: every kept element tested against min, then max;
+// an output left at its start value is no-data unless a kept element holds
+// that value.
+template <class E>
+std::pair<E, E> sequentialMinMax(std::vector<E> const& values, E nd)
+{
+    E const hi = std::numeric_limits<E>::max(), lo = std::numeric_limits<E>::lowest();
+    E mn = hi, mx = lo;
+    bool keptHi = false, keptLo = false;
+    for (E e : values) {
+        if (e == nd) continue;
+        keptHi = keptHi || e == hi;
+        keptLo = keptLo || e == lo;
+        if (e < mn) mn = e;
+        if (mx < e) mx = e;
+    }
+    return {mn == hi && !keptHi ? nd : mn, mx == lo && !keptLo ? nd : mx};
+}
+
+// Random reals drawn from zeros of both signs, infinities, NaN, the extremes,
+// the no-data value and a few ordinary values, against the sequential rule.
+template <class E>
+void checkAgainstSequentialRule()
+{
+    E const inf = std::numeric_limits<E>::infinity(), nan = std::numeric_limits<E>::quiet_NaN();
+    E const hi = std::numeric_limits<E>::max();
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int round = 0; round < 200; ++round) {
+        E const nd = round % 3 == 0 ? nan : round % 3 == 1 ? E(-9999) : E(0);
+        E const pool[] = {E(0), -E(0), E(2), E(-3), inf, -inf, nan, hi, -hi, nd};
+        std::size_t const n = next() % (3 * 4096 + 100);
+        unsigned const kinds = unsigned(next() % 10) + 1;  // how much of the pool
+        unsigned const rare = unsigned(next() % 200) + 1;  // 1 in `rare` elements from it
+        std::vector<E> values(n);
+        for (E& e : values) {
+            std::uint64_t const r = next();
+            e = r % rare == 0 ? pool[(r >> 20) % kinds] : (r >> 40) % 2 ? nd : E(7);
+        }
+        auto const want = sequentialMinMax(values, nd);
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        expectMinMax(values, nd, want.first, want.second);
+    }
 }
 
 }  // namespace
 
 TEST(CalcMinMax, ZeroResultsKeepTheFirstKeptZerosSignOnEveryTarget)
 {
-    forEachSimdTarget([] { checkZeroSigns(); });
+    forEachSimdTarget([] {
+        checkZeroSigns<float>();
+        checkZeroSigns<double>();
+    });
+}
+
+TEST(CalcMinMax, NothingKeptAndKeptExtremesOnEveryTarget)
+{
+    forEachSimdTarget([] {
+#define ZORV_START_VALUES(k, E, name) \
+    {                                 \
+        SCOPED_TRACE(name);           \
+        checkStartValues<E>();        \
+    }
+        ZORV_FOR_EACH_NUMERIC_KIND(ZORV_START_VALUES)
+#undef ZORV_START_VALUES
+    });
+}
+
+TEST(CalcMinMax, RealsFollowTheSequentialRuleOnEveryTarget)
+{
+    forEachSimdTarget([] {
+        checkAgainstSequentialRule<float>();
+        checkAgainstSequentialRule<double>();
+    });
 }
 
 TEST(CalcMinMax, NoDataMayBeOneOfTheOutputs)

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <algorithm>
 #include <functional>
 #include <limits>
 #include <random>
+#include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -352,6 +355,70 @@ TEST(ConvertVector, WideSourcesBoundariesAndRandomPatterns)
     expectReferenceForEveryDestination(randomPatterns<double>(randomCount, 1), "random");
     expectReferenceForEveryDestination(randomPatterns<i64>(randomCount, 2), "random");
     expectReferenceForEveryDestination(randomPatterns<u64>(randomCount, 3), "random");
+}
+
+namespace {
+
+template <class T, class Bits>
+T fromBits(Bits bits)
+{
+    static_assert(sizeof(T) == sizeof(Bits));
+    T x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+
+// Quiet and signalling NaNs of both signs, with and without payload bits.
+template <class T>
+std::vector<T> nanKinds()
+{
+    if constexpr (std::is_same_v<T, float>)
+        return {fromBits<float>(0x7FC00000u), fromBits<float>(0x7FA00000u), fromBits<float>(0xFFC12345u),
+                fromBits<float>(0x7F800001u), fromBits<float>(0xFF812345u)};
+    else
+        return {fromBits<double>(0x7FF8000000000000ull), fromBits<double>(0x7FF4000000000000ull),
+                fromBits<double>(0xFFF8123456789ABCull), fromBits<double>(0x7FF0000000000001ull),
+                fromBits<double>(0xFFF0000123456789ull)};
+}
+
+// Reals with no-data elements (3) among ordinary values, zeros, infinities,
+// values beyond the float32 range and NaN elements of every kind.
+template <class S>
+std::vector<S> realsWithNaNs(std::size_t n)
+{
+    std::vector<S> pool = {S(1.5), S(-2.25), S(0), S(-0.0), std::numeric_limits<S>::infinity(),
+                           -std::numeric_limits<S>::infinity(), std::numeric_limits<S>::max(), S(3)};
+    for (S x : nanKinds<S>()) pool.push_back(x);
+    std::vector<S> values(n);
+    for (std::size_t i = 0; i < n; ++i) values[i] = pool[(i * 7 + i / 13) % pool.size()];
+    return values;
+}
+
+}  // namespace
+
+TEST(ConvertVector, NaNNoDataValuesKeepTheirBitsOnEveryTarget)
+{
+    forEachNumericType([&](auto s) {
+        using S = decltype(s);
+        if constexpr (std::is_floating_point_v<S>) {
+            forEachNumericType([&](auto d) {
+                using D = decltype(d);
+                if constexpr (std::is_floating_point_v<D>) {
+                    for (std::size_t n : {1, 67, 1000}) {
+                        std::vector<S> const values = realsWithNaNs<S>(n);
+                        std::string const what = std::to_string(n) + " elements";
+                        // A NaN destination no-data value of every kind, written unchanged.
+                        for (D dstNoData : nanKinds<D>())
+                            expectReferenceOnEveryTarget(values, S(3), dstNoData, what + ", no-data " + bitsOf(dstNoData));
+                        // A NaN source no-data value matches nothing.
+                        for (S srcNoData : nanKinds<S>())
+                            expectReferenceOnEveryTarget(values, srcNoData, nanKinds<D>()[1],
+                                                         what + ", source no-data " + bitsOf(srcNoData));
+                    }
+                }
+            });
+        }
+    });
 }
 
 TEST(ConvertVector, EveryLengthSplitsBodyAndTail)

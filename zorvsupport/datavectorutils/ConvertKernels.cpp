@@ -11,7 +11,6 @@
 
 #include <hwy/highway.h>
 
-#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <type_traits>
@@ -180,30 +179,48 @@ std::size_t convertBodyT(S const* src, std::size_t n, D* out, S srcNoData, D dst
         // Worked in the wider type; float32 values keep the float32 bound.
         using W = std::conditional_t<std::is_same_v<S, double> || std::is_same_v<D, double>, double, float>;
         hn::ScalableTag<W> const dw;
-        hn::Rebind<S, decltype(dw)> const ds;
         hn::Rebind<D, decltype(dw)> const dout;
         double const bound = std::is_same_v<S, float> || std::is_same_v<D, float> ? kFloat32Bound
                                                                                  : std::numeric_limits<double>::max();
         if constexpr (std::is_same_v<D, float> && std::is_same_v<S, double>) {
-            // A signalling NaN no-data would come back quietened from double.
-            if (std::isnan(dstNoData)) return 0;
+            // The no-data value is selected after the narrowing, in float32
+            // lanes, so that a signalling NaN keeps its bits (a round trip
+            // through double would quieten it). No-data lanes go through the
+            // narrowing as +infinity, which the clamped values never are;
+            // the emulated target narrows infinity to the largest float, so
+            // there the mask crosses as 1.0 or 0.0 instead.
+            auto const snd = hn::Set(dw, srcNoData);
+            auto const dnd = hn::Set(dout, dstNoData);
+            return wholeVectors(dw, n, [&](std::size_t i) {
+                auto const x = hn::LoadU(dw, src + i);
+                auto const isNoData = hn::Eq(x, snd);
+                if constexpr (HWY_TARGET != HWY_EMU128) {
+                    auto const inf = hn::Set(dw, std::numeric_limits<double>::infinity());
+                    auto const v = hn::DemoteTo(dout, hn::IfThenElse(isNoData, inf, clampPassingNaN(dw, x, bound)));
+                    auto const marked = hn::Eq(v, hn::Set(dout, std::numeric_limits<float>::infinity()));
+                    hn::StoreU(hn::IfThenElse(marked, dnd, v), dout, out + i);
+                } else {
+                    auto const v = hn::DemoteTo(dout, clampPassingNaN(dw, x, bound));
+                    auto const flag = hn::DemoteTo(dout, hn::IfThenElseZero(isNoData, hn::Set(dw, 1.0)));
+                    hn::StoreU(hn::IfThenElse(hn::Gt(flag, hn::Zero(dout)), dnd, v), dout, out + i);
+                }
+            });
+        } else {
+            // The destination is the wider type.
+            hn::Rebind<S, decltype(dw)> const ds;
+            auto const snd = hn::Set(dw, static_cast<W>(srcNoData));
+            auto const dnd = hn::Set(dw, dstNoData);
+            return wholeVectors(dw, n, [&](std::size_t i) {
+                auto const x = hn::LoadU(ds, src + i);
+                auto const wide = [&] {
+                    if constexpr (std::is_same_v<S, W>)
+                        return x;
+                    else
+                        return hn::PromoteTo(dw, x);
+                }();
+                hn::StoreU(hn::IfThenElse(hn::Eq(wide, snd), dnd, clampPassingNaN(dw, wide, bound)), dout, out + i);
+            });
         }
-        auto const snd = hn::Set(dw, static_cast<W>(srcNoData));
-        auto const dnd = hn::Set(dw, static_cast<W>(dstNoData));
-        return wholeVectors(dw, n, [&](std::size_t i) {
-            auto const x = hn::LoadU(ds, src + i);
-            auto const wide = [&] {
-                if constexpr (std::is_same_v<S, W>)
-                    return x;
-                else
-                    return hn::PromoteTo(dw, x);
-            }();
-            auto const v = hn::IfThenElse(hn::Eq(wide, snd), dnd, clampPassingNaN(dw, wide, bound));
-            if constexpr (std::is_same_v<D, W>)
-                hn::StoreU(v, dout, out + i);
-            else
-                hn::StoreU(hn::DemoteTo(dout, v), dout, out + i);
-        });
     } else if constexpr (!kIsReal<S> && std::is_same_v<D, float>) {
         hn::ScalableTag<float> const df;
         hn::RebindToSigned<decltype(df)> const di;
