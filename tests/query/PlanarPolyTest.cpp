@@ -52,6 +52,8 @@ TEST(PlanarPoly, FiguresTable)
     Planes const above2 = {ZELUNPlane(0, 0, 1, 2)};                          // z >= 2
     Planes const above2Scaled = {ZELUNPlane(0, 0, 2, 4)};                    // the same half-space
     Planes const wedge = {ZELUNPlane(-1, 1, 0, 0), ZELUNPlane(1, 1, 0, 0)};  // y >= |x|
+    // An odd count: the last plane has no partner.
+    Planes const octant = {ZELUNPlane(1, 0, 0, 0), ZELUNPlane(0, 1, 0, 0), ZELUNPlane(0, 0, 1, 0)};
 
     struct Row {
         char const* label;
@@ -71,6 +73,12 @@ TEST(PlanarPoly, FiguresTable)
         {"wedge: on a side", wedge, V(0.5, 0.5, 0), true},
         {"wedge: apex", wedge, V(0, 0, 0), true},
         {"wedge: outside", wedge, V(1, 0.5, 0), false},
+        {"infinities against one plane", above2, V(kInf, -kInf, 3), true},
+        {"octant: inside", octant, V(1, 2, 3), true},
+        {"octant: the last plane rejects", octant, V(1, 1, -1), false},
+        {"octant: infinite x", octant, V(kInf, 1, 1), true},
+        {"octant: infinite z", octant, V(1, 1, kInf), true},
+        {"octant: minus infinite z", octant, V(1, 1, -kInf), false},
     };
     struct BoxRow {
         char const* label;
@@ -86,6 +94,8 @@ TEST(PlanarPoly, FiguresTable)
         {"wedge: beside both sides", wedge, box(-1, -2, 0, 1, -0.5, 1), false, true},  // conservative
         {"wedge: beyond one side", wedge, box(2, -1, 0, 3, 1, 1), false, false},
         {"wedge: inside", wedge, box(-0.5, 1, 0, 0.5, 2, 1), true, true},
+        {"octant: below the last plane", octant, box(0, 0, -2, 1, 1, -1), false, false},
+        {"octant: unbounded", octant, box(0, 0, 0, kInf, kInf, kInf), true, true},
     };
     for (int stage = 0; stage < 3; ++stage) {
         auto make = [stage](Planes const& planes) {

@@ -46,6 +46,15 @@ constexpr std::size_t kCachedPairs = 64;
 
 // A conversion cached for one ordered pair of systems, keyed by their serial
 // numbers (never by addresses: the allocator reuses those).
+//
+// Only answers the engine gives are kept: equivalence once both systems are
+// read, the operation once made, and "none exists" once the engine searched
+// and found no candidate. An attempt that comes to no answer (an engine
+// object that could not be made, which is how the engine reports running out
+// of memory) keeps nothing, so a later call tries again. The engine reports
+// some refusals the same way (systems of different bodies), so repeated
+// attempts of one pair are spaced out: after k in a row the pair waits
+// 2^(k-1) - 1 calls, at most kMaxWait, before the next one.
 struct Pair {
     std::uint64_t source = 0;
     std::uint64_t target = 0;
@@ -54,7 +63,11 @@ struct Pair {
     PjPtr targetCrs;
     PjPtr operation;  // normalised: x east, y north at both ends
     signed char identical = -1;    // -1 not decided yet
-    signed char operationMade = 0;  // 0 not tried, 1 made, -1 none exists
+    signed char operationMade = 0;  // 0 not decided yet, 1 made, -1 none exists
+    unsigned misses = 0;  // attempts in a row that came to no answer
+    unsigned waits = 0;   // calls to answer unavailable before the next one
+
+    static constexpr unsigned kMaxWait = 1023;
 
     void reset()
     {
@@ -64,6 +77,19 @@ struct Pair {
         source = target = lastUse = 0;
         identical = -1;
         operationMade = 0;
+        misses = waits = 0;
+    }
+    // Whether this call may attempt what is still undecided.
+    bool mayTry()
+    {
+        if (waits == 0) return true;
+        --waits;
+        return false;
+    }
+    void missed()
+    {
+        ++misses;
+        waits = misses > 10 ? kMaxWait : (1u << (misses - 1)) - 1;
     }
 };
 
@@ -71,14 +97,7 @@ struct Pair {
 // made in it (destroyed first at thread exit). Objects never cross threads.
 class ThreadEngine {
 public:
-    ThreadEngine() : m_context(proj_context_create())
-    {
-        if (!m_context) return;
-        // Silent and offline whatever the environment asks for.
-        proj_log_func(m_context, nullptr, discardLog);
-        proj_log_level(m_context, PJ_LOG_NONE);
-        proj_context_set_enable_network(m_context, 0);
-    }
+    ThreadEngine() { context(); }
     ~ThreadEngine()
     {
         for (Pair& p : m_pairs) p.reset();
@@ -87,20 +106,31 @@ public:
     ThreadEngine(ThreadEngine const&) = delete;
     ThreadEngine& operator=(ThreadEngine const&) = delete;
 
-    PJ_CONTEXT* context() const { return m_context; }
+    // The thread's context, made when missing (an earlier attempt may have
+    // run out of memory); null when it cannot be made now.
+    PJ_CONTEXT* context();
 
     // The cached pair, made when missing (the least recently used one gives
     // way); null when the engine has no context.
     Pair* pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
 
-    bool identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+    // 1 when the two systems are one, 0 when not, -1 when it cannot be told
+    // now (a system could not be read).
+    int identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+    // The operation, or null when none exists or it cannot be made now.
     PJ* operation(Pair& p);
 
     // The definition read as a CRS, or null.
     PjPtr parse(std::string const& definition) const;
 
 private:
-    PJ_CONTEXT* m_context;
+    // Whether the engine finds no candidate operation at all for the pair,
+    // searching as proj_create_crs_to_crs_from_pj does offline.
+    bool noneExists(Pair const& p) const;
+    // Whether a made operation has its steps (see the definition).
+    static bool runsForward(PJ* operation);
+
+    PJ_CONTEXT* m_context = nullptr;
     std::array<Pair, kCachedPairs> m_pairs;
     Pair* m_last = nullptr;
     std::uint64_t m_clock = 0;
@@ -110,6 +140,19 @@ ThreadEngine& engine()
 {
     thread_local ThreadEngine e;
     return e;
+}
+
+PJ_CONTEXT* ThreadEngine::context()
+{
+    if (m_context) return m_context;
+    m_context = proj_context_create();
+    if (m_context) {
+        // Silent and offline whatever the environment asks for.
+        proj_log_func(m_context, nullptr, discardLog);
+        proj_log_level(m_context, PJ_LOG_NONE);
+        proj_context_set_enable_network(m_context, 0);
+    }
+    return m_context;
 }
 
 PjPtr ThreadEngine::parse(std::string const& definition) const
@@ -130,7 +173,7 @@ Pair* ThreadEngine::pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem
         m_last->lastUse = ++m_clock;
         return m_last;
     }
-    if (!m_context) return nullptr;
+    if (!context()) return nullptr;
     Pair* oldest = &m_pairs[0];
     for (Pair& p : m_pairs) {
         if (p.source == source.serial && p.target == target.serial) {
@@ -150,33 +193,70 @@ Pair* ThreadEngine::pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem
     return &p;
 }
 
-bool ThreadEngine::identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+int ThreadEngine::identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
 {
     if (p.identical < 0) {
-        bool same = source.utf8 == target.utf8;
-        if (!same) {
+        if (source.utf8 == target.utf8) {
+            p.identical = 1;
+        } else {
+            // Both systems were read when they were made, so a null here is a
+            // failure of the moment, not an answer.
             if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
             if (!p.targetCrs) p.targetCrs = parse(target.utf8);
-            same = p.sourceCrs && p.targetCrs &&
-                   proj_is_equivalent_to_with_ctx(m_context, p.sourceCrs.get(), p.targetCrs.get(),
-                                                  PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS);
+            if (!p.sourceCrs || !p.targetCrs) return -1;
+            p.identical = proj_is_equivalent_to_with_ctx(m_context, p.sourceCrs.get(), p.targetCrs.get(),
+                                                         PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS)
+                              ? 1
+                              : 0;
         }
-        p.identical = same ? 1 : 0;
     }
-    return p.identical == 1;
+    return p.identical;
 }
 
 PJ* ThreadEngine::operation(Pair& p)
 {
-    if (p.operationMade == 0) {
-        p.operationMade = -1;
-        if (p.sourceCrs && p.targetCrs) {
-            PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
-            if (raw) p.operation.reset(proj_normalize_for_visualization(m_context, raw.get()));
-            if (p.operation) p.operationMade = 1;
-        }
+    if (p.operationMade == 0 && p.sourceCrs && p.targetCrs) {
+        PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
+        if (raw) p.operation.reset(proj_normalize_for_visualization(m_context, raw.get()));
+        if (p.operation && !runsForward(p.operation.get())) p.operation.reset();
+        if (p.operation)
+            p.operationMade = 1;
+        else if (!raw && noneExists(p))
+            p.operationMade = -1;
     }
     return p.operation.get();
+}
+
+// When the engine runs out of memory while it writes an operation's steps,
+// it still hands out the operation, without steps: every forward call then
+// fails with PROJ_ERR_OTHER_NO_INVERSE_OP, whatever the point.
+bool ThreadEngine::runsForward(PJ* operation)
+{
+    proj_errno_reset(operation);
+    PJ_COORD c;
+    c.v[0] = c.v[1] = c.v[2] = 0.0;
+    c.v[3] = HUGE_VAL;
+    proj_trans(operation, PJ_FWD, c);
+    bool const runs = proj_errno(operation) != PROJ_ERR_OTHER_NO_INVERSE_OP;
+    proj_errno_reset(operation);
+    return runs;
+}
+
+bool ThreadEngine::noneExists(Pair const& p) const
+{
+    PJ_OPERATION_FACTORY_CONTEXT* factory = proj_create_operation_factory_context(m_context, nullptr);
+    if (!factory) return false;
+    proj_operation_factory_context_set_allow_ballpark_transformations(m_context, factory, 1);
+    proj_operation_factory_context_set_spatial_criterion(m_context, factory,
+                                                         PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
+    proj_operation_factory_context_set_grid_availability_use(
+        m_context, factory, PROJ_GRID_AVAILABILITY_DISCARD_OPERATION_IF_MISSING_GRID);
+    PJ_OBJ_LIST* list = proj_create_operations(m_context, p.sourceCrs.get(), p.targetCrs.get(), factory);
+    proj_operation_factory_context_destroy(factory);
+    // A null list is a failure (of memory, or a refusal), not an empty answer.
+    bool const none = list && proj_list_get_count(list) == 0;
+    proj_list_destroy(list);
+    return none;
 }
 
 // How to go from one valid system to another on this thread: a status, and
@@ -192,9 +272,18 @@ Route route(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const
     ThreadEngine& e = engine();
     Pair* p = e.pair(source, target);
     if (!p) return {kErrCoordTransformUnavailable, nullptr};
-    if (e.identical(*p, source, target)) return {kSuccess, nullptr};
-    PJ* op = e.operation(*p);
-    return {op ? kSuccess : kErrCoordTransformUnavailable, op};
+    if (p->identical == 1) return {kSuccess, nullptr};
+    if (p->operationMade == 1) return {kSuccess, p->operation.get()};
+    if (p->operationMade < 0 || !p->mayTry()) return {kErrCoordTransformUnavailable, nullptr};
+    int const same = e.identical(*p, source, target);
+    if (same == 1) return {kSuccess, nullptr};
+    PJ* op = same == 0 ? e.operation(*p) : nullptr;
+    if (op) {
+        p->misses = 0;
+        return {kSuccess, op};
+    }
+    if (p->operationMade == 0) p->missed();
+    return {kErrCoordTransformUnavailable, nullptr};
 }
 
 bool finite2(double x, double y)
@@ -355,7 +444,7 @@ bool ZELUNCoordSystem::isEqual(ZELUNCoordSystem const& other, bool equivalent) c
     if (!equivalent) return false;
     ThreadEngine& e = engine();
     Pair* p = e.pair(a, b);
-    return p && e.identical(*p, a, b);
+    return p && e.identical(*p, a, b) == 1;
 }
 
 long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, ZELUNArray<double> const& in,

@@ -24,7 +24,9 @@
 // one engine call per batch.
 //
 // Statuses: 0, kErrCoordSystemInvalid (either system invalid),
-// kErrCoordTransformUnavailable (no operation between the two),
+// kErrCoordTransformUnavailable (no operation between the two, or the engine
+// could not make one now, e.g. out of memory: only the engine's answer that
+// none exists is kept, and a later call tries again),
 // kErrBadCoordPoint (a point of fewer than 2 values), kErrCoordTransformFailed
 // (a non-finite input or result, or a point outside the operation's domain).
 class ZORV_EXPORT ZELUNCoordSystem {

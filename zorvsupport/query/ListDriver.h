@@ -5,6 +5,8 @@
 // own inline per-point test.
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <typeinfo>
 
 #include "zorvsupport/datavector/TDataVector1D.h"
@@ -13,18 +15,58 @@
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 
-// Point lists: a point without the values the mode needs, or a failed
-// conversion anywhere, makes the answer false. contains stops at the first
-// point outside; interacts keeps converting after the first point inside,
-// since a later failure still makes it false.
-template <class Inside>
-bool Polyhedron::driveList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode,
-                           Inside inside) const
-{
-    if (framesAsGiven(mode)) {
+// The list, 3-vector and box queries of a shape class over its own inline
+// per-point test `inside(x, y, z)`: no virtual call, allocation or engine
+// call per point. With `own` false (a subclass of the shape, which may
+// override its tests) they take the element-by-element path through the
+// virtual tests instead.
+//
+// Stack: a single position costs a few doubles; lists that need a
+// conversion are converted in batches of kBatchPoints held on the heap, or
+// of kStackPoints on the stack for short lists (and when the heap has no
+// room), so no frame here comes near 8 KiB.
+struct ShapeQueries {
+    using FrameMode = Polyhedron::FrameMode;
+
+    static constexpr std::size_t kBatchPoints = 1024;  // 24 KiB of x, y, z
+    static constexpr std::size_t kStackPoints = 128;   // 3 KiB
+
+    // Room for one batch of positions.
+    class Batch {
+    public:
+        explicit Batch(std::size_t n)
+        {
+            if (n > kStackPoints) m_heap.reset(new (std::nothrow) Room);
+        }
+        double* xyz() { return m_heap ? m_heap->xyz : m_xyz; }
+        unsigned char* failed() { return m_heap ? m_heap->failed : m_failed; }
+        std::size_t size() const { return m_heap ? kBatchPoints : kStackPoints; }
+
+    private:
+        struct Room {
+            double xyz[3 * kBatchPoints];
+            unsigned char failed[kBatchPoints];
+        };
+        std::unique_ptr<Room> m_heap;
+        double m_xyz[3 * kStackPoints];
+        unsigned char m_failed[kStackPoints];
+    };
+
+    static bool countOk(ZELUNArray<double> const& p, FrameMode mode)
+    {
+        return mode == FrameMode::kProject ? p.size() == 3 : p.size() >= 3;
+    }
+
+    // Point lists: a point without the values the mode needs, or a failed
+    // conversion anywhere, makes the answer false. contains stops at the
+    // first point outside; interacts keeps converting after the first point
+    // inside, since a later failure still makes it false.
+    template <class Inside>
+    static bool pointsAsGiven(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, Inside inside)
+    {
         bool found = false;
         for (ZELUNArray<double> const& p : points) {
-            if (mode == FrameMode::kProject ? p.size() != 3 : p.size() < 3) return false;
+            if (!countOk(p, mode)) return false;
             if (found) continue;
             bool const in = inside(p[0], p[1], p[2]);
             if (!any && !in) return false;
@@ -32,102 +74,120 @@ bool Polyhedron::driveList(ZELUNArray<ZELUNArray<double>> const& points, bool an
         }
         return any ? found : true;
     }
-    double xyz[3 * kChunkPoints];
-    unsigned char failed[kChunkPoints];
-    bool found = false;
-    for (std::size_t start = 0; start < points.size(); start += kChunkPoints) {
-        std::size_t const n = points.size() - start < kChunkPoints ? points.size() - start : kChunkPoints;
-        for (std::size_t i = 0; i < n; ++i) {
-            ZELUNArray<double> const& p = points[start + i];
-            if (mode == FrameMode::kProject ? p.size() != 3 : p.size() < 3) return false;
-            std::memcpy(xyz + 3 * i, p.data(), 3 * sizeof(double));
-        }
-        if (toFrame(xyz, n, failed, mode)) return false;
-        if (found) continue;
-        for (std::size_t i = 0; i < n; ++i) {
-            bool const in = inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
-            if (!any && !in) return false;
-            if (any && in) {
-                found = true;
-                break;
+
+    template <class Inside>
+    __attribute__((noinline)) static bool pointsInBatches(Polyhedron const& shape,
+                                                          ZELUNArray<ZELUNArray<double>> const& points, bool any,
+                                                          FrameMode mode, Inside inside)
+    {
+        Batch batch(points.size());
+        double* const xyz = batch.xyz();
+        std::size_t const size = batch.size();
+        bool found = false;
+        for (std::size_t start = 0; start < points.size(); start += size) {
+            std::size_t const n = points.size() - start < size ? points.size() - start : size;
+            for (std::size_t i = 0; i < n; ++i) {
+                ZELUNArray<double> const& p = points[start + i];
+                if (!countOk(p, mode)) return false;
+                std::memcpy(xyz + 3 * i, p.data(), 3 * sizeof(double));
+            }
+            if (shape.toFrame(xyz, n, batch.failed(), mode)) return false;
+            if (found) continue;
+            for (std::size_t i = 0; i < n; ++i) {
+                bool const in = inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+                if (!any && !in) return false;
+                if (any && in) {
+                    found = true;
+                    break;
+                }
             }
         }
+        return any ? found : true;
     }
-    return any ? found : true;
-}
 
-// 3-vector lists, element by element: an element whose conversion failed
-// does not pass. contains stops at the first element that does not pass,
-// interacts at the first that does.
-template <class Inside>
-bool Polyhedron::driveVectors(ZELUNVec3<double> const* vectors, std::size_t n, bool any, FrameMode mode,
-                              Inside inside) const
-{
-    static_assert(sizeof(ZELUNVec3<double>) == 3 * sizeof(double), "packed 3-vectors");
-    if (framesAsGiven(mode)) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (inside(vectors[i].x, vectors[i].y, vectors[i].z) == any) return any;
+    // 3-vector lists, element by element: an element whose conversion failed
+    // does not pass. contains stops at the first element that does not pass,
+    // interacts at the first that does.
+    template <class Inside>
+    __attribute__((noinline)) static bool vectorsInBatches(Polyhedron const& shape, ZELUNVec3<double> const* vectors,
+                                                           std::size_t n, bool any, FrameMode mode, Inside inside)
+    {
+        Batch batch(n);
+        double* const xyz = batch.xyz();
+        unsigned char const* const failed = batch.failed();
+        std::size_t const size = batch.size();
+        for (std::size_t start = 0; start < n; start += size) {
+            std::size_t const count = n - start < size ? n - start : size;
+            std::memcpy(xyz, vectors + start, count * sizeof(ZELUNVec3<double>));
+            shape.toFrame(xyz, count, batch.failed(), mode);
+            for (std::size_t i = 0; i < count; ++i) {
+                bool const pass = !failed[i] && inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+                if (pass == any) return any;
+            }
+        }
         return !any;
     }
-    double xyz[3 * kChunkPoints];
-    unsigned char failed[kChunkPoints];
-    for (std::size_t start = 0; start < n; start += kChunkPoints) {
-        std::size_t const count = n - start < kChunkPoints ? n - start : kChunkPoints;
-        std::memcpy(xyz, vectors + start, count * sizeof(ZELUNVec3<double>));
-        toFrame(xyz, count, failed, mode);
-        for (std::size_t i = 0; i < count; ++i) {
-            bool const pass = !failed[i] && inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
-            if (pass == any) return any;
+
+    template <class Inside>
+    static bool list(Polyhedron const& shape, ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode,
+                     bool own, Inside inside)
+    {
+        if (!own) return shape.listByElement(points, any, mode);
+        if (shape.framesAsGiven(mode)) return pointsAsGiven(points, any, mode, inside);
+        return pointsInBatches(shape, points, any, mode, inside);
+    }
+
+    template <class Inside>
+    static bool vectors(Polyhedron const& shape, TDataVector1D<TDataType<11>> const& vectors, bool any, FrameMode mode,
+                        bool own, Inside inside)
+    {
+        static_assert(sizeof(ZELUNVec3<double>) == 3 * sizeof(double), "packed 3-vectors");
+        if (!own) return any ? shape.Polyhedron::interacts(vectors) : shape.Polyhedron::contains(vectors);
+        auto const* v = static_cast<ZELUNVec3<double> const*>(vectors.getConstDataPtr());
+        std::size_t const n = vectors.size();
+        if (shape.framesAsGiven(mode)) {
+            for (std::size_t i = 0; i < n; ++i)
+                if (inside(v[i].x, v[i].y, v[i].z) == any) return any;
+            return !any;
         }
+        return vectorsInBatches(shape, v, n, any, mode, inside);
     }
-    return !any;
-}
 
-template <class Inside>
-bool Polyhedron::queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, bool own,
-                           Inside inside) const
-{
-    if (own) return driveList(points, any, mode, inside);
-    return listByElement(points, any, mode);
-}
-
-template <class Inside>
-bool Polyhedron::queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, FrameMode mode, bool own,
-                              Inside inside) const
-{
-    if (!own) return any ? Polyhedron::interacts(vectors) : Polyhedron::contains(vectors);
-    auto const* v = static_cast<ZELUNVec3<double> const*>(vectors.getConstDataPtr());
-    return driveVectors(v, vectors.size(), any, mode, inside);
-}
-
-template <class Inside>
-bool Polyhedron::queryVector(ZELUNVec3<double> const& vector, FrameMode mode, bool own, Inside inside) const
-{
-    if (own) return driveVectors(&vector, 1, false, mode, inside);
-    ZELUNArray<double> point(3);
-    point[0] = vector.x;
-    point[1] = vector.y;
-    point[2] = vector.z;
-    long const status = mode == FrameMode::kProject ? transform(point) : changeCoordSys(point);
-    return !status && contains(point);
-}
-
-template <class Inside>
-bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, FrameMode mode, bool own, Inside inside) const
-{
-    if (!own) {
-        ZELUNArray<ZELUNArray<double>> corners;
-        getBBArray(corners, box);
-        return listByElement(corners, false, mode);
+    template <class Inside>
+    static bool vector(Polyhedron const& shape, ZELUNVec3<double> const& vector, FrameMode mode, bool own,
+                       Inside inside)
+    {
+        if (own) {
+            double xyz[3] = {vector.x, vector.y, vector.z};
+            unsigned char failed = 0;
+            if (!shape.framesAsGiven(mode)) shape.toFrame(xyz, 1, &failed, mode);
+            return !failed && inside(xyz[0], xyz[1], xyz[2]);
+        }
+        ZELUNArray<double> point(3);
+        point[0] = vector.x;
+        point[1] = vector.y;
+        point[2] = vector.z;
+        long const status = mode == FrameMode::kProject ? shape.transform(point) : shape.changeCoordSys(point);
+        return !status && shape.contains(point);
     }
-    double xyz[24];
-    unsigned char failed[8];
-    cornersOf(box, xyz);
-    if (toFrame(xyz, 8, failed, mode)) return false;
-    for (int c = 0; c < 8; ++c)
-        if (!inside(xyz[3 * c], xyz[3 * c + 1], xyz[3 * c + 2])) return false;
-    return true;
-}
+
+    template <class Inside>
+    static bool box(Polyhedron const& shape, ZELUNnBox<double, 3> const& box, FrameMode mode, bool own, Inside inside)
+    {
+        if (!own) {
+            ZELUNArray<ZELUNArray<double>> corners;
+            shape.getBBArray(corners, box);
+            return shape.listByElement(corners, false, mode);
+        }
+        double xyz[24];
+        unsigned char failed[8];
+        Polyhedron::cornersOf(box, xyz);
+        if (shape.toFrame(xyz, 8, failed, mode)) return false;
+        for (int c = 0; c < 8; ++c)
+            if (!inside(xyz[3 * c], xyz[3 * c + 1], xyz[3 * c + 2])) return false;
+        return true;
+    }
+};
 
 // The list, 3-vector and box-containment queries of a shape class whose
 // private test() gives its per-point test, with positions brought into the
@@ -141,29 +201,32 @@ bool Polyhedron::queryBox(ZELUNnBox<double, 3> const& box, FrameMode mode, bool 
     }                                                                                              \
     bool Shape::contains(ZELUNArray<ZELUNArray<double>> const& points) const                       \
     {                                                                                              \
-        return queryList(points, false, mode, own(), test());                                      \
+        return ShapeQueries::list(*this, points, false, mode, own(), test());                      \
     }                                                                                              \
     bool Shape::interacts(ZELUNArray<ZELUNArray<double>> const& points) const                      \
     {                                                                                              \
-        return queryList(points, true, mode, own(), test());                                       \
+        return ShapeQueries::list(*this, points, true, mode, own(), test());                       \
     }                                                                                              \
     bool Shape::contains(TDataVector1D<TDataType<11>> const& vectors) const                        \
     {                                                                                              \
-        return queryVectors(vectors, false, mode, own(), test());                                  \
+        return ShapeQueries::vectors(*this, vectors, false, mode, own(), test());                  \
     }                                                                                              \
     bool Shape::interacts(TDataVector1D<TDataType<11>> const& vectors) const                       \
     {                                                                                              \
-        return queryVectors(vectors, true, mode, own(), test());                                   \
+        return ShapeQueries::vectors(*this, vectors, true, mode, own(), test());                   \
     }                                                                                              \
     bool Shape::contains(ZELUNVec3<double> const& vector) const                                    \
     {                                                                                              \
-        return queryVector(vector, mode, own(), test());                                           \
+        return ShapeQueries::vector(*this, vector, mode, own(), test());                           \
     }                                                                                              \
-    bool Shape::contains(ZELUNnBox<double, 3> const& box) const { return queryBox(box, mode, own(), test()); }
+    bool Shape::contains(ZELUNnBox<double, 3> const& box) const                                    \
+    {                                                                                              \
+        return ShapeQueries::box(*this, box, mode, own(), test());                                 \
+    }
 
 // Converted and projected through the matrix, as the boxes and extruded
 // polygons take positions.
-#define ZORV_SHAPE_QUERIES(Shape) ZORV_SHAPE_QUERIES_IN(Shape, FrameMode::kProject)
+#define ZORV_SHAPE_QUERIES(Shape) ZORV_SHAPE_QUERIES_IN(Shape, Polyhedron::FrameMode::kProject)
 
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -79,11 +79,15 @@ void PlanarPoly::transformAll()
 
 void PlanarPoly::quadsChanged()
 {
-    m_quads.clear();
-    m_quads.reserve(4 * m_transformed.size());
-    for (ZELUNPlane const& p : m_transformed) {
-        ZELUNVector3D const& n = p.getNormal();
-        m_quads.insert(m_quads.end(), {n.x, n.y, n.z, p.getOffset()});
+    std::size_t const pairs = (m_transformed.size() + 1) / 2;
+    m_quads.assign(8 * pairs, 0.0);
+    for (std::size_t j = 0; j < m_transformed.size(); ++j) {
+        ZELUNVector3D const& n = m_transformed[j].getNormal();
+        double* q = m_quads.data() + 8 * (j / 2) + j % 2;
+        q[0] = n.x;
+        q[2] = n.y;
+        q[4] = n.z;
+        q[6] = m_transformed[j].getOffset();
     }
 }
 
@@ -94,12 +98,12 @@ bool PlanarPoly::interacts(ZELUNnBox<double, 3> const& box) const
     double lo[3], hi[3];
     if (!frameBoundsOf(box, lo, hi, FrameMode::kPlane)) return false;
     // Per plane, the corner of the bounds farthest along its normal.
-    double const* q = m_quads.data();
-    for (std::size_t i = 0, n = m_quads.size(); i < n; i += 4) {
-        double const x = q[i] > 0.0 ? hi[0] : lo[0];
-        double const y = q[i + 1] > 0.0 ? hi[1] : lo[1];
-        double const z = q[i + 2] > 0.0 ? hi[2] : lo[2];
-        if (((q[i] * x + q[i + 1] * y) + q[i + 2] * z) - q[i + 3] < 0.0) return false;
+    for (std::size_t j = 0; j < m_transformed.size(); ++j) {
+        double const* q = m_quads.data() + 8 * (j / 2) + j % 2;
+        double const x = q[0] > 0.0 ? hi[0] : lo[0];
+        double const y = q[2] > 0.0 ? hi[1] : lo[1];
+        double const z = q[4] > 0.0 ? hi[2] : lo[2];
+        if (((q[0] * x + q[2] * y) + q[4] * z) - q[6] < 0.0) return false;
     }
     return true;
 }

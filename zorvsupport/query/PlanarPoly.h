@@ -60,12 +60,15 @@ protected:
 private:
     bool inside(double x, double y, double z) const
     {
-        // Every plane is evaluated, without a branch per plane: the sums are
-        // independent, so they overlap in the pipeline.
+        // Every plane is evaluated, without a branch per plane, two planes
+        // side by side: their sums run in the lanes of one vector.
         double const* q = m_quads.data();
         bool in = true;
-        for (std::size_t i = 0, n = m_quads.size(); i < n; i += 4)
-            in &= !(((q[i] * x + q[i + 1] * y) + q[i + 2] * z) - q[i + 3] < 0.0);
+        for (std::size_t i = 0, n = m_quads.size(); i < n; i += 8) {
+            double s[2];
+            for (int k = 0; k < 2; ++k) s[k] = ((q[i + k] * x + q[i + 2 + k] * y) + q[i + 4 + k] * z) - q[i + 6 + k];
+            in &= !(s[0] < 0.0) & !(s[1] < 0.0);
+        }
         return in;
     }
     auto test() const
@@ -80,7 +83,9 @@ private:
 
     std::vector<ZELUNCompGeom::ZELUNPlane> m_planes;
     std::vector<ZELUNCompGeom::ZELUNPlane> m_transformed;
-    // The transformed planes as contiguous (a, b, c, d), for the point test.
+    // The transformed planes in pairs, for the point test: a, a', b, b', c,
+    // c', d, d' of two planes side by side. An odd count ends with the plane
+    // (0, 0, 0, 0), which rejects nothing (s is 0, -0 or NaN).
     std::vector<double> m_quads;
 };
 

@@ -66,9 +66,6 @@ protected:
     // (points must hold at least x, y and z).
     enum class FrameMode { kProject, kPlane };
 
-    // Points per chunk of the list driver: 24 KiB of x, y, z on the stack.
-    static constexpr std::size_t kChunkPoints = 1024;
-
     // Converts (and in kProject mode projects) n contiguous points x, y, z
     // in place. failed[i] is set to 1 for a point whose conversion failed,
     // else 0; returns the first failing status, or 0.
@@ -79,14 +76,6 @@ protected:
         return !(m_coordSystem && m_pointsCoordSystem) && (mode == FrameMode::kPlane || m_identity);
     }
 
-    // The list rules over contiguous chunks, with `inside(x, y, z)` as the
-    // per-point test: no virtual call, allocation or engine call per point.
-    // Defined in ListDriver.h, instantiated by each shape for its own test.
-    template <class Inside>
-    bool driveList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, Inside inside) const;
-    template <class Inside>
-    bool driveVectors(ZELUNVec3<double> const* vectors, std::size_t n, bool any, FrameMode mode,
-                      Inside inside) const;
     // The 8 corners of a box in getBBArray's order, x, y, z each.
     static void cornersOf(ZELUNnBox<double, 3> const& box, double xyz[24]);
     // The bounds of a box's corners in the frame (as getMinMaxValues finds
@@ -99,21 +88,10 @@ protected:
     // a failed conversion, makes the answer false.
     bool listByElement(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode) const;
 
-    // The queries of a shape whose per-point test is `inside`. With `own`
-    // false (a subclass of the shape) they take the element-by-element path
-    // through the virtual tests instead of the driver.
-    template <class Inside>
-    bool queryList(ZELUNArray<ZELUNArray<double>> const& points, bool any, FrameMode mode, bool own,
-                   Inside inside) const;
-    template <class Inside>
-    bool queryVectors(TDataVector1D<TDataType<11>> const& vectors, bool any, FrameMode mode, bool own,
-                      Inside inside) const;
-    template <class Inside>
-    bool queryVector(ZELUNVec3<double> const& vector, FrameMode mode, bool own, Inside inside) const;
-    template <class Inside>
-    bool queryBox(ZELUNnBox<double, 3> const& box, FrameMode mode, bool own, Inside inside) const;
-
 private:
+    // The library's own list driver of its shapes (not installed).
+    friend struct ShapeQueries;
+
     std::vector<double> m_matrix;
     ZELUNType<ZELUNCoordSystem> m_coordSystem;
     ZELUNType<ZELUNCoordSystem> m_pointsCoordSystem;
