@@ -205,6 +205,66 @@ TEST(ScaleAndCopySubsection, BilinearNoData)
     EXPECT_TRUE(std::isnan(resampleRow<double>({4, inf}, 3, -1, kBilinear)[0]));
 }
 
+// float32 positions: the row (or column) and its fraction come from one
+// float product, and the last destination row and column still blend in
+// the next source row or column.
+TEST(ScaleAndCopySubsection, Float32PositionsNameTheirNeighbours)
+{
+    // 8 × 8 holding 10y + x into 11 × 11: 10 × float(0.7) is 7 in float but
+    // just below 7 in double, so row 10 is source row 7, not 6.
+    std::vector<float> values(64);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) values[y * 8 + x] = float(10 * y + x);
+    auto d = filled<float>(11, 11, -1.0f);
+    EXPECT_EQ(scale(*d, box(0, 0, 11, 11), *grid<float>(8, 8, values), box(0, 0, 8, 8), Variant(-9.0f), kBilinear),
+              kSuccess);
+    std::vector<float> const out = valuesOf<float>(*d);
+    EXPECT_EQ(out[120], 77.0f);
+    for (int k = 0; k < 11; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(out[110 + k], out[k] + 70.0f, 1e-4);    // last row: source row 7
+        EXPECT_NEAR(out[k * 11 + 10], out[k * 11] + 7.0f, 1e-4);  // last column: source column 7
+    }
+
+    // 2 → 42: the last position is 41 × float(1/41) = 1 − 2^-24, blended
+    // with the second source row (column) into 2 − 2^-24, which rounds to 2.
+    auto column = grid<float>(1, 2, {1.0f, 2.0f});
+    auto tall = filled<float>(1, 42, -1.0f);
+    EXPECT_EQ(scale(*tall, box(0, 0, 1, 42), *column, box(0, 0, 1, 2), Variant(-9.0f), kBilinear), kSuccess);
+    EXPECT_EQ(valuesOf<float>(*tall)[41], 2.0f);
+    EXPECT_EQ(resampleRow<float>({1.0f, 2.0f}, 42, -9.0f, kBilinear)[41], 2.0f);
+    // An extent of 1 takes the first column alone: the NaN beside it is not read.
+    EXPECT_EQ(resampleRow<float>({3.0f, nanf()}, 1, -9.0f, kBilinear), std::vector<float>{3.0f});
+
+    // Every destination row lies between the source rows below and above its
+    // exact position i × (srcH − 1) / (dstH − 1); the source holds its row
+    // numbers. The same along a row.
+    unsigned const maxSrc = 300, maxDst = 600;
+    std::vector<float> ramp(maxSrc);
+    for (unsigned r = 0; r < maxSrc; ++r) ramp[r] = float(r);
+    auto srcColumn = grid<float>(1, maxSrc, ramp), srcRow = grid<float>(maxSrc, 1, ramp);
+    auto dstColumn = filled<float>(1, maxDst, -1.0f), dstRow = filled<float>(maxDst, 1, -1.0f);
+    float const* col = static_cast<float const*>(dstColumn->getConstDataPtr());
+    float const* row = static_cast<float const*>(dstRow->getConstDataPtr());
+    unsigned wrong = 0;
+    for (unsigned sh = 2; sh <= maxSrc; ++sh)
+        for (unsigned dh = 2; dh <= maxDst; ++dh) {
+            if (sh == dh) continue;
+            ASSERT_EQ(scale(*dstColumn, box(0, 0, 1, dh), *srcColumn, box(0, 0, 1, sh), Variant(-9.0f), kBilinear),
+                      kSuccess);
+            ASSERT_EQ(scale(*dstRow, box(0, 0, dh, 1), *srcRow, box(0, 0, sh, 1), Variant(-9.0f), kBilinear),
+                      kSuccess);
+            for (unsigned i = 0; i < dh; ++i) {
+                std::uint64_t const num = std::uint64_t(i) * (sh - 1), den = dh - 1;
+                double const below = double(num / den), above = double((num + den - 1) / den);
+                for (float v : {col[i], row[i]})
+                    if (!(v >= below - 1e-3 && v <= above + 1e-3) && ++wrong <= 5)
+                        ADD_FAILURE() << sh << " -> " << dh << ", position " << i << ": " << v;
+            }
+        }
+    EXPECT_EQ(wrong, 0u);
+}
+
 TEST(ScaleAndCopySubsection, SourceBlocksAtTheEdges)
 {
     // An empty source block: no-data, nothing read (the source has no storage).

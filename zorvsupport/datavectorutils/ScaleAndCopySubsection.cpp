@@ -76,9 +76,13 @@ struct RowTerms {
 };
 
 // Bilinear in arithmetic type F (float for float32, double otherwise).
-// Neighbour indices are clamped to the source block, so a position that
-// rounding carries onto or past its last column or row reads that column or
-// row. A neighbour equal to the no-data value gets weight 0; when its value
+// The index and the fraction of a position both come from its product in F,
+// so they always name the same pair of neighbours. The second neighbour is
+// the next column or row clamped to the source block, also for the last
+// destination column and row: rounding can leave their position just below
+// the block's last column or row, which must still be blended in. A
+// position that rounding carries onto or past the last column or row reads
+// that column or row. A neighbour equal to the no-data value gets weight 0; when its value
 // is infinite it also counts as +0.0 in the sum, so that 0 × inf does not
 // turn the mean of the valid neighbours into NaN.
 //
@@ -92,6 +96,8 @@ void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
     F const ratioY = dst.h > 1 ? F(src.h - 1) / F(dst.h - 1) : F(0);
     F const ratioX = dst.w > 1 ? F(src.w - 1) / F(dst.w - 1) : F(0);
     std::size_t const lastX = src.w - 1, lastY = src.h - 1;
+    // A destination extent of 1 takes the first column or row alone.
+    std::size_t const stepX = dst.w > 1 ? 1 : 0, stepY = dst.h > 1 ? 1 : 0;
     std::vector<std::size_t> left(dst.w), right(dst.w);
     std::vector<F> colFrac(dst.w), rowFrac(dst.h);
     for (std::size_t j = 0; j < dst.w; ++j) {
@@ -99,11 +105,13 @@ void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
         std::size_t const c = std::size_t(cx);
         colFrac[j] = cx - F(c);
         left[j] = std::min(c, lastX);
-        right[j] = std::min(j + 1 == dst.w ? c : c + 1, lastX);
+        right[j] = std::min(c + stepX, lastX);
     }
+    std::vector<std::size_t> rowIdx(dst.h);
     for (std::size_t i = 0; i < dst.h; ++i) {
         F const cy = F(i) * ratioY;
-        rowFrac[i] = cy - std::floor(cy);
+        rowIdx[i] = std::size_t(cy);
+        rowFrac[i] = cy - F(rowIdx[i]);
     }
     std::size_t const noRow = ~std::size_t(0);
     RowTerms<F> terms[2] = {{noRow, std::vector<F>(dst.w), std::vector<unsigned char>(dst.w)},
@@ -138,10 +146,8 @@ void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
     };
 
     for (std::size_t i = 0; i < dst.h; ++i) {
-        // The row index comes from the product in double, the fraction from
-        // the product in F; near a row boundary they may disagree.
-        std::size_t const r = std::size_t(double(i) * double(ratioY));
-        std::size_t const ru = std::min(r, lastY), rl = std::min(i + 1 == dst.h ? r : r + 1, lastY);
+        std::size_t const r = rowIdx[i];
+        std::size_t const ru = std::min(r, lastY), rl = std::min(r + stepY, lastY);
         RowTerms<F> const& upper = termsOf(ru, rl);
         RowTerms<F> const& lower = termsOf(rl, ru);
         F const fy = rowFrac[i], gy = F(1) - fy;
