@@ -173,16 +173,22 @@ void transposeSquare(M m, unsigned char* data, std::size_t n)
 }
 
 // Writes the transpose of src (rows × cols elements) into dst (cols × rows).
+// A tile spans two cache lines of each destination row and as many source
+// columns as the buffer holds: few source rows at a time, since row strides
+// near a power of two map the rows of a tall tile onto a few cache sets.
 template <class M>
 void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
 {
-    alignas(64) unsigned char a[kTileBytes];
-    std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
-    for (std::size_t i = 0; i < rows; i += side) {
-        std::size_t const ri = std::min(side, rows - i);
-        for (std::size_t j = 0; j < cols; j += side) {
-            std::size_t const cj = std::min(side, cols - j);
-            loadTransposed(m, a, side, src + (i * cols + j) * w, cols * w, ri, cj);
+    constexpr std::size_t kBufferBytes = 2 * kTileBytes, kRunBytes = 128;
+    alignas(64) unsigned char a[kBufferBytes];
+    std::size_t const w = m.width();
+    std::size_t const tall = std::max<std::size_t>(1, kRunBytes / w), bufStride = tall * w;
+    std::size_t const wide = std::max<std::size_t>(1, kBufferBytes / bufStride);
+    for (std::size_t i = 0; i < rows; i += tall) {
+        std::size_t const ri = std::min(tall, rows - i);
+        for (std::size_t j = 0; j < cols; j += wide) {
+            std::size_t const cj = std::min(wide, cols - j);
+            loadTransposed(m, a, tall, src + (i * cols + j) * w, cols * w, ri, cj);
             storeRows(dst + (j * rows + i) * w, rows * w, a, bufStride, cj, ri * w);
         }
     }
