@@ -257,8 +257,11 @@ void withMover(std::size_t w, F&& f)
     switch (w) {
     case 1: return f(Mover<1>{0});
     case 2: return f(Mover<2>{0});
+    case 3: return f(Mover<3>{0});
     case 4: return f(Mover<4>{0});
+    case 6: return f(Mover<6>{0});
     case 8: return f(Mover<8>{0});
+    case 12: return f(Mover<12>{0});
     case 16: return f(Mover<16>{0});
     case 24: return f(Mover<24>{0});
     default: return f(Mover<0>{w});
