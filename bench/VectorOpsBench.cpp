@@ -1,6 +1,7 @@
 // Fill, block copy, transpose and min/max of 64 Mi float32 values (8192 x
 // 8192 for the two-dimensional cases), each beside a plain baseline over the
 // same bytes.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -99,6 +100,30 @@ void FillSubsectionBaseline(benchmark::State& state)
     done(state, std::size_t(kBlock) * kBlock * 4);
 }
 
+// 16 MiB in rows of 2 KiB (512 float32 of an 8192-wide grid), beside the
+// same rows filled with ordinary stores.
+constexpr unsigned kShortRow = 512;
+
+void FillShortRowsOurs(benchmark::State& state)
+{
+    auto v = grid(DataType(DataType::kFloat32), kSide, kSide);
+    Variant const value(1.5f);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DataVectorUtils::fillSubsection(*v, P2(1000, 0), P2(kShortRow, kSide), value));
+    done(state, std::size_t(kShortRow) * kSide * 4);
+}
+
+void FillShortRowsBaseline(benchmark::State& state)
+{
+    auto v = grid(DataType(DataType::kFloat32), kSide, kSide);
+    float* p = static_cast<float*>(v->getDataPtr());
+    for (auto _ : state) {
+        for (std::size_t y = 0; y < kSide; ++y) std::fill_n(p + y * kSide + 1000, kShortRow, 1.5f);
+        benchmark::ClobberMemory();
+    }
+    done(state, std::size_t(kShortRow) * kSide * 4);
+}
+
 // --- block copy ---------------------------------------------------------------
 
 void CopySubsectionOurs(benchmark::State& state)
@@ -163,6 +188,38 @@ void transposeBaseline(benchmark::State& state, std::size_t count)
         benchmark::ClobberMemory();
     }
     done(state, dst.bytes);
+}
+
+// Non-square grids of about 256 MiB for each element width: 1, 2, 4, 8 and
+// 24 bytes, and tuples of 3 and 16 bytes; odd sides.
+struct Oblong {
+    DataType type;
+    unsigned d0, d1;
+};
+Oblong const kOblongs[] = {
+    {DataType(DataType::kUInt8), 16385, 16383},    {DataType(DataType::kInt16), 11587, 11583},
+    {DataType(DataType::kFloat32), 8193, 8191},    {DataType(DataType::kFloat64), 5793, 5791},
+    {DataType(DataType::kVec3), 3345, 3343},       {DataType(DataType::kUInt8, 3), 9459, 9457},
+    {DataType(DataType::kFloat64, 2), 4097, 4095},
+};
+
+void transposeOblongOurs(benchmark::State& state, int k)
+{
+    Oblong const& o = kOblongs[k];
+    auto v = grid(o.type, o.d0, o.d1);
+    for (auto _ : state) benchmark::DoNotOptimize(DataVectorUtils::transpose(*v));
+    done(state, v->getSizeInBytes());
+}
+
+void transposeOblongBaseline(benchmark::State& state, int k)
+{
+    Oblong const& o = kOblongs[k];
+    std::size_t const width = o.type.getLength() * (o.type.getType() == DataType::kVec3      ? 24
+                                                     : o.type.getType() == DataType::kFloat64 ? 8
+                                                     : o.type.getType() == DataType::kFloat32 ? 4
+                                                     : o.type.getType() == DataType::kInt16   ? 2
+                                                                                              : 1);
+    transposeBaseline(state, std::size_t(o.d0) * o.d1 * width / 4);
 }
 
 void TransposeSquareOurs(benchmark::State& state) { transposeOurs(state, kSide, kSide); }
@@ -300,6 +357,8 @@ BENCHMARK(FillTuplesOurs)->Name("fill_uint8x3/ours")->Unit(benchmark::kMilliseco
 BENCHMARK(FillTuplesBaseline)->Name("fill_uint8x3/baseline")->Unit(benchmark::kMillisecond);
 BENCHMARK(FillSubsectionOurs)->Name("fillSubsection_4096/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(FillSubsectionBaseline)->Name("fillSubsection_4096/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillShortRowsOurs)->Name("fillSubsection_rows_of_2KiB/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(FillShortRowsBaseline)->Name("fillSubsection_rows_of_2KiB/baseline")->Unit(benchmark::kMillisecond);
 BENCHMARK(CopySubsectionOurs)->Name("copySubsection_4096/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(CopySubsectionBaseline)->Name("copySubsection_4096/baseline")->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyOverlapOurs)->Name("copySubsection_overlap/ours")->Unit(benchmark::kMillisecond);
@@ -310,6 +369,20 @@ BENCHMARK(TransposeOblongOurs)->Name("transpose_8191x8193/ours")->Unit(benchmark
 BENCHMARK(TransposeOblongBaseline)->Name("transpose_8191x8193/baseline")->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(TransposeRowOurs)->Name("transpose_1x10e7/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(TransposeRowBaseline)->Name("transpose_1x10e7/baseline")->Unit(benchmark::kMillisecond);
+#define ZORV_OBLONG(k, name)                                                                                 \
+    BENCHMARK_CAPTURE(transposeOblongOurs, k, k)->Name("transpose_" name "/ours")->Unit(benchmark::kMillisecond)->MinTime(2); \
+    BENCHMARK_CAPTURE(transposeOblongBaseline, k, k)                                                         \
+        ->Name("transpose_" name "/baseline")                                                               \
+        ->Unit(benchmark::kMillisecond)                                                                     \
+        ->MinTime(2);
+ZORV_OBLONG(0, "uint8_16385x16383")
+ZORV_OBLONG(1, "int16_11587x11583")
+ZORV_OBLONG(2, "float32_8193x8191")
+ZORV_OBLONG(3, "float64_5793x5791")
+ZORV_OBLONG(4, "vec3_3345x3343")
+ZORV_OBLONG(5, "uint8x3_9459x9457")
+ZORV_OBLONG(6, "float64x2_4097x4095")
+#undef ZORV_OBLONG
 BENCHMARK(MinMaxFloatOurs)->Name("calcMinMax_float32/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(MinMaxBaseline)->Name("calcMinMax_float32/baseline")->Unit(benchmark::kMillisecond);
 BENCHMARK(MinMaxInt16Ours)->Name("calcMinMax_int16/ours")->Unit(benchmark::kMillisecond);

@@ -178,18 +178,38 @@ TEST(FillSubsection, BlockBoundariesForEveryWidth)
     }
 }
 
-TEST(FillSubsection, LargeBlockInsideRows)
+// Blocks large enough to bypass the cache, in long rows (streamed) and in
+// rows under 4 KiB (ordinary stores), for several widths and rows of one
+// element; everything outside the block keeps its bytes.
+TEST(FillSubsection, LargeBlocksOnEveryTarget)
 {
-    // 2048 × 2048 float32 with a 2000 × 2000 block: large enough to bypass the cache.
-    unsigned const n = 2048;
-    auto v = DataVectorND<2>::create(DataType(DataType::kFloat32), P2(n, n));
-    std::vector<float> expected(std::size_t(n) * n);
-    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = float(i % 1000);
-    std::memcpy(v->getDataPtr(), expected.data(), expected.size() * 4);
-    for (unsigned y = 7; y < 2007; ++y)
-        for (unsigned x = 3; x < 2003; ++x) expected[std::size_t(y) * n + x] = -2.5f;
-    EXPECT_EQ(DataVectorUtils::fillSubsection(*v, P2(3, 7), P2(2000, 2000), Variant(-2.5f)), kSuccess);
-    EXPECT_EQ(std::memcmp(v->getConstDataPtr(), expected.data(), expected.size() * 4), 0);
+    struct Case {
+        DataType type;
+        unsigned d0, d1;
+        P2 origin, size;
+    } const cases[] = {
+        {DataType(DataType::kFloat32), 2048, 2048, P2(3, 7), P2(2000, 2000)},     // rows of 8000 bytes
+        {DataType(DataType::kFloat32), 4096, 3000, P2(5, 1), P2(1000, 2999)},     // rows of 4000 bytes
+        {DataType(DataType::kUInt8, 3), 3000, 3000, P2(1, 1), P2(1365, 2999)},    // rows of 4095 bytes
+        {DataType(DataType::kVec3), 200, 2100, P2(7, 50), P2(170, 2000)},         // rows of 4080 bytes
+        {DataType(DataType::kUInt16, 3), 1000, 2000, P2(99, 3), P2(900, 1990)},   // rows of 5400 bytes
+        {DataType(DataType::kFloat64), 3, 1200000, P2(1, 5), P2(1, 1100000)},     // rows of one element
+    };
+    forEachSimdTarget([&] {
+        for (Case const& c : cases) {
+            SCOPED_TRACE(nameOf(c.type) + " " + std::to_string(c.size[0]) + " x " + std::to_string(c.size[1]));
+            auto v = marked2D(c.type, c.d0, c.d1, 5);
+            Bytes expected = bytesOf(*v);
+            Variant const value = valueOf(c.type, 0x41);
+            std::size_t const w = widthOf(c.type);
+            for (unsigned r = 0; r < c.size[1]; ++r)
+                for (unsigned x = 0; x < c.size[0]; ++x)
+                    std::memcpy(expected.data() + ((std::size_t(c.origin[1]) + r) * c.d0 + c.origin[0] + x) * w,
+                                value.getPtr(), w);
+            EXPECT_EQ(DataVectorUtils::fillSubsection(*v, c.origin, c.size, value), kSuccess);
+            EXPECT_TRUE(bytesOf(*v) == expected);
+        }
+    });
 }
 
 TEST(FillAndFillSubsection, ForeignClassThrowsWithNothingWritten)

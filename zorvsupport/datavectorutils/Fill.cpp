@@ -70,24 +70,29 @@ namespace {
 // block that every run copies from.
 class RunFiller {
 public:
-    // Fills larger than this in one call bypass the cache.
+    // Fills larger than this in one call bypass the cache, when their runs
+    // are long enough for non-temporal stores to pay: a short run leaves
+    // partly written lines at both ends and pays the stream's fixed cost.
     static constexpr std::size_t kStreamBytes = std::size_t(8) << 20;
+    static constexpr std::size_t kStreamRunBytes = 4096;
 
-    RunFiller(void const* value, std::size_t width, std::size_t totalBytes)
+    // `totalBytes` in runs of `runBytes` each.
+    RunFiller(void const* value, std::size_t width, std::size_t totalBytes, std::size_t runBytes)
         : m_value(static_cast<unsigned char const*>(value)), m_width(width)
     {
+        bool const stream = totalBytes >= kStreamBytes && runBytes >= kStreamRunBytes;
         bool uniform = true;
         for (std::size_t i = 1; i < width && uniform; ++i) uniform = m_value[i] == m_value[0];
         if (uniform) {
             m_mode = kMemset;
         } else if (width > kChunk / 2) {
             m_mode = kPerElement;
-        } else if (totalBytes < kStreamBytes && width <= 8 && (width & (width - 1)) == 0) {
+        } else if (!stream && width <= 8 && (width & (width - 1)) == 0) {
             m_mode = kScalar;
         } else {
             // The period is a whole number of elements; streaming reads up to
             // one vector beyond it. One element, then doubling copies.
-            m_mode = totalBytes >= kStreamBytes ? kStream : kChunks;
+            m_mode = stream ? kStream : kChunks;
             m_period = kChunk / width * width;
             std::size_t const used = m_mode == kStream ? sizeof m_pattern : std::min(m_period, totalBytes);
             std::memcpy(m_pattern, m_value, width);
@@ -185,7 +190,8 @@ struct FillVisitor {
         std::size_t const count = std::size_t(last) - first;
         auto* dst = reinterpret_cast<unsigned char*>(storage.getDataPtr());
         if (count == 0 || !dst) return kSuccess;
-        RunFiller(element.data, element.width, count * element.width)(dst + first * element.width, count);
+        std::size_t const bytes = count * element.width;
+        RunFiller(element.data, element.width, bytes, bytes)(dst + first * element.width, count);
         return kSuccess;
     }
 };
@@ -214,8 +220,9 @@ struct FillSubsectionVisitor {
     static void fillBlock(unsigned char* dst, std::size_t stride, std::size_t w, std::size_t h,
                           ElementBytes<T> const& element)
     {
-        RunFiller const filler(element.data, element.width, w * h * element.width);
-        if (w * element.width == stride) return filler(dst, w * h);
+        std::size_t const rowBytes = w * element.width, total = rowBytes * h;
+        if (rowBytes == stride) return RunFiller(element.data, element.width, total, total)(dst, w * h);
+        RunFiller const filler(element.data, element.width, total, rowBytes);
         for (std::size_t r = 0; r < h; ++r) filler(dst + r * stride, w);
     }
 };

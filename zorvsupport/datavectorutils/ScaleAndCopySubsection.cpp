@@ -1,19 +1,406 @@
 // Scaled block copy: hold (the element under the truncated source
 // position) and bilinear (a weighted mean of four neighbours that leaves out
 // the no-data value), both driven by per-column tables built once per call.
+// The row loops run on the best SIMD target, dispatched at run time: a run
+// of destination columns whose source columns fit in one vector takes them
+// from one contiguous load and a lane permutation.
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "zorvsupport/datavectorutils/ScaleAndCopySubsection.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
+#include <hwy/highway.h>
+
+#include "zorvsupport/simd/Simd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
-#include "zorvsupport/datavectorutils/DataVectorUtils.h"
-#include "zorvsupport/datavectorutils/OperationFrame.h"
+#include "zorvsupport/types/DataType.h"
 #include "zorvsupport/types/NumericConversion.h"
+
+#ifndef ZORV_SCALE_AND_COPY_SHARED_
+#define ZORV_SCALE_AND_COPY_SHARED_
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace simd {
+
+// The two blocks of one call, in elements: the first element, the distance
+// between rows and the extents.
+struct ScaleBlocks {
+    void* dst;
+    std::size_t dstStride, dstW, dstH;
+    void const* src;
+    std::size_t srcStride, srcW, srcH;
+};
+
+// The per-call tables of bilinear resampling in arithmetic type F. Column
+// j blends source columns left[j] and right[j] with weights gx[j] = 1 −
+// colFrac[j] and colFrac[j]; row i blends rows rowIdx[i] and the next one,
+// both clamped, with rowFrac[i]. Source column c is read by the destination
+// columns firstUser[c] to endUser[c] − 1 (none when they are equal).
+template <class F>
+struct BilinearTables {
+    std::vector<std::size_t> left, right, rowIdx;
+    std::vector<F> colFrac, gx, rowFrac;
+    std::vector<std::uint32_t> firstUser, endUser;
+    std::size_t stepY;
+};
+
+}  // namespace simd
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
+#endif  // ZORV_SCALE_AND_COPY_SHARED_
+
+HWY_BEFORE_NAMESPACE();
+namespace ZORV_3_13_0_ {
+namespace DataSet {
+namespace simd {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// For each run of Lanes(d) destination columns: the first source column
+// of the run and each column's source columns relative to it, when the run's
+// source columns lie inside one vector from there and that vector lies
+// inside the source row; kNone marks a run done column by column.
+template <class D>
+struct ColumnPlan {
+    using TI = hwy::MakeSigned<hn::TFromD<D>>;
+    static constexpr std::size_t kNone = ~std::size_t(0);
+    std::size_t lanes, runs;
+    std::vector<std::size_t> base;
+    std::vector<TI> first, second;
+
+    ColumnPlan(D d, std::size_t const* a, std::size_t const* b, std::size_t count, std::size_t srcW)
+        : lanes(hn::Lanes(d)), runs(count / lanes), base(runs), first(runs * lanes), second(b ? runs * lanes : 0)
+    {
+        for (std::size_t k = 0; k < runs; ++k) {
+            std::size_t const j0 = k * lanes, lo = a[j0], hi = (b ? b : a)[j0 + lanes - 1];
+            if (hi - lo >= lanes || lo + lanes > srcW) {
+                base[k] = kNone;
+                continue;
+            }
+            base[k] = lo;
+            for (std::size_t l = 0; l < lanes; ++l) {
+                first[j0 + l] = TI(a[j0 + l] - lo);
+                if (b) second[j0 + l] = TI(b[j0 + l] - lo);
+            }
+        }
+    }
+};
+
+// Hold for elements of one 4- or 8-byte word: destination row i takes
+// source row rowOf[i] at the columns col[]; a row whose source row is that
+// of the row before is a copy of the row before.
+template <class U>
+void holdRows(ScaleBlocks const& blocks, std::size_t const* col, std::size_t const* rowOf)
+{
+    hn::ScalableTag<U> const d;
+    ColumnPlan<decltype(d)> const plan(d, col, nullptr, blocks.dstW, blocks.srcW);
+    std::size_t const w = blocks.dstW, n = plan.lanes;
+    U* out = static_cast<U*>(blocks.dst);
+    U const* const src = static_cast<U const*>(blocks.src);
+    std::size_t previous = ColumnPlan<decltype(d)>::kNone;
+    for (std::size_t i = 0; i < blocks.dstH; ++i, out += blocks.dstStride) {
+        std::size_t const r = rowOf[i];
+        if (r == previous) {
+            std::memcpy(out, out - blocks.dstStride, w * sizeof(U));
+            continue;
+        }
+        previous = r;
+        U const* in = src + r * blocks.srcStride;
+        for (std::size_t k = 0; k < plan.runs; ++k) {
+            std::size_t const j0 = k * n;
+            if (plan.base[k] == plan.kNone) {
+                for (std::size_t j = j0; j < j0 + n; ++j) out[j] = in[col[j]];
+                continue;
+            }
+            auto const v = hn::LoadU(d, in + plan.base[k]);
+            hn::StoreU(hn::TableLookupLanes(v, hn::SetTableIndices(d, plan.first.data() + j0)), d, out + j0);
+        }
+        for (std::size_t j = plan.runs * n; j < w; ++j) out[j] = in[col[j]];
+    }
+}
+
+void holdRows4(ScaleBlocks const& blocks, std::size_t const* col, std::size_t const* rowOf)
+{
+    holdRows<std::uint32_t>(blocks, col, rowOf);
+}
+
+void holdRows8(ScaleBlocks const& blocks, std::size_t const* col, std::size_t const* rowOf)
+{
+    holdRows<std::uint64_t>(blocks, col, rowOf);
+}
+
+// Destinations larger than this bypass the cache.
+constexpr std::size_t kStreamBytes = std::size_t(8) << 20;
+
+// Copies the n elements at from to `to` with non-temporal stores on the
+// aligned whole vectors.
+template <class D, class E = hn::TFromD<D>>
+void streamRow(D d, E* to, E const* from, std::size_t n)
+{
+    std::size_t const lanes = hn::Lanes(d), bytes = lanes * sizeof(E);
+    std::size_t const misalign = reinterpret_cast<std::uintptr_t>(to) % bytes;
+    if (misalign % sizeof(E) != 0) return (void)std::memcpy(to, from, n * sizeof(E));
+    std::size_t const head = std::min(n, misalign ? (bytes - misalign) / sizeof(E) : 0);
+    std::memcpy(to, from, head * sizeof(E));
+    std::size_t j = head;
+    for (; j + lanes <= n; j += lanes) hn::Stream(hn::LoadU(d, from + j), d, to + j);
+    std::memcpy(to + j, from + j, (n - j) * sizeof(E));
+}
+
+// The weighted sum of one source row's two neighbours for every
+// destination column (fx × right + (1 − fx) × left, the row term of the
+// bilinear sum), and the destination columns, ascending, where either
+// neighbour holds the no-data value.
+template <class F>
+struct RowTerms {
+    std::size_t row;
+    std::vector<F> sum;
+    std::vector<std::uint32_t> missing;
+};
+
+// Bilinear in arithmetic type F over elements E. Where no neighbour is
+// missing the result is fy × lowerTerm + (1 − fy) × upperTerm, so the row
+// terms of a source row are formed once and shared by the destination rows
+// that read it; the elements with a missing neighbour are then formed one
+// by one with their weights. A neighbour equal to the no-data value gets
+// weight 0; when its value is infinite it also counts as +0.0 in the sum, so
+// that 0 × inf does not turn the mean of the valid neighbours into NaN.
+// Float and double elements (E = F) form terms and rows in SIMD lanes with
+// the scalar rule's operations in its order, so the bits are the same.
+template <class E, class F>
+void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const nd)
+{
+    constexpr bool kLanes = std::is_same_v<E, F>;
+    hn::ScalableTag<F> const d;
+    ColumnPlan<decltype(d)> const plan(d, t.left.data(), t.right.data(), kLanes ? blocks.dstW : 0, blocks.srcW);
+    std::size_t const w = blocks.dstW, n = plan.lanes, lastY = blocks.srcH - 1;
+    E const* const src = static_cast<E const*>(blocks.src);
+    std::size_t const* const left = t.left.data();
+    std::size_t const* const right = t.right.data();
+    F const* const colFrac = t.colFrac.data();
+    F const* const gxs = t.gx.data();
+    bool ndInfinite = false, ndMatches = true;
+    if constexpr (std::is_floating_point_v<E>) ndInfinite = std::isinf(nd), ndMatches = nd == nd;
+    F const threshold = F(0.0001);
+
+    // Appends the destination columns that read source column c.
+    auto noteMissing = [&](std::vector<std::uint32_t>& missing, std::size_t c) {
+        std::uint32_t j = t.firstUser[c];
+        if (!missing.empty()) j = std::max(j, std::uint32_t(missing.back() + 1));
+        for (; j < t.endUser[c]; ++j) missing.push_back(j);
+    };
+    auto formTerms = [&](RowTerms<F>& terms, std::size_t r) {
+        E const* const in = src + r * blocks.srcStride;
+        F* HWY_RESTRICT const sum = terms.sum.data();
+        auto scalarTerms = [&](std::size_t j0, std::size_t j1) {
+            for (std::size_t j = j0; j < j1; ++j) sum[j] = colFrac[j] * F(in[right[j]]) + gxs[j] * F(in[left[j]]);
+        };
+        // Local copies, so that the stores to sum cannot make the loop reload them.
+        std::size_t const runs = plan.runs, none = plan.kNone;
+        std::size_t const* const base = plan.base.data();
+        auto const* const ia = plan.first.data();
+        auto const* const ib = plan.second.data();
+        F const* const fxs = colFrac;
+        F const* const gs = gxs;
+        for (std::size_t k = 0, j0 = 0; k < runs; ++k, j0 += n) {
+            if (base[k] == none) {
+                scalarTerms(j0, j0 + n);
+                continue;
+            }
+            if constexpr (kLanes) {
+                auto const v = hn::LoadU(d, in + base[k]);
+                auto const a = hn::TableLookupLanes(v, hn::SetTableIndices(d, ia + j0));
+                auto const b = hn::TableLookupLanes(v, hn::SetTableIndices(d, ib + j0));
+                auto const fx = hn::LoadU(d, fxs + j0), gx = hn::LoadU(d, gs + j0);
+                hn::StoreU(hn::Add(hn::Mul(fx, b), hn::Mul(gx, a)), d, sum + j0);
+            }
+        }
+        scalarTerms(plan.runs * n, w);
+        // The next source row is usually the next one formed.
+        if (r + 1 < blocks.srcH)
+            for (std::size_t c = 0; c < blocks.srcW; c += 64 / sizeof(E)) hwy::Prefetch(in + blocks.srcStride + c);
+
+        terms.missing.clear();
+        if (ndMatches) {
+            using L = LaneOf<E>;
+            hn::ScalableTag<L> const dl;
+            L ndLane;
+            std::memcpy(&ndLane, &nd, sizeof ndLane);
+            auto const vnd = hn::Set(dl, ndLane);
+            L const* lanes = reinterpret_cast<L const*>(in);
+            auto scalarScan = [&](std::size_t c0, std::size_t count) {
+                for (std::size_t c = c0; c < c0 + count; ++c)
+                    if (in[c] == nd) noteMissing(terms.missing, c);
+            };
+            std::size_t const nl = hn::Lanes(dl);
+            std::size_t c = 0;
+            for (; c + nl <= blocks.srcW; c += nl) {
+                auto const eq = hn::Eq(hn::LoadU(dl, lanes + c), vnd);
+                if (hn::AllFalse(dl, eq)) continue;
+                // The lanes that matched, lowest first.
+                std::uint8_t bits[HWY_MAX_BYTES / 8 > 0 ? HWY_MAX_BYTES / 8 : 1] = {};
+                std::size_t const bytes = hn::StoreMaskBits(dl, eq, bits);
+                for (std::size_t b = 0; b < bytes; ++b)
+                    for (unsigned m = bits[b]; m != 0; m &= m - 1)
+                        noteMissing(terms.missing, c + b * 8 + unsigned(__builtin_ctz(m)));
+            }
+            scalarScan(c, blocks.srcW - c);
+        }
+        terms.row = r;
+    };
+    std::size_t const noRow = ~std::size_t(0);
+    RowTerms<F> terms[2] = {{noRow, std::vector<F>(w), {}}, {noRow, std::vector<F>(w), {}}};
+    // The terms of source row r, formed into the slot not holding `keep`.
+    auto termsOf = [&](std::size_t r, std::size_t keep) -> RowTerms<F> const& {
+        for (RowTerms<F>& s : terms)
+            if (s.row == r) return s;
+        RowTerms<F>& s = terms[0].row == keep ? terms[1] : terms[0];
+        formTerms(s, r);
+        return s;
+    };
+    auto store = [](F v) {
+        if constexpr (std::is_floating_point_v<E>)
+            return E(v);
+        else
+            return roundAndSaturate<E>(double(v));
+    };
+
+    // A large destination is written with non-temporal stores, each row
+    // formed first in a cache-resident row.
+    bool const streamRows = kLanes && blocks.dstW * blocks.dstH * sizeof(E) >= kStreamBytes;
+    std::vector<E> scratch(streamRows ? w : 0);
+    for (std::size_t i = 0; i < blocks.dstH; ++i) {
+        std::size_t const r = t.rowIdx[i];
+        std::size_t const ru = std::min(r, lastY), rl = std::min(r + t.stepY, lastY);
+        RowTerms<F> const& upper = termsOf(ru, rl);
+        RowTerms<F> const& lower = termsOf(rl, ru);
+        F const fy = t.rowFrac[i], gy = F(1) - fy;
+        E* const target = static_cast<E*>(blocks.dst) + i * blocks.dstStride;
+        E* const out = streamRows ? scratch.data() : target;
+        F const* su = upper.sum.data();
+        F const* sl = lower.sum.data();
+        std::size_t j = 0;
+        if constexpr (kLanes) {
+            auto const vfy = hn::Set(d, fy), vgy = hn::Set(d, gy);
+            for (; j + n <= w; j += n)
+                hn::StoreU(hn::Add(hn::Mul(vfy, hn::LoadU(d, sl + j)), hn::Mul(vgy, hn::LoadU(d, su + j))), d, out + j);
+        }
+        for (; j < w; ++j) out[j] = store(fy * sl[j] + gy * su[j]);
+
+        E const* up = src + ru * blocks.srcStride;
+        E const* lo = src + rl * blocks.srcStride;
+        auto redo = [&](std::size_t jm) {
+            std::size_t const a = left[jm], b = right[jm];
+            E const ul = up[a], ur = up[b], ll = lo[a], lr = lo[b];
+            bool const mUL = ul == nd, mUR = ur == nd, mLL = ll == nd, mLR = lr == nd;
+            F const fx = colFrac[jm], gx = gxs[jm];
+            F const wUL = mUL ? F(0) : gx, wLL = mLL ? F(0) : gx;
+            F const wUR = mUR ? F(0) : fx, wLR = mLR ? F(0) : fx;
+            F const vUL = mUL && ndInfinite ? F(0) : F(ul), vUR = mUR && ndInfinite ? F(0) : F(ur);
+            F const vLL = mLL && ndInfinite ? F(0) : F(ll), vLR = mLR && ndInfinite ? F(0) : F(lr);
+            F const sum = fy * (wLR * vLR + wLL * vLL) + gy * (wUR * vUR + wUL * vUL);
+            F const m = fy * (wLL + wLR) + gy * (wUL + wUR);
+            out[jm] = m > threshold ? store(sum / m) : nd;
+        };
+        // A run of lanes holding a missing column is redone whole in SIMD
+        // lanes, its other lanes keeping their sums.
+        std::size_t redoneRun = ColumnPlan<decltype(d)>::kNone;
+        auto redoRun = [&](std::size_t k) {
+            if constexpr (kLanes) {
+                std::size_t const j0 = k * n;
+                auto const vu = hn::LoadU(d, up + plan.base[k]), vl = hn::LoadU(d, lo + plan.base[k]);
+                auto const ia = hn::SetTableIndices(d, plan.first.data() + j0);
+                auto const ib = hn::SetTableIndices(d, plan.second.data() + j0);
+                auto ul = hn::TableLookupLanes(vu, ia), ur = hn::TableLookupLanes(vu, ib);
+                auto ll = hn::TableLookupLanes(vl, ia), lr = hn::TableLookupLanes(vl, ib);
+                auto const vnd = hn::Set(d, nd);
+                auto const mUL = hn::Eq(ul, vnd), mUR = hn::Eq(ur, vnd), mLL = hn::Eq(ll, vnd), mLR = hn::Eq(lr, vnd);
+                auto const fx = hn::LoadU(d, colFrac + j0), gx = hn::LoadU(d, gxs + j0);
+                auto const wUL = hn::IfThenZeroElse(mUL, gx), wLL = hn::IfThenZeroElse(mLL, gx);
+                auto const wUR = hn::IfThenZeroElse(mUR, fx), wLR = hn::IfThenZeroElse(mLR, fx);
+                if (ndInfinite) {
+                    ul = hn::IfThenZeroElse(mUL, ul), ur = hn::IfThenZeroElse(mUR, ur);
+                    ll = hn::IfThenZeroElse(mLL, ll), lr = hn::IfThenZeroElse(mLR, lr);
+                }
+                auto const vfy = hn::Set(d, fy), vgy = hn::Set(d, gy);
+                auto const sum = hn::Add(hn::Mul(vfy, hn::Add(hn::Mul(wLR, lr), hn::Mul(wLL, ll))),
+                                         hn::Mul(vgy, hn::Add(hn::Mul(wUR, ur), hn::Mul(wUL, ul))));
+                auto const m = hn::Add(hn::Mul(vfy, hn::Add(wLL, wLR)), hn::Mul(vgy, hn::Add(wUL, wUR)));
+                auto const redone = hn::IfThenElse(hn::Gt(m, hn::Set(d, threshold)), hn::Div(sum, m), vnd);
+                auto const missing = hn::Or(hn::Or(mUL, mUR), hn::Or(mLL, mLR));
+                hn::StoreU(hn::IfThenElse(missing, redone, hn::LoadU(d, out + j0)), d, out + j0);
+            } else {
+                (void)k;
+            }
+        };
+        // The union of the two rows' missing columns, each once.
+        auto pu = upper.missing.begin(), eu = upper.missing.end();
+        auto pl = lower.missing.begin(), el = lower.missing.end();
+        while (pu != eu || pl != el) {
+            std::uint32_t jm;
+            if (pl == el || (pu != eu && *pu < *pl))
+                jm = *pu++;
+            else if (pu == eu || *pl < *pu)
+                jm = *pl++;
+            else
+                jm = *pu++, ++pl;
+            std::size_t const k = jm / n;
+            if (kLanes && k < plan.runs && plan.base[k] != plan.kNone) {
+                if (k != redoneRun) redoRun(k), redoneRun = k;
+            } else {
+                redo(jm);
+            }
+        }
+        if constexpr (kLanes)
+            if (streamRows) streamRow(d, target, out, w);
+    }
+    if (streamRows) hwy::FlushStream();
+}
+
+void bilinearScale(int code, ScaleBlocks const& blocks, void const* tables, void const* noData)
+{
+    switch (code) {
+#define ZORV_CASE(k, T, name)                                                                              \
+    case k: {                                                                                              \
+        using F = std::conditional_t<std::is_same_v<T, float>, float, double>;                             \
+        T nd;                                                                                              \
+        std::memcpy(&nd, noData, sizeof nd);                                                               \
+        return bilinearRows<T, F>(blocks, *static_cast<BilinearTables<F> const*>(tables), nd);             \
+    }
+        ZORV_FOR_EACH_NUMERIC_KIND(ZORV_CASE)
+#undef ZORV_CASE
+    default: break;
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace simd
+}  // namespace DataSet
+}  // namespace ZORV_3_13_0_
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+#include "zorvsupport/datavectorutils/DataVectorUtils.h"
+#include "zorvsupport/datavectorutils/ElementScan.h"
+#include "zorvsupport/datavectorutils/OperationFrame.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
+namespace simd {
+HWY_EXPORT(holdRows4);
+HWY_EXPORT(holdRows8);
+HWY_EXPORT(bilinearScale);
+}  // namespace simd
+
 namespace DataVectorUtils {
 namespace {
 
@@ -45,12 +432,18 @@ void scaleNearest(Block<E> dst, Block<E const> src, std::size_t L)
 {
     double const ratioX = double(src.w) / double(dst.w), ratioY = double(src.h) / double(dst.h);
     // j × ratioX < srcW; the bound only guards the last rounding.
-    std::vector<std::size_t> col(dst.w);
-    for (std::size_t j = 0; j < dst.w; ++j) col[j] = std::min(std::size_t(double(j) * ratioX), src.w - 1) * L;
+    std::vector<std::size_t> col(dst.w), rowOf(dst.h);
+    for (std::size_t j = 0; j < dst.w; ++j) col[j] = std::min(std::size_t(double(j) * ratioX), src.w - 1);
+    for (std::size_t i = 0; i < dst.h; ++i) rowOf[i] = std::min(std::size_t(double(i) * ratioY), src.h - 1);
+    if (L == 1 && (sizeof(E) == 4 || sizeof(E) == 8)) {
+        simd::ScaleBlocks const blocks{dst.origin, dst.stride, dst.w, dst.h, src.origin, src.stride, src.w, src.h};
+        if (sizeof(E) == 4) return HWY_DYNAMIC_DISPATCH(simd::holdRows4)(blocks, col.data(), rowOf.data());
+        return HWY_DYNAMIC_DISPATCH(simd::holdRows8)(blocks, col.data(), rowOf.data());
+    }
     std::size_t previous = src.h;
     for (std::size_t i = 0; i < dst.h; ++i) {
         E* out = dst.origin + i * dst.stride;
-        std::size_t const r = std::min(std::size_t(double(i) * ratioY), src.h - 1);
+        std::size_t const r = rowOf[i];
         if (r == previous) {
             std::copy_n(out - dst.stride, dst.w * L, out);
             continue;
@@ -60,113 +453,56 @@ void scaleNearest(Block<E> dst, Block<E const> src, std::size_t L)
         if (L == 1) {
             for (std::size_t j = 0; j < dst.w; ++j) out[j] = in[col[j]];
         } else {
-            for (std::size_t j = 0; j < dst.w; ++j) std::copy_n(in + col[j], L, out + j * L);
+            for (std::size_t j = 0; j < dst.w; ++j) std::copy_n(in + col[j] * L, L, out + j * L);
         }
     }
 }
 
-// The weighted sum of one source row's two neighbours for every
-// destination column (fx × right + (1 − fx) × left, the row term of the
-// bilinear sum), and whether either neighbour holds the no-data value.
-template <class F>
-struct RowTerms {
-    std::size_t row;
-    std::vector<F> sum;
-    std::vector<unsigned char> missing;
-};
-
 // Bilinear in arithmetic type F (float for float32, double otherwise).
-// Neighbour indices are clamped to the source block, so a position that
-// rounding carries onto or past its last column or row reads that column or
-// row. A neighbour equal to the no-data value gets weight 0; when its value
-// is infinite it also counts as +0.0 in the sum, so that 0 × inf does not
-// turn the mean of the valid neighbours into NaN.
-//
-// Where no neighbour is missing the sum is fy × lowerTerm + (1 − fy) ×
-// upperTerm, so the row terms of a source row are formed once and shared by
-// the destination rows that read it; elements with a missing neighbour are
-// then formed one by one with their weights.
+// The index and the fraction of a position both come from its product in F,
+// so they always name the same pair of neighbours. The second neighbour is
+// the next column or row clamped to the source block, also for the last
+// destination column and row: rounding can leave their position just below
+// the block's last column or row, which must still be blended in. A
+// position that rounding carries onto or past the last column or row reads
+// that column or row.
 template <class E, class F>
 void scaleBilinear(Block<E> dst, Block<E const> src, E const nd)
 {
     F const ratioY = dst.h > 1 ? F(src.h - 1) / F(dst.h - 1) : F(0);
     F const ratioX = dst.w > 1 ? F(src.w - 1) / F(dst.w - 1) : F(0);
-    std::size_t const lastX = src.w - 1, lastY = src.h - 1;
-    std::vector<std::size_t> left(dst.w), right(dst.w);
-    std::vector<F> colFrac(dst.w), rowFrac(dst.h);
+    std::size_t const lastX = src.w - 1;
+    // A destination extent of 1 takes the first column or row alone.
+    std::size_t const stepX = dst.w > 1 ? 1 : 0;
+    simd::BilinearTables<F> t;
+    t.stepY = dst.h > 1 ? 1 : 0;
+    t.left.resize(dst.w);
+    t.right.resize(dst.w);
+    t.colFrac.resize(dst.w);
+    t.gx.resize(dst.w);
+    t.firstUser.assign(src.w, std::uint32_t(dst.w));
+    t.endUser.assign(src.w, 0);
     for (std::size_t j = 0; j < dst.w; ++j) {
         F const cx = F(j) * ratioX;
         std::size_t const c = std::size_t(cx);
-        colFrac[j] = cx - F(c);
-        left[j] = std::min(c, lastX);
-        right[j] = std::min(j + 1 == dst.w ? c : c + 1, lastX);
+        t.colFrac[j] = cx - F(c);
+        t.gx[j] = F(1) - t.colFrac[j];
+        t.left[j] = std::min(c, lastX);
+        t.right[j] = std::min(c + stepX, lastX);
+        for (std::size_t used : {t.left[j], t.right[j]}) {
+            t.firstUser[used] = std::min(t.firstUser[used], std::uint32_t(j));
+            t.endUser[used] = std::uint32_t(j + 1);
+        }
     }
+    t.rowIdx.resize(dst.h);
+    t.rowFrac.resize(dst.h);
     for (std::size_t i = 0; i < dst.h; ++i) {
         F const cy = F(i) * ratioY;
-        rowFrac[i] = cy - std::floor(cy);
+        t.rowIdx[i] = std::size_t(cy);
+        t.rowFrac[i] = cy - F(t.rowIdx[i]);
     }
-    std::size_t const noRow = ~std::size_t(0);
-    RowTerms<F> terms[2] = {{noRow, std::vector<F>(dst.w), std::vector<unsigned char>(dst.w)},
-                            {noRow, std::vector<F>(dst.w), std::vector<unsigned char>(dst.w)}};
-    bool ndInfinite = false;
-    if constexpr (std::is_floating_point_v<E>) ndInfinite = std::isinf(nd);
-    F const threshold = F(0.0001);
-
-    auto formTerms = [&](RowTerms<F>& t, std::size_t r) {
-        E const* in = src.origin + r * src.stride;
-        for (std::size_t j = 0; j < dst.w; ++j) {
-            E const a = in[left[j]], b = in[right[j]];
-            F const fx = colFrac[j];
-            t.sum[j] = fx * F(b) + (F(1) - fx) * F(a);
-            t.missing[j] = (a == nd) | (b == nd);
-        }
-        t.row = r;
-    };
-    // The terms of source row r, formed into the slot not holding `keep`.
-    auto termsOf = [&](std::size_t r, std::size_t keep) -> RowTerms<F> const& {
-        for (RowTerms<F>& t : terms)
-            if (t.row == r) return t;
-        RowTerms<F>& t = terms[0].row == keep ? terms[1] : terms[0];
-        formTerms(t, r);
-        return t;
-    };
-    auto store = [](F v) {
-        if constexpr (std::is_floating_point_v<E>)
-            return E(v);
-        else
-            return roundAndSaturate<E>(double(v));
-    };
-
-    for (std::size_t i = 0; i < dst.h; ++i) {
-        // The row index comes from the product in double, the fraction from
-        // the product in F; near a row boundary they may disagree.
-        std::size_t const r = std::size_t(double(i) * double(ratioY));
-        std::size_t const ru = std::min(r, lastY), rl = std::min(i + 1 == dst.h ? r : r + 1, lastY);
-        RowTerms<F> const& upper = termsOf(ru, rl);
-        RowTerms<F> const& lower = termsOf(rl, ru);
-        F const fy = rowFrac[i], gy = F(1) - fy;
-        E* out = dst.origin + i * dst.stride;
-        F const* su = upper.sum.data();
-        F const* sl = lower.sum.data();
-        for (std::size_t j = 0; j < dst.w; ++j) out[j] = store(fy * sl[j] + gy * su[j]);
-
-        E const* up = src.origin + ru * src.stride;
-        E const* lo = src.origin + rl * src.stride;
-        for (std::size_t j = 0; j < dst.w; ++j) {
-            if (!(upper.missing[j] | lower.missing[j])) continue;
-            std::size_t const a = left[j], b = right[j];
-            E const ul = up[a], ur = up[b], ll = lo[a], lr = lo[b];
-            bool const mUL = ul == nd, mUR = ur == nd, mLL = ll == nd, mLR = lr == nd;
-            F const fx = colFrac[j], gx = F(1) - fx;
-            F const wUL = mUL ? F(0) : gx, wLL = mLL ? F(0) : gx;
-            F const wUR = mUR ? F(0) : fx, wLR = mLR ? F(0) : fx;
-            F const vUL = mUL && ndInfinite ? F(0) : F(ul), vUR = mUR && ndInfinite ? F(0) : F(ur);
-            F const vLL = mLL && ndInfinite ? F(0) : F(ll), vLR = mLR && ndInfinite ? F(0) : F(lr);
-            F const sum = fy * (wLR * vLR + wLL * vLL) + gy * (wUR * vUR + wUL * vUL);
-            F const m = fy * (wLL + wLR) + gy * (wUL + wUR);
-            out[j] = m > threshold ? store(sum / m) : nd;
-        }
-    }
+    simd::ScaleBlocks const blocks{dst.origin, dst.stride, dst.w, dst.h, src.origin, src.stride, src.w, src.h};
+    HWY_DYNAMIC_DISPATCH(simd::bilinearScale)(kindCodeOf<E>(), blocks, &t, &nd);
 }
 
 // Whether two boxes share an element.
@@ -261,3 +597,5 @@ long scaleAndCopySubsection(DataVectorND<2>& dst, ZELUNnBox<unsigned, 2> const& 
 }  // namespace DataVectorUtils
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_
+
+#endif  // HWY_ONCE

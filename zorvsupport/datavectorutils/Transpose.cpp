@@ -23,6 +23,50 @@ namespace simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+#if HWY_TARGET != HWY_SCALAR
+// Index i with its log2(n) low bits reversed.
+constexpr std::size_t bitReversed(std::size_t i, std::size_t n)
+{
+    std::size_t r = 0;
+    for (std::size_t b = 1; b < n; b *= 2, i /= 2) r = r * 2 + (i & 1);
+    return r;
+}
+
+// One stage of the in-register transpose: v[2i], v[2i + 1] become the
+// lower and upper interleaves, in lanes of W bytes, of v[i] and v[i + n/2].
+template <std::size_t W, std::size_t N, class V>
+HWY_INLINE void interleaveStage(V (&v)[N])
+{
+    hn::Full128<std::uint8_t> const d8;
+    hn::Full128<hwy::UnsignedFromSize<W>> const dw;
+    V next[N];
+    for (std::size_t i = 0; i < N / 2; ++i) {
+        auto const a = hn::BitCast(dw, v[i]), b = hn::BitCast(dw, v[i + N / 2]);
+        next[2 * i] = hn::BitCast(d8, hn::InterleaveLower(dw, a, b));
+        next[2 * i + 1] = hn::BitCast(d8, hn::InterleaveUpper(dw, a, b));
+    }
+    for (std::size_t i = 0; i < N; ++i) v[i] = next[i];
+}
+
+// Transposes a square of 16 / sizeof(T) rows of one 16-byte vector each:
+// rows taken in bit-reversed order, then one interleave stage per doubling
+// of the lane width.
+template <class T>
+HWY_INLINE void transposeMicro(unsigned char* out, std::size_t outStride, unsigned char const* in,
+                               std::size_t inStride)
+{
+    constexpr std::size_t kSide = 16 / sizeof(T);
+    hn::Full128<std::uint8_t> const d8;
+    hn::Vec128<std::uint8_t> v[kSide];
+    for (std::size_t i = 0; i < kSide; ++i) v[i] = hn::LoadU(d8, in + bitReversed(i, kSide) * inStride);
+    if constexpr (sizeof(T) <= 1) interleaveStage<1>(v);
+    if constexpr (sizeof(T) <= 2) interleaveStage<2>(v);
+    if constexpr (sizeof(T) <= 4) interleaveStage<4>(v);
+    interleaveStage<8>(v);
+    for (std::size_t i = 0; i < kSide; ++i) hn::StoreU(v[i], d8, out + i * outStride);
+}
+#endif
+
 // buf element (c, r) = src element (r, c) for r < rows, c < cols, elements
 // of sizeof(T) bytes: src rows srcStride bytes apart, buf rows bufStride.
 // Square micro-blocks of one 16-byte vector a row are transposed in
@@ -33,40 +77,30 @@ void loadTransposedRun(unsigned char* buf, std::size_t bufStride, unsigned char 
 {
     std::size_t r0 = 0, c0 = 0;
 #if HWY_TARGET != HWY_SCALAR
-    hn::Full128<T> const d;
-    hn::Full128<std::uint64_t> const d64;
     constexpr std::size_t kSide = 16 / sizeof(T);
     r0 = rows / kSide * kSide;
     c0 = cols / kSide * kSide;
     for (std::size_t r = 0; r < r0; r += kSide)
-        for (std::size_t c = 0; c < c0; c += kSide) {
-            unsigned char const* in = src + r * srcStride + c * sizeof(T);
-            unsigned char* out = buf + c * bufStride + r * sizeof(T);
-            auto const v0 = hn::LoadU(d, reinterpret_cast<T const*>(in));
-            auto const v1 = hn::LoadU(d, reinterpret_cast<T const*>(in + srcStride));
-            if constexpr (kSide == 2) {
-                hn::StoreU(hn::InterleaveLower(d, v0, v1), d, reinterpret_cast<T*>(out));
-                hn::StoreU(hn::InterleaveUpper(d, v0, v1), d, reinterpret_cast<T*>(out + bufStride));
-            } else {
-                auto const v2 = hn::LoadU(d, reinterpret_cast<T const*>(in + 2 * srcStride));
-                auto const v3 = hn::LoadU(d, reinterpret_cast<T const*>(in + 3 * srcStride));
-                auto const t0 = hn::BitCast(d64, hn::InterleaveLower(d, v0, v1));  // a0 b0 a1 b1
-                auto const t1 = hn::BitCast(d64, hn::InterleaveLower(d, v2, v3));  // c0 d0 c1 d1
-                auto const t2 = hn::BitCast(d64, hn::InterleaveUpper(d, v0, v1));  // a2 b2 a3 b3
-                auto const t3 = hn::BitCast(d64, hn::InterleaveUpper(d, v2, v3));  // c2 d2 c3 d3
-                hn::StoreU(hn::BitCast(d, hn::InterleaveLower(d64, t0, t1)), d, reinterpret_cast<T*>(out));
-                hn::StoreU(hn::BitCast(d, hn::InterleaveUpper(d64, t0, t1)), d, reinterpret_cast<T*>(out + bufStride));
-                hn::StoreU(hn::BitCast(d, hn::InterleaveLower(d64, t2, t3)), d,
-                           reinterpret_cast<T*>(out + 2 * bufStride));
-                hn::StoreU(hn::BitCast(d, hn::InterleaveUpper(d64, t2, t3)), d,
-                           reinterpret_cast<T*>(out + 3 * bufStride));
-            }
-        }
+        for (std::size_t c = 0; c < c0; c += kSide)
+            transposeMicro<T>(buf + c * bufStride + r * sizeof(T), bufStride, src + r * srcStride + c * sizeof(T),
+                              srcStride);
 #endif
     // The columns right of the micro-blocks, then the rows below them.
     for (std::size_t r = 0; r < rows; ++r)
         for (std::size_t c = r < r0 ? c0 : 0; c < cols; ++c)
             std::memcpy(buf + c * bufStride + r * sizeof(T), src + r * srcStride + c * sizeof(T), sizeof(T));
+}
+
+void loadTransposed1(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    loadTransposedRun<std::uint8_t>(buf, bufStride, src, srcStride, rows, cols);
+}
+
+void loadTransposed2(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    loadTransposedRun<std::uint16_t>(buf, bufStride, src, srcStride, rows, cols);
 }
 
 void loadTransposed4(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
@@ -98,6 +132,8 @@ HWY_AFTER_NAMESPACE();
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace simd {
+HWY_EXPORT(loadTransposed1);
+HWY_EXPORT(loadTransposed2);
 HWY_EXPORT(loadTransposed4);
 HWY_EXPORT(loadTransposed8);
 }  // namespace simd
@@ -133,7 +169,11 @@ void loadTransposed(M m, unsigned char* buf, std::size_t side, unsigned char con
                     std::size_t rows, std::size_t cols)
 {
     std::size_t const w = m.width();
-    if constexpr (M::kWidth == 4)
+    if constexpr (M::kWidth == 1)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed1)(buf, side * w, src, stride, rows, cols);
+    else if constexpr (M::kWidth == 2)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed2)(buf, side * w, src, stride, rows, cols);
+    else if constexpr (M::kWidth == 4)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed4)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 8)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed8)(buf, side * w, src, stride, rows, cols);
@@ -173,16 +213,22 @@ void transposeSquare(M m, unsigned char* data, std::size_t n)
 }
 
 // Writes the transpose of src (rows × cols elements) into dst (cols × rows).
+// A tile spans four cache lines of each destination row and as many source
+// columns as the buffer holds: few source rows at a time, since row strides
+// near a power of two map the rows of a tall tile onto a few cache sets.
 template <class M>
 void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
 {
-    alignas(64) unsigned char a[kTileBytes];
-    std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
-    for (std::size_t i = 0; i < rows; i += side) {
-        std::size_t const ri = std::min(side, rows - i);
-        for (std::size_t j = 0; j < cols; j += side) {
-            std::size_t const cj = std::min(side, cols - j);
-            loadTransposed(m, a, side, src + (i * cols + j) * w, cols * w, ri, cj);
+    constexpr std::size_t kBufferBytes = 4 * kTileBytes, kRunBytes = 256;
+    alignas(64) unsigned char a[kBufferBytes];
+    std::size_t const w = m.width();
+    std::size_t const tall = std::max<std::size_t>(1, kRunBytes / w), bufStride = tall * w;
+    std::size_t const wide = std::max<std::size_t>(1, kBufferBytes / bufStride);
+    for (std::size_t i = 0; i < rows; i += tall) {
+        std::size_t const ri = std::min(tall, rows - i);
+        for (std::size_t j = 0; j < cols; j += wide) {
+            std::size_t const cj = std::min(wide, cols - j);
+            loadTransposed(m, a, tall, src + (i * cols + j) * w, cols * w, ri, cj);
             storeRows(dst + (j * rows + i) * w, rows * w, a, bufStride, cj, ri * w);
         }
     }
@@ -211,8 +257,11 @@ void withMover(std::size_t w, F&& f)
     switch (w) {
     case 1: return f(Mover<1>{0});
     case 2: return f(Mover<2>{0});
+    case 3: return f(Mover<3>{0});
     case 4: return f(Mover<4>{0});
+    case 6: return f(Mover<6>{0});
     case 8: return f(Mover<8>{0});
+    case 12: return f(Mover<12>{0});
     case 16: return f(Mover<16>{0});
     case 24: return f(Mover<24>{0});
     default: return f(Mover<0>{w});
