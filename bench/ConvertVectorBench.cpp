@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 
+#include "HugePageBlock.h"
 #include "RatioReporter.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/datavectorutils/DataVectorUtils.h"
@@ -75,13 +76,15 @@ void convertOurs(benchmark::State& state, bool scalarOnly, D const dstNoData = D
     state.SetItemsProcessed(int64_t(state.iterations()) * kElements);
 }
 
-// memcpy of the larger of the two buffers, both touched before the loop.
+// memcpy of the larger of the two buffers, both touched before the loop and
+// on the same kind of pages as a vector's storage.
 template <class S, class D>
 void copyBaseline(benchmark::State& state)
 {
     std::size_t const bytes = std::size_t(kElements) * (sizeof(S) > sizeof(D) ? sizeof(S) : sizeof(D));
-    auto* src = static_cast<char*>(std::malloc(bytes));
-    auto* dst = static_cast<char*>(std::malloc(bytes));
+    zorvbench::HugePageBlock srcBlock(bytes), dstBlock(bytes);
+    unsigned char* const src = srcBlock.data();
+    unsigned char* const dst = dstBlock.data();
     std::memset(src, 1, bytes);
     std::memcpy(dst, src, bytes);
     for (auto _ : state) {
@@ -89,8 +92,6 @@ void copyBaseline(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kElements);
-    std::free(dst);
-    std::free(src);
 }
 
 template <class S, class D>

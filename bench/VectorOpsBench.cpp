@@ -4,7 +4,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "HugePageBlock.h"
 #include "RatioReporter.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/datavectorutils/DataVectorUtils.h"
@@ -35,14 +40,12 @@ boost::shared_ptr<DataVectorND<2>> grid(DataType t, unsigned d0, unsigned d1)
     return v;
 }
 
-// A touched plain block of `bytes`.
+// A touched plain block of `bytes`, on the same kind of pages as a vector's
+// storage.
 struct Block {
-    explicit Block(std::size_t n) : bytes(n), data(static_cast<unsigned char*>(std::malloc(n)))
-    {
-        std::memset(data, 1, n);
-    }
-    ~Block() { std::free(data); }
+    explicit Block(std::size_t n) : bytes(n), pages(n), data(pages.data()) { std::memset(data, 1, n); }
     std::size_t bytes;
+    zorvbench::HugePageBlock pages;
     unsigned char* data;
 };
 
