@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -22,6 +23,8 @@ public:
     // Resolves every band of the iterator with a band in the band set to its
     // name (a later band of the same name wins).
     NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::LengthDirection requested);
+    NodeIteratorAttrI(NodeIteratorAttrI const& other);
+    NodeIteratorAttrI& operator=(NodeIteratorAttrI const& other);
     ~NodeIteratorAttrI() override;
 
     // The band's value at the current node; 0.0 when it cannot be read as a
@@ -29,14 +32,23 @@ public:
     double getValue(ZELUNUString const& name) override;
     std::set<ZELUNUString> getAvailableAttributes() override;
 
-private:
+    // What a name reads, resolved once: find(name) is null when the name is
+    // not offered; valueOf(find(name)) is getValue(name). The entry lives as
+    // long as this object, until it is assigned.
     struct Attribute {
         unsigned bandId;
         bool negate;
     };
+    Attribute const* find(ZELUNUString const& name) const;
+    double valueOf(Attribute const* attribute) const;
+    // Differs between any two objects that ever lived, and changes when this
+    // one is assigned: entries found before are then stale.
+    std::uint64_t serial() const { return m_serial; }
 
+private:
     NodeIterator const* m_iterator;
     std::map<ZELUNUString, Attribute> m_attributes;
+    std::uint64_t m_serial;
 };
 
 }  // namespace DataSet
