@@ -222,9 +222,13 @@ struct ExpressionEvaluator::Node {
     double value = 0.0;
     // A name, once compiled: where its value is (the variables, or 0.0).
     double const* variable = &kUnknownName;
-    // One comparison of two leaves, once compiled: where their values are.
+    // One comparison of two leaves, once compiled: its operator and where
+    // its operands' values are.
+    Op comparison = Op::kOther;
     double const* left = nullptr;
     double const* right = nullptr;
+    // A logical chain of such comparisons only, once compiled.
+    bool flat = false;
     // A leaf's token.
     char const* begin = nullptr;
     char const* end = nullptr;
@@ -476,9 +480,14 @@ void ExpressionEvaluator::Impl::compile(std::map<ZELUNUString, double> const& va
         double const* const left = leafValue(terms[n.first].node);
         double const* const right = leafValue(terms[n.first + 1].node);
         if (left && right) {
+            n.comparison = terms[n.first + 1].op;
             n.left = left;
             n.right = right;
         }
+    }
+    for (Node& n : nodes) {
+        n.flat = n.op == Op::kLogicalChain;
+        for (std::uint32_t k = 0; n.flat && k < n.count; ++k) n.flat = nodes[terms[n.first + k].node].left != nullptr;
     }
     ready = true;
 }
@@ -555,17 +564,28 @@ bool ExpressionEvaluator::Impl::condition(std::uint32_t i, Names const& names) c
     Node const& n = nodes[i];
     switch (n.op) {
     case Op::kLogicalChain: {
-        // An "and" chain is false at its first false operand, an "or" chain
-        // true at its first true one.
         Term const* t = &terms[n.first];
         Term const* const last = t + n.count;
         bool const isAnd = t[1].op == Op::kAnd;
+        if (std::is_same<Names, CompiledNames>::value && n.flat) {
+            // Comparisons of values in place have no effects: all are made,
+            // without a branch on their results (which follow the data).
+            bool value = isAnd;
+            for (; t != last; ++t) {
+                Node const& c = nodes[t->node];
+                bool const holds = compare(c.comparison, *c.left, *c.right);
+                value = isAnd ? (value & holds) : (value | holds);
+            }
+            return value;
+        }
+        // An "and" chain is false at its first false operand, an "or" chain
+        // true at its first true one.
         for (; t != last; ++t)
             if (condition(t->node, names) != isAnd) return !isAnd;
         return isAnd;
     }
     case Op::kComparisonChain: {
-        if (std::is_same<Names, CompiledNames>::value && n.left) return compare(terms[n.first + 1].op, *n.left, *n.right);
+        if (std::is_same<Names, CompiledNames>::value && n.left) return compare(n.comparison, *n.left, *n.right);
         // Before a second comparison operator stands a comparison, whose
         // value as a number is 0.0.
         Term const& right = terms[n.first + n.count - 1];
