@@ -397,7 +397,7 @@ TEST(ExpressionEvaluatorStack, LongChainsOnASmallStack)
 }
 
 // Each level of parentheses costs the parser a few KiB of stack (its rules
-// recurse); the deepest nesting accepted fits a 160 KiB stack.
+// recurse); the deepest nesting accepted fits a 192 KiB stack.
 TEST(ExpressionEvaluatorStack, DeepestNesting)
 {
     // Through every level of the grammar at every depth; with d = 1 every
@@ -411,7 +411,7 @@ TEST(ExpressionEvaluatorStack, DeepestNesting)
         ASSERT_LE(text.size(), ExpressionEvaluator::kMaxExpressionLength);
         long status = -1;
         bool pass = false;
-        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack / 64 * 160, [&] {
+        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack / 64 * 192, [&] {
             MapAttributes attributes({{"d", 1}});
             ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
             status = evaluator.set(ZELUNUString(text), attributes);
