@@ -79,14 +79,6 @@ NodeIteratorAttrI::Attribute const* NodeIteratorAttrI::find(ZELUNUString const& 
     return it == m_attributes.end() ? nullptr : &it->second;
 }
 
-double NodeIteratorAttrI::valueOf(Attribute const* attribute) const
-{
-    if (!attribute) return 0.0;
-    double value = 0.0;
-    m_iterator->getAsDouble(attribute->bandId, value);  // unreadable: stays 0.0
-    return attribute->negate ? -value : value;
-}
-
 double NodeIteratorAttrI::getValue(ZELUNUString const& name)
 {
     return valueOf(find(name));

@@ -597,7 +597,7 @@ bool ExpressionEvaluator::Impl::condition(std::uint32_t i, Names const& names) c
     }
 }
 
-bool ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables)
+inline bool ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables)
 {
     if (boundTo == &attributes && boundSerial == attributes.serial()) return boundExact;
     unbind();
@@ -694,14 +694,15 @@ bool ExpressionEvaluator::evaluateBoolExpression(Node const& node,
     return m_impl->condition(m_impl->indexOf(node), MappedNames{variables});
 }
 
-bool ExpressionEvaluator::refresh(AttributeInterface& attributes)
+// Inline: the evaluate members below are its only callers, once per node.
+inline bool ExpressionEvaluator::refresh(AttributeInterface& attributes)
 {
     if (!m_impl->ready) return false;
     for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
     return true;
 }
 
-bool ExpressionEvaluator::refresh(NodeIteratorAttrI& attributes)
+inline bool ExpressionEvaluator::refresh(NodeIteratorAttrI& attributes)
 {
     if (!m_impl->ready) return false;
     if (!m_impl->bind(attributes, m_variables)) return refresh(static_cast<AttributeInterface&>(attributes));

@@ -7,11 +7,10 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNUnit.h"
 #include "zorvsupport/surface/AttributeInterface.h"
+#include "zorvsupport/surface/NodeIterator.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
-
-class NodeIterator;
 
 // Offers the bands of a node iterator by band name: a name reads the current
 // node's value of its band as a double, negated when the band is a scalar
@@ -40,7 +39,13 @@ public:
         bool negate;
     };
     Attribute const* find(ZELUNUString const& name) const;
-    double valueOf(Attribute const* attribute) const;
+    double valueOf(Attribute const* attribute) const
+    {
+        if (!attribute) return 0.0;
+        double value = 0.0;
+        m_iterator->getAsDouble(attribute->bandId, value);  // unreadable: stays 0.0
+        return attribute->negate ? -value : value;
+    }
     // Differs between any two objects that ever lived, and changes when this
     // one is assigned: entries found before are then stale.
     std::uint64_t serial() const { return m_serial; }
