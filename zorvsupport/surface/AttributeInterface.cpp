@@ -64,6 +64,7 @@ NodeIteratorAttrI::NodeIteratorAttrI(NodeIteratorAttrI const& other)
 NodeIteratorAttrI& NodeIteratorAttrI::operator=(NodeIteratorAttrI const& other)
 {
     if (this == &other) return *this;
+    AttributeInterface::operator=(other);
     m_attributes = other.m_attributes;
     m_iterator = other.m_iterator;
     m_serial = nextSerial();

@@ -41,10 +41,10 @@ class NodeIteratorAttrI;
 // name) and as kErrInvalidExpression.
 //
 // Stack: chains of operators of any length are accepted. The tree holds a
-// chain as one node, and every walk (validation, name collection,
-// evaluation, and the parser's copies and destruction of its tree) loops
-// along chains and recurses only through parentheses, unary minus signs and
-// the levels of the grammar, which kMaxNesting bounds. A text of any length
+// chain as one node; validation and name collection walk it with a stack of
+// their own, and evaluation, the parser and its copies and destruction of
+// its tree loop along chains and recurse only through parentheses, unary
+// minus signs and the levels of the grammar, which kMaxNesting bounds. A text of any length
 // without parentheses needs about 6 KiB of stack; each level of parentheses
 // adds about 3.5 KiB (the parser's rules recurse through it), so the deepest
 // accepted nesting needs about 110 KiB.
