@@ -1,3 +1,4 @@
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -6,6 +7,7 @@
 #include "support/FakeBandSet.h"
 #include "support/FakeNodeIterator.h"
 #include "support/NodeBuffers.h"
+#include "zorvsupport/surface/ExpressionEvaluator.h"
 #include "zorvsupport/surface/NoAttributeInterface.h"
 #include "zorvsupport/surface/NodeIteratorAttrI.h"
 #include "zorvsupport/types/BandType.h"
@@ -97,6 +99,55 @@ TEST(NodeIteratorAttrI, OutlivesItsIterator)
     delete it;
     EXPECT_EQ(attributes->getAvailableAttributes(), names({"Depth"}));
     attributes.reset();  // the destructor never touches the deleted iterator (ASan)
+}
+
+// A filter over the iterator's bands resolves its names once, yet reads what
+// getValue reads at every node: negated where the directions oppose, the
+// later band of a name, 0.0 for a tuple or a name no longer offered.
+TEST(NodeIteratorAttrI, FilterReadsWhatGetValueReads)
+{
+    FakeBandSet set;
+    unsigned const first = set.addBand(ZELUNUString("Depth"), scalarBand(ZELUNUnit::kUp));
+    unsigned const depth = set.addBand(ZELUNUString("Depth"), scalarBand(ZELUNUnit::kDown));
+    unsigned const tuple = set.addBand(ZELUNUString("Colour"), BandType::createColor(kColorRGB, Variant()));
+    unsigned const height = set.addBand(ZELUNUString("Height"), scalarBand(ZELUNUnit::kNoDirection));
+    FakeNodeIterator it(set, {first, depth, tuple, height});
+    it.setBuffer(first, makeBuffer(F64(), {100.0, 100.0}));
+    it.setBuffer(depth, makeBuffer(F64(), {5.0, 7.0}));
+    it.setBuffer(tuple, makeBuffer(TTupleDataType<TDataType<3>>(3), {1, 2, 3, 4, 5, 6}));
+    it.setBuffer(height, makeBuffer(F64(), {2.0, 3.0}));
+
+    NodeIteratorAttrI attributes(it, ZELUNUnit::kUp);
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalNumeric);
+    ASSERT_EQ(evaluator.set("Depth * 10 + Height + Colour", attributes), 0);
+    for (unsigned const node : {0u, 1u, 0u}) {
+        it.setCurrentIndex(node);
+        double value = 0.0;
+        EXPECT_TRUE(evaluator.evaluate(attributes, value));
+        EXPECT_EQ(value, node == 0 ? -48.0 : -67.0);
+        AttributeInterface& plain = attributes;  // through getValue
+        EXPECT_TRUE(evaluator.evaluate(plain, value));
+        EXPECT_EQ(value, node == 0 ? -48.0 : -67.0);
+    }
+
+    // Assigned attributes over another iterator are looked up afresh.
+    FakeBandSet other;
+    unsigned const otherHeight = other.addBand(ZELUNUString("Height"), scalarBand(ZELUNUnit::kNoDirection));
+    FakeNodeIterator otherIt(other, {otherHeight});
+    otherIt.setBuffer(otherHeight, makeBuffer(F64(), {9.0}));
+    otherIt.setCurrentIndex(0);
+    attributes = NodeIteratorAttrI(otherIt, ZELUNUnit::kUp);
+    double value = 0.0;
+    EXPECT_TRUE(evaluator.evaluate(attributes, value));
+    EXPECT_EQ(value, 9.0) << "Depth and Colour are no longer offered";
+
+    // A derived class is read through its own getValue.
+    struct Doubled : NodeIteratorAttrI {
+        using NodeIteratorAttrI::NodeIteratorAttrI;
+        double getValue(ZELUNUString const& name) override { return 2 * NodeIteratorAttrI::getValue(name); }
+    } doubled(otherIt, ZELUNUnit::kUp);
+    EXPECT_TRUE(evaluator.evaluate(doubled, value));
+    EXPECT_EQ(value, 18.0);
 }
 
 TEST(NoAttributeInterface, OffersNothing)

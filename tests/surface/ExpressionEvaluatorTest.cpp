@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SmallStack.h"
+#include "support/FailingAllocation.h"
 #include "support/MapAttributes.h"
 #include "support/StdoutCapture.h"
 #include "zorvsupport/StatusCodes.h"
@@ -33,6 +35,16 @@ std::set<ZELUNUString> names(std::vector<char const*> const& list)
 std::string nested(std::string const& inner, unsigned depth)
 {
     return std::string(depth, '(') + inner + std::string(depth, ')');
+}
+
+// `head`, then `link` repeated while `tail` still fits, then `tail` padded
+// with `pad` characters to exactly `length` characters.
+std::string chainOf(std::string const& head, std::string const& link, std::string const& tail, char pad,
+                    std::size_t length)
+{
+    std::string text = head;
+    while (text.size() + link.size() + tail.size() <= length) text += link;
+    return text + tail + std::string(length - text.size() - tail.size(), pad);
 }
 
 // A boolean text of exactly `length` characters that parses: Depth > 111...
@@ -295,22 +307,160 @@ TEST(ExpressionEvaluator, EvaluateWithoutAFullParse)
     }
 }
 
+// scripts/install-deps tests generates de_DE.UTF-8; without it this fails.
 TEST(ExpressionEvaluator, NumbersReadTheSameUnderACommaLocale)
 {
     std::string const previous = std::setlocale(LC_ALL, nullptr);
     char const* chosen = nullptr;
-    for (char const* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "fr_FR"})
+    for (char const* name : {"de_DE.UTF-8", "de_DE.utf8"})
         if (std::setlocale(LC_ALL, name)) {
             chosen = name;
             break;
         }
-    if (!chosen) GTEST_SKIP() << "no locale with a decimal comma installed";
+    ASSERT_NE(chosen, nullptr) << "the de_DE.UTF-8 locale is not installed (scripts/install-deps tests)";
+    std::string const decimalPoint = std::localeconv()->decimal_point;
     MapAttributes attributes({{"Depth", 10.25}});
     ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
     long const status = evaluator.set("Depth > 10.5", attributes);
     bool pass = true;
     evaluator.evaluate(attributes, pass);
     std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(decimalPoint, ",");
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(pass);
+}
+
+// Chains of one operator as long as a text may be: each is parsed, validated
+// and evaluated on a thread whose stack is as small as a host's pool may give.
+TEST(ExpressionEvaluatorStack, LongChainsOnASmallStack)
+{
+    std::size_t const n = 2047;
+    struct Case {
+        char const* family;
+        std::string text;
+        ExpressionEvaluator::EvalType type;
+        double d;
+        long status;
+        double value;  // the numeric value, or 1 for true and 0 for false
+    } const cases[] = {
+        // Numeric chains of 1024 identifiers: 1 ^ 1 ^ ... is 1, (-1) * (-1)
+        // ... is 1, 1 + 1 + ... is 1024; the boolean ones have 1023.
+        {"^", chainOf("d", "^d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1},
+        {"*", chainOf("d", "*d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, -1, 0, 1},
+        {"+", chainOf("d", "+d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1024},
+        {"^", chainOf("d", "^d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
+        {"*", chainOf("d", "*d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, -1, 0, 0},
+        {"+", chainOf("d", "+d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
+        // A comparison is no operand of another: these do not validate, and
+        // evaluate as 0.0 compared with the last operand, whose name was
+        // never accepted and so reads 0.0 as well.
+        {"=", chainOf("d", "=d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 1},
+        {"<", chainOf("d", "<d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 0},
+        // Only the last comparison holds.
+        {"AND", chainOf("d>0", " AND d>0", " AND d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
+        {"AND", chainOf("d>0", " AND d>0", " AND d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
+        {"OR", chainOf("d<0", " OR d<0", " OR d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
+        {"OR", chainOf("d<0", " OR d<0", " OR d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(std::string(c.family) + " " + c.text.substr(0, 30) + "..." + c.text.substr(c.text.size() - 10));
+        ASSERT_EQ(c.text.size(), 2047u);
+        long status = -1;
+        bool ran = false;
+        double value = -2;
+        std::string printed;
+        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+            MapAttributes attributes({{"d", c.d}});
+            ExpressionEvaluator evaluator(c.type);
+            StdoutCapture capture;
+            status = evaluator.set(ZELUNUString(c.text), attributes);
+            if (c.type == ExpressionEvaluator::kEvalNumeric) {
+                ran = evaluator.evaluate(attributes, value);
+            } else {
+                bool pass = false;
+                ran = evaluator.evaluate(attributes, pass);
+                value = pass;
+            }
+            // Name collection stops where validation fails for another reason.
+            EXPECT_EQ(evaluator.getRequiredAttributes(ZELUNUString(c.text)),
+                      c.status == 0 ? names({"d"}) : names({}));
+            printed = capture.text();
+        });
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(printed, c.status == 0 ? "" : std::string(kValidateMessage) + "\n");
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(value, c.value);
+        EXPECT_GT(used, 0u);
+        EXPECT_LT(used, zorvtest::kSmallStack);
+        RecordProperty(std::string("stack_bytes_") + c.family, std::to_string(used));
+    }
+}
+
+// Each level of parentheses costs the parser a few KiB of stack (its rules
+// recurse); the deepest nesting accepted fits a 192 KiB stack.
+TEST(ExpressionEvaluatorStack, DeepestNesting)
+{
+    // Through every level of the grammar at every depth; with d = 1 every
+    // numeric level is 1 + 1 * 1 ^ -(x) = 2 and every condition true.
+    std::string number = "d";
+    for (int i = 0; i < 8; ++i) number = "1 + d * d ^ -(" + number + ")";
+    std::string mixed = "d = 1 AND d < 2 + " + number;
+    for (int i = 0; i < 15; ++i) mixed = "d < 0 OR d > 0 AND d != 2 AND (" + mixed + ")";
+    for (std::string const& text : {mixed, nested("d > 0", ExpressionEvaluator::kMaxNesting)}) {
+        SCOPED_TRACE(text.substr(0, 60));
+        ASSERT_LE(text.size(), ExpressionEvaluator::kMaxExpressionLength);
+        long status = -1;
+        bool pass = false;
+        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack / 64 * 192, [&] {
+            MapAttributes attributes({{"d", 1}});
+            ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+            status = evaluator.set(ZELUNUString(text), attributes);
+            evaluator.evaluate(attributes, pass);
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(pass);
+        EXPECT_GT(used, 0u);
+        RecordProperty("stack_bytes", std::to_string(used));
+        // One level deeper does not parse.
+        MapAttributes attributes({{"d", 1}});
+        ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+        StdoutCapture capture;
+        EXPECT_EQ(evaluator.set(ZELUNUString("-(" + text + ") < 0"), attributes), kErrInvalidExpression);
+        EXPECT_EQ(capture.text(), kParseMessage);
+    }
+}
+
+// Memory running out at any point of set leaves no parse to evaluate; the
+// next set works as on a fresh evaluator.
+TEST(ExpressionEvaluator, SetThatRunsOutOfMemoryLeavesNoParse)
+{
+    struct State {
+        MapAttributes attributes{{{"Depth", 15}, {"Height", 1}}};
+        std::unique_ptr<ExpressionEvaluator> evaluator = std::make_unique<ExpressionEvaluator>(
+            ExpressionEvaluator::kEvalBoolean);
+    };
+    unsigned const failures = zorvtest::forEachAllocationFailure(
+        [] {
+            auto state = std::make_unique<State>();
+            EXPECT_EQ(state->evaluator->set("Depth < 10", state->attributes), 0);
+            return state;
+        },
+        [](std::unique_ptr<State>& state) {
+            state->evaluator->set("(Depth > 10 and Depth < 20) or Height * 2 = 3", state->attributes);
+        },
+        [](std::unique_ptr<State>& state, bool threw) {
+            bool pass = true;
+            bool const ran = state->evaluator->evaluate(state->attributes, pass);
+            if (threw) {
+                EXPECT_FALSE(ran);
+                EXPECT_FALSE(pass);
+            } else {
+                EXPECT_TRUE(ran);
+                EXPECT_TRUE(pass);
+            }
+            EXPECT_EQ(state->evaluator->set("Depth > 12", state->attributes), 0);
+            EXPECT_TRUE(state->evaluator->evaluate(state->attributes, pass));
+            EXPECT_TRUE(pass);
+        });
+    EXPECT_GT(failures, 10u);
 }

@@ -10,6 +10,7 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include "SmallStack.h"
 #include "support/FakeBandSet.h"
 #include "support/FakeDesignatedManager.h"
 #include "support/FakeNodeIterator.h"
@@ -376,6 +377,32 @@ TEST(SoundingSource, Filters)
     source.setFilterExpression("", ZELUNUnit::kNoDirection);
     EXPECT_EQ(fetch(source, 1, status).size(), 5u);
     EXPECT_EQ(source.getSoundingCount(kBox, status), 5u);
+}
+
+// A filter as long as a text may be, one OR chain, fetched and counted on a
+// thread whose stack is as small as a host's pool may give.
+TEST(SoundingSource, LongFilterChainOnASmallStack)
+{
+    std::string filter = "Depth = 30";
+    while (filter.size() + 28 <= 2047) filter += " OR Height = 9";
+    filter += " OR Height = 0";
+    filter += std::string(2047 - filter.size(), '0');  // Height = 00...0
+    ASSERT_EQ(filter.size(), 2047u);
+    long status = -1, countStatus = -1;
+    unsigned long count = 0;
+    std::vector<Record> records;
+    Host host;
+    std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+        SoundingSource source(host.set, "Depth", SoundingSource::kSelectAllNodes, nullptr, false);
+        source.setFilterExpression(ZELUNUString(filter), ZELUNUnit::kNoDirection);
+        records = fetch(source, 1, status);
+        count = source.getSoundingCount(kBox, countStatus);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(countStatus, 0);
+    EXPECT_EQ(records, recordsOf({{0, 1}, {2, 1}}));
+    EXPECT_EQ(count, 2u);
+    EXPECT_GT(used, 0u);
 }
 
 TEST(SoundingSource, DepthFlip)

@@ -1,5 +1,7 @@
 #include "zorvsupport/surface/AttributeInterface.h"
 
+#include <atomic>
+
 #include "zorvsupport/surface/GeoBandSet.h"
 #include "zorvsupport/surface/NoAttributeInterface.h"
 #include "zorvsupport/surface/NodeIterator.h"
@@ -30,8 +32,18 @@ std::set<ZELUNUString> NoAttributeInterface::getAvailableAttributes()
     return {};
 }
 
+namespace {
+
+std::uint64_t nextSerial()
+{
+    static std::atomic<std::uint64_t> serials{0};
+    return ++serials;
+}
+
+}  // namespace
+
 NodeIteratorAttrI::NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::LengthDirection requested)
-    : m_iterator(&iterator)
+    : m_iterator(&iterator), m_serial(nextSerial())
 {
     GeoBandSet const& bandSet = iterator.getBandSet();
     for (unsigned const id : iterator.getBandIDs()) {
@@ -44,16 +56,33 @@ NodeIteratorAttrI::NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::Le
     }
 }
 
+NodeIteratorAttrI::NodeIteratorAttrI(NodeIteratorAttrI const& other)
+    : AttributeInterface(other), m_iterator(other.m_iterator), m_attributes(other.m_attributes), m_serial(nextSerial())
+{
+}
+
+NodeIteratorAttrI& NodeIteratorAttrI::operator=(NodeIteratorAttrI const& other)
+{
+    if (this == &other) return *this;
+    AttributeInterface::operator=(other);
+    m_attributes = other.m_attributes;
+    m_iterator = other.m_iterator;
+    m_serial = nextSerial();
+    return *this;
+}
+
 // The iterator may be gone by now: it is not touched.
 NodeIteratorAttrI::~NodeIteratorAttrI() = default;
 
-double NodeIteratorAttrI::getValue(ZELUNUString const& name)
+NodeIteratorAttrI::Attribute const* NodeIteratorAttrI::find(ZELUNUString const& name) const
 {
     auto const it = m_attributes.find(name);
-    if (it == m_attributes.end()) return 0.0;
-    double value = 0.0;
-    m_iterator->getAsDouble(it->second.bandId, value);  // unreadable: stays 0.0
-    return it->second.negate ? -value : value;
+    return it == m_attributes.end() ? nullptr : &it->second;
+}
+
+double NodeIteratorAttrI::getValue(ZELUNUString const& name)
+{
+    return valueOf(find(name));
 }
 
 std::set<ZELUNUString> NodeIteratorAttrI::getAvailableAttributes()

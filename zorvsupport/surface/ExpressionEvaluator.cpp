@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 // GCC's maybe-uninitialized analysis flags the empty Boost.Optional values of
@@ -21,6 +24,7 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/surface/AttributeInterface.h"
+#include "zorvsupport/surface/NodeIteratorAttrI.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -53,7 +57,6 @@ using Scanner = sp::scanner<Iter, sp::scanner_policies<sp::skip_parser_iteration
 template <long L>
 using Rule = sp::rule<Scanner, sp::parser_context<>, sp::parser_tag<L>>;
 using TreeNode = sp::tree_match<Iter, Factory>::node_t;
-using Trees = sp::tree_match<Iter, Factory>::container_t;
 
 // Matches its subject only while fewer than kMaxNesting + 1 of its matches
 // are open: wrapped around the factor, it bounds the nesting of parentheses
@@ -92,7 +95,8 @@ NestingGuard<Subject> nestingGuard(Subject const& subject, unsigned& depth)
     return NestingGuard<Subject>(subject, depth);
 }
 
-// What a tree node means.
+// What a node of the evaluator's tree means. A chain is one operand followed
+// by (operator, operand) pairs of one grammar level, applied from the left.
 enum class Op : std::uint8_t {
     kNumber,
     kName,
@@ -108,26 +112,16 @@ enum class Op : std::uint8_t {
     kGreater,
     kEqual,
     kNotEqual,
+    kArithmeticChain,
+    kComparisonChain,
+    kLogicalChain,
     kOther
 };
 
-Op classify(TreeNode const& node)
+// The operator whose leaf starts with `c` in a chain of `level`; kOther for
+// a text the grammar does not make.
+Op chainOperator(long level, char c)
 {
-    long const level = node.value.id().to_long();
-    std::size_t const children = node.children.size();
-    char const c = node.value.begin() == node.value.end() ? '\0' : *node.value.begin();
-    switch (level) {
-    case kNumberToken:
-        return Op::kNumber;
-    case kIdentifierToken:
-    case kQuotedToken:
-        return Op::kName;
-    case kFactorLevel:
-        return children == 1 && c == '-' ? Op::kNegate : Op::kOther;
-    default:
-        break;
-    }
-    if (children != 2) return Op::kOther;
     switch (level) {
     case kPowerLevel:
         return c == '^' ? Op::kPower : Op::kOther;
@@ -140,22 +134,26 @@ Op classify(TreeNode const& node)
     case kEqualityLevel:
         return c == '=' ? Op::kEqual : c == '!' ? Op::kNotEqual : Op::kOther;
     case kAndLevel:
-        return Op::kAnd;
+        return c == 'A' || c == 'a' ? Op::kAnd : Op::kOther;
     case kOrLevel:
-        return Op::kOr;
+        return c == 'O' || c == 'o' ? Op::kOr : Op::kOther;
     default:
         return Op::kOther;
     }
 }
 
-bool isArithmetic(Op op)
+Op chainKind(long level)
 {
-    return op >= Op::kPower && op <= Op::kMinus;
-}
-
-bool isComparison(Op op)
-{
-    return op >= Op::kLess && op <= Op::kNotEqual;
+    switch (level) {
+    case kOrLevel:
+    case kAndLevel:
+        return Op::kLogicalChain;
+    case kEqualityLevel:
+    case kRelationLevel:
+        return Op::kComparisonChain;
+    default:
+        return Op::kArithmeticChain;
+    }
 }
 
 bool isBlank(char c)
@@ -164,20 +162,18 @@ bool isBlank(char c)
 }
 
 // A name leaf's name: the token, without the blanks a quoted name may end in.
-ZELUNUString nameOf(TreeNode const& node)
+ZELUNUString nameOf(char const* begin, char const* end)
 {
-    Iter const begin = node.value.begin();
-    Iter end = node.value.end();
     while (end != begin && isBlank(end[-1])) --end;
     return ZELUNUString(std::string(begin, end));
 }
 
 // A number token's value: its leading real as atof reads it in the "C"
 // locale, whatever the process locale.
-double numberOf(TreeNode const& node)
+double numberOf(char const* begin, char const* end)
 {
     static locale_t const cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
-    std::string const token(node.value.begin(), node.value.end());
+    std::string const token(begin, end);
     return cLocale ? strtod_l(token.c_str(), nullptr, cLocale) : strtod(token.c_str(), nullptr);
 }
 
@@ -211,75 +207,104 @@ bool compare(Op op, double left, double right)
     }
 }
 
-// Names a validation with the names collected so far would report, in the
-// order it reports them: each is collected (and entered into the variables)
-// where validation would stop for it. False where validation would fail for
-// another reason.
-bool collectNames(TreeNode const& node, bool condition, std::set<ZELUNUString>& collected,
-                  std::map<ZELUNUString, double>& variables)
-{
-    Op const op = classify(node);
-    if (condition) {
-        if (op == Op::kAnd || op == Op::kOr)
-            return collectNames(node.children[0], true, collected, variables) &&
-                   collectNames(node.children[1], true, collected, variables);
-        if (!isComparison(op)) return false;
-        return collectNames(node.children[0], false, collected, variables) &&
-               collectNames(node.children[1], false, collected, variables);
-    }
-    if (op == Op::kName) {
-        ZELUNUString name = nameOf(node);
-        variables[name] = 0.0;
-        collected.insert(std::move(name));
-        return true;
-    }
-    if (op == Op::kNumber) return true;
-    if (op == Op::kNegate) return collectNames(node.children[0], false, collected, variables);
-    if (!isArithmetic(op)) return false;
-    return collectNames(node.children[0], false, collected, variables) &&
-           collectNames(node.children[1], false, collected, variables);
-}
+double const kUnknownName = 0.0;
 
 }  // namespace
 
+// One node of the evaluator's tree.
 struct ExpressionEvaluator::Node {
-    TreeNode const& tree;
+    Op op = Op::kOther;
+    // A chain: its first term and the number of its terms (at least 2); a
+    // negation: its operand's node.
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    // A number's value.
+    double value = 0.0;
+    // A name, once compiled: where its value is (the variables, or 0.0).
+    double const* variable = &kUnknownName;
+    // One comparison of two leaves, once compiled: its operator and where
+    // its operands' values are.
+    Op comparison = Op::kOther;
+    double const* left = nullptr;
+    double const* right = nullptr;
+    // A logical chain of such comparisons only, once compiled.
+    bool flat = false;
+    // A leaf's token.
+    char const* begin = nullptr;
+    char const* end = nullptr;
+
+    ZELUNUString name() const { return nameOf(begin, end); }
 };
 
-// The grammar, the last parse and its compiled form.
+namespace {
+
+// An operand of a chain: the operator that joins it to what precedes it
+// (unused for the first) and its node.
+struct Term {
+    Op op;
+    std::uint32_t node;
+};
+
+// Name values: through the compiled pointers, or looked up in a map.
+struct CompiledNames {
+    double operator()(ExpressionEvaluator::Node const& node) const { return *node.variable; }
+};
+
+struct MappedNames {
+    std::map<ZELUNUString, double> const& variables;
+    double operator()(ExpressionEvaluator::Node const& node) const
+    {
+        auto const it = variables.find(node.name());
+        return it == variables.end() ? 0.0 : it->second;
+    }
+};
+
+}  // namespace
+
+// The grammar and the last parse, as a tree of nodes in one array (the root
+// first) whose chains are flat. Every walk loops along chains and recurses,
+// if at all, only into the operands of higher levels, so its depth is bounded
+// by the nesting that the grammar bounds.
 struct ExpressionEvaluator::Impl {
     explicit Impl(bool numericType);
     Impl(Impl const&) = delete;
     Impl& operator=(Impl const&) = delete;
 
     // Replaces the last parse with the parse of `text`; true when it matched
-    // the whole text.
+    // the whole text. Leaves nothing to evaluate until compile.
     bool parse(ZELUNUString const& text);
-    TreeNode const& root() const { return trees.front(); }
-
-    // Turns the last full parse into `code`; name leaves point into
-    // `variables` (0.0 for a name not there).
+    // Points the name leaves into `variables` (0.0 for a name not there);
+    // from then on evaluate runs the last full parse.
     void compile(std::map<ZELUNUString, double> const& variables);
-    std::uint32_t compileNode(TreeNode const& node, std::map<ZELUNUString, double> const& variables);
-    double number(std::uint32_t i) const;
-    bool condition(std::uint32_t i) const;
+
+    std::uint32_t indexOf(Node const& node) const { return static_cast<std::uint32_t>(&node - nodes.data()); }
+
+    // Visits the tree from `start` (a condition or a number) in the order
+    // validation meets it, without recursion: `onNumber()` for every node
+    // met as a number, `onName(node)` for every name leaf (false stops the
+    // walk). False where the walk stops or meets a node that validation
+    // refuses.
+    template <class OnNumber, class OnName>
+    bool walk(std::uint32_t start, bool condition, OnNumber onNumber, OnName onName) const;
+
+    template <class Names>
+    double number(std::uint32_t i, Names const& names) const;
+    template <class Names>
+    bool condition(std::uint32_t i, Names const& names) const;
     // number(), with the leaves read in place (most operands are leaves).
-    double operand(std::uint32_t i) const
+    template <class Names>
+    double operand(std::uint32_t i, Names const& names) const
     {
-        Code const& c = code[i];
-        if (c.op == Op::kName) return *c.variable;
-        return c.op == Op::kNumber ? c.value : number(i);
+        Node const& n = nodes[i];
+        if (n.op == Op::kName) return names(n);
+        return n.op == Op::kNumber ? n.value : number(i, names);
     }
 
-    // One node of the compiled form: a number, a name (its value in the
-    // variables) or an operator over the nodes `left` and `right`.
-    struct Code {
-        Op op;
-        std::uint32_t left;
-        std::uint32_t right;
-        double value;
-        double const* variable;
-    };
+    // The names of the variables, resolved once in one NodeIteratorAttrI:
+    // true when `attributes` can be read through `bound`, which is then made
+    // for it (false: read through getValue).
+    bool bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables);
+    void unbind() { boundTo = nullptr; }
 
     bool numeric;
     CharClass blanks{"\t\n\v\f\r "};
@@ -299,16 +324,33 @@ struct ExpressionEvaluator::Impl {
 
     // Factors open while parsing.
     unsigned depth = 0;
-    // The parsed text; the tree points into it.
+    // The parsed text; the leaves point into it.
     std::string source;
-    Trees trees;
+    std::vector<Node> nodes;
+    std::vector<Term> terms;
+    // The tree holds a parse of the whole text; it can be evaluated.
     bool parsed = false;
-    std::vector<Code> code;
-    std::uint32_t codeRoot = 0;
+    bool ready = false;
+
+    struct Bound {
+        double* value;
+        NodeIteratorAttrI::Attribute const* attribute;
+    };
+    std::vector<Bound> bound;
+    NodeIteratorAttrI const* boundTo = nullptr;
+    std::uint64_t boundSerial = 0;
+    bool boundExact = false;
 
 private:
     template <class Inner>
     void defineFactor(Inner const& inner);
+    // Turns Spirit's tree into `nodes` and `terms`, without recursion.
+    void build(TreeNode const& root);
+    std::uint32_t newNode()
+    {
+        nodes.emplace_back();
+        return static_cast<std::uint32_t>(nodes.size() - 1);
+    }
 };
 
 ExpressionEvaluator::Impl::Impl(bool numericType) : numeric(numericType)
@@ -319,13 +361,17 @@ ExpressionEvaluator::Impl::Impl(bool numericType) : numeric(numericType)
     identifier = sp::lexeme_d[sp::token_node_d[+(letters | digits | sp::ch_p('_'))]];
     quoted = sp::lexeme_d[sp::token_node_d[letters >> *(letters | digits | sp::ch_p('_') | blanks)]];
 
-    orExpr = andExpr >> *(sp::root_node_d[sp::str_p("OR") | sp::str_p("or")] >> andExpr);
-    andExpr = equality >> *(sp::root_node_d[sp::str_p("AND") | sp::str_p("and")] >> equality);
-    equality = relation >> *(sp::root_node_d[sp::ch_p('=') | sp::str_p("!=")] >> relation);
-    relation = sum >> *(sp::root_node_d[sp::ch_p('<') | sp::ch_p('>')] >> sum);
-    sum = product >> *(sp::root_node_d[sp::ch_p('+') | sp::ch_p('-')] >> product);
-    product = power >> *(sp::root_node_d[sp::ch_p('*') | sp::ch_p('/')] >> power);
-    power = factor >> *(sp::root_node_d[sp::ch_p('^')] >> factor);
+    // A chain is one node whose children are its operands and operators in
+    // turn: the tree stays as shallow as the nesting, however long the chain
+    // (a root node per operator would nest every link, and Spirit copies and
+    // frees its trees recursively).
+    orExpr = andExpr >> *((sp::str_p("OR") | sp::str_p("or")) >> andExpr);
+    andExpr = equality >> *((sp::str_p("AND") | sp::str_p("and")) >> equality);
+    equality = relation >> *((sp::ch_p('=') | sp::str_p("!=")) >> relation);
+    relation = sum >> *((sp::ch_p('<') | sp::ch_p('>')) >> sum);
+    sum = product >> *((sp::ch_p('+') | sp::ch_p('-')) >> product);
+    product = power >> *((sp::ch_p('*') | sp::ch_p('/')) >> power);
+    power = factor >> *(sp::ch_p('^') >> factor);
     if (numeric)
         defineFactor(sum);
     else
@@ -343,9 +389,11 @@ void ExpressionEvaluator::Impl::defineFactor(Inner const& inner)
 
 bool ExpressionEvaluator::Impl::parse(ZELUNUString const& text)
 {
-    trees.clear();
-    code.clear();
     parsed = false;
+    ready = false;
+    unbind();
+    nodes.clear();
+    terms.clear();
     // Checked on the UTF-16 length before any conversion: the narrow text is
     // never longer.
     if (text.length() > static_cast<std::int32_t>(kMaxExpressionLength)) return false;
@@ -356,80 +404,212 @@ bool ExpressionEvaluator::Impl::parse(ZELUNUString const& text)
     sp::tree_parse_info<Iter, Factory> info = numeric ? sp::ast_parse(first, last, sum, blanks, Factory())
                                                       : sp::ast_parse(first, last, orExpr, blanks, Factory());
     if (!info.full || info.trees.size() != 1) return false;
-    trees.swap(info.trees);
+    build(info.trees.front());
     parsed = true;
     return true;
 }
 
+void ExpressionEvaluator::Impl::build(TreeNode const& root)
+{
+    std::vector<std::pair<TreeNode const*, std::uint32_t>> pending{{&root, newNode()}};
+    while (!pending.empty()) {
+        TreeNode const& tree = *pending.back().first;
+        std::uint32_t const slot = pending.back().second;
+        pending.pop_back();
+        Node n;
+        n.begin = tree.value.begin();
+        n.end = tree.value.end();
+        long const level = tree.value.id().to_long();
+        std::size_t const children = tree.children.size();
+        if (level == kNumberToken) {
+            n.op = Op::kNumber;
+            n.value = numberOf(n.begin, n.end);
+        } else if (level == kIdentifierToken || level == kQuotedToken) {
+            n.op = Op::kName;
+        } else if (level == kFactorLevel) {
+            if (children == 1 && n.begin != n.end && *n.begin == '-') {
+                n.op = Op::kNegate;
+                n.first = newNode();
+                pending.emplace_back(&tree.children[0], n.first);
+            }
+        } else if (level >= kOrLevel && level <= kPowerLevel && children >= 3 && children % 2 == 1) {
+            std::size_t const firstTerm = terms.size();
+            bool known = true;
+            for (std::size_t k = 0; k < children; k += 2) {
+                Op op = Op::kOther;
+                if (k != 0) {
+                    auto const& value = tree.children[k - 1].value;
+                    op = chainOperator(level, value.begin() == value.end() ? '\0' : *value.begin());
+                    known = known && op != Op::kOther;
+                }
+                terms.push_back(Term{op, 0});
+            }
+            if (known) {
+                n.op = chainKind(level);
+                n.first = static_cast<std::uint32_t>(firstTerm);
+                n.count = static_cast<std::uint32_t>(terms.size() - firstTerm);
+                for (std::uint32_t k = 0; k < n.count; ++k) {
+                    std::uint32_t const child = newNode();
+                    terms[firstTerm + k].node = child;
+                    pending.emplace_back(&tree.children[2 * k], child);
+                }
+            }
+        }
+        nodes[slot] = n;
+    }
+}
+
 void ExpressionEvaluator::Impl::compile(std::map<ZELUNUString, double> const& variables)
 {
-    code.clear();
-    if (parsed) codeRoot = compileNode(root(), variables);
-}
-
-std::uint32_t ExpressionEvaluator::Impl::compileNode(TreeNode const& node,
-                                                     std::map<ZELUNUString, double> const& variables)
-{
-    Code c{classify(node), 0, 0, 0.0, nullptr};
-    if (c.op == Op::kNumber) {
-        c.value = numberOf(node);
-    } else if (c.op == Op::kName) {
-        auto const it = variables.find(nameOf(node));
-        if (it == variables.end())
-            c.op = Op::kNumber;
-        else
-            c.variable = &it->second;
-    } else if (c.op == Op::kNegate) {
-        c.left = compileNode(node.children[0], variables);
-    } else if (c.op != Op::kOther) {
-        c.left = compileNode(node.children[0], variables);
-        c.right = compileNode(node.children[1], variables);
+    ready = false;
+    unbind();
+    if (!parsed) return;
+    for (Node& n : nodes) {
+        if (n.op != Op::kName) continue;
+        auto const it = variables.find(n.name());
+        n.variable = it == variables.end() ? &kUnknownName : &it->second;
     }
-    code.push_back(c);
-    return static_cast<std::uint32_t>(code.size() - 1);
+    // Most conditions compare a name with a number: those read both in place.
+    auto const leafValue = [this](std::uint32_t i) -> double const* {
+        Node const& leaf = nodes[i];
+        return leaf.op == Op::kName ? leaf.variable : leaf.op == Op::kNumber ? &leaf.value : nullptr;
+    };
+    for (Node& n : nodes) {
+        n.left = n.right = nullptr;
+        if (n.op != Op::kComparisonChain || n.count != 2) continue;
+        double const* const left = leafValue(terms[n.first].node);
+        double const* const right = leafValue(terms[n.first + 1].node);
+        if (left && right) {
+            n.comparison = terms[n.first + 1].op;
+            n.left = left;
+            n.right = right;
+        }
+    }
+    for (Node& n : nodes) {
+        n.flat = n.op == Op::kLogicalChain;
+        for (std::uint32_t k = 0; n.flat && k < n.count; ++k) n.flat = nodes[terms[n.first + k].node].left != nullptr;
+    }
+    ready = true;
 }
 
-double ExpressionEvaluator::Impl::number(std::uint32_t i) const
+template <class OnNumber, class OnName>
+bool ExpressionEvaluator::Impl::walk(std::uint32_t start, bool asCondition, OnNumber onNumber, OnName onName) const
 {
-    Code const& c = code[i];
-    switch (c.op) {
+    std::vector<std::pair<std::uint32_t, bool>> pending{{start, asCondition}};
+    auto const pushTerms = [&](Node const& n, bool condition) {
+        for (std::uint32_t k = n.count; k-- > 0;) pending.emplace_back(terms[n.first + k].node, condition);
+    };
+    while (!pending.empty()) {
+        Node const& n = nodes[pending.back().first];
+        bool const condition = pending.back().second;
+        pending.pop_back();
+        if (condition) {
+            // The operands of a logical chain are conditions, those of one
+            // comparison numbers; before a second comparison operator stands
+            // a comparison, which is no number.
+            if (n.op == Op::kLogicalChain)
+                pushTerms(n, true);
+            else if (n.op == Op::kComparisonChain && n.count == 2)
+                pushTerms(n, false);
+            else
+                return false;
+            continue;
+        }
+        onNumber();
+        switch (n.op) {
+        case Op::kName:
+            if (!onName(n)) return false;
+            break;
+        case Op::kNumber:
+            break;
+        case Op::kNegate:
+            pending.emplace_back(n.first, false);
+            break;
+        case Op::kArithmeticChain:
+            pushTerms(n, false);
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Names>
+double ExpressionEvaluator::Impl::number(std::uint32_t i, Names const& names) const
+{
+    Node const& n = nodes[i];
+    switch (n.op) {
     case Op::kNumber:
-        return c.value;
+        return n.value;
     case Op::kName:
-        return *c.variable;
+        return names(n);
     case Op::kNegate:
-        return -number(c.left);
-    case Op::kPower:
-    case Op::kTimes:
-    case Op::kDivide:
-    case Op::kPlus:
-    case Op::kMinus: {
-        double const left = operand(c.left);
-        return apply(c.op, left, operand(c.right));
+        return -number(n.first, names);
+    case Op::kArithmeticChain: {
+        Term const* t = &terms[n.first];
+        Term const* const last = t + n.count;
+        double value = operand(t->node, names);
+        for (++t; t != last; ++t) value = apply(t->op, value, operand(t->node, names));
+        return value;
     }
-    default:
+    default:  // a condition as a number
         return 0.0;
     }
 }
 
-bool ExpressionEvaluator::Impl::condition(std::uint32_t i) const
+template <class Names>
+bool ExpressionEvaluator::Impl::condition(std::uint32_t i, Names const& names) const
 {
-    Code const& c = code[i];
-    switch (c.op) {
-    case Op::kAnd:
-        return condition(c.left) && condition(c.right);
-    case Op::kOr:
-        return condition(c.left) || condition(c.right);
-    case Op::kLess:
-    case Op::kGreater:
-    case Op::kEqual:
-    case Op::kNotEqual: {
-        double const left = operand(c.left);
-        return compare(c.op, left, operand(c.right));
+    Node const& n = nodes[i];
+    switch (n.op) {
+    case Op::kLogicalChain: {
+        Term const* t = &terms[n.first];
+        Term const* const last = t + n.count;
+        bool const isAnd = t[1].op == Op::kAnd;
+        if (std::is_same<Names, CompiledNames>::value && n.flat) {
+            // Comparisons of values in place have no effects: all are made,
+            // without a branch on their results (which follow the data).
+            bool value = isAnd;
+            for (; t != last; ++t) {
+                Node const& c = nodes[t->node];
+                bool const holds = compare(c.comparison, *c.left, *c.right);
+                value = isAnd ? (value & holds) : (value | holds);
+            }
+            return value;
+        }
+        // An "and" chain is false at its first false operand, an "or" chain
+        // true at its first true one.
+        for (; t != last; ++t)
+            if (condition(t->node, names) != isAnd) return !isAnd;
+        return isAnd;
     }
-    default:
+    case Op::kComparisonChain: {
+        if (std::is_same<Names, CompiledNames>::value && n.left) return compare(n.comparison, *n.left, *n.right);
+        // Before a second comparison operator stands a comparison, whose
+        // value as a number is 0.0.
+        Term const& right = terms[n.first + n.count - 1];
+        double const left = n.count == 2 ? operand(terms[n.first].node, names) : 0.0;
+        return compare(right.op, left, operand(right.node, names));
+    }
+    default:  // a number as a condition
         return false;
     }
+}
+
+inline bool ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables)
+{
+    if (boundTo == &attributes && boundSerial == attributes.serial()) return boundExact;
+    unbind();
+    // A class derived from it may read its names otherwise.
+    bool const exact = typeid(attributes) == typeid(NodeIteratorAttrI);
+    bound.clear();
+    if (exact)
+        for (auto& variable : variables) bound.push_back(Bound{&variable.second, attributes.find(variable.first)});
+    boundExact = exact;
+    boundSerial = attributes.serial();
+    boundTo = &attributes;
+    return exact;
 }
 
 ExpressionEvaluator::ExpressionEvaluator(EvalType type)
@@ -454,7 +634,7 @@ bool ExpressionEvaluator::validate(AttributeInterface& attributes)
     }
     std::set<ZELUNUString> const available = attributes.getAvailableAttributes();
     ZELUNUString reportedName;
-    Node const root{m_impl->root()};
+    Node const& root = m_impl->nodes.front();
     bool const valid = m_evalType == kEvalNumeric ? validateExpression(root, available, reportedName)
                                                   : validateBoolExpression(root, available, reportedName);
     m_impl->compile(m_variables);
@@ -466,95 +646,96 @@ bool ExpressionEvaluator::validate(AttributeInterface& attributes)
     return true;
 }
 
+bool ExpressionEvaluator::validateWalk(Node const& node, bool condition, std::set<ZELUNUString> const& available,
+                                       ZELUNUString& reportedName)
+{
+    bool cleared = false;
+    return m_impl->walk(
+        m_impl->indexOf(node), condition,
+        [&] {
+            // Validating a number starts with an empty reported name.
+            if (!cleared) reportedName.remove();
+            cleared = true;
+        },
+        [&](Node const& leaf) {
+            ZELUNUString name = leaf.name();
+            if (available.count(name) == 0) {
+                reportedName = std::move(name);
+                return false;
+            }
+            m_impl->unbind();
+            m_variables[name] = 0.0;
+            return true;
+        });
+}
+
 bool ExpressionEvaluator::validateExpression(Node const& node, std::set<ZELUNUString> const& available,
                                              ZELUNUString& reportedName)
 {
     reportedName.remove();
-    Op const op = classify(node.tree);
-    if (op == Op::kName) {
-        ZELUNUString name = nameOf(node.tree);
-        if (available.count(name) == 0) {
-            reportedName = std::move(name);
-            return false;
-        }
-        m_variables[name] = 0.0;
-        return true;
-    }
-    if (op == Op::kNumber) return true;
-    if (op == Op::kNegate) return validateExpression(Node{node.tree.children[0]}, available, reportedName);
-    if (!isArithmetic(op)) return false;
-    return validateExpression(Node{node.tree.children[0]}, available, reportedName) &&
-           validateExpression(Node{node.tree.children[1]}, available, reportedName);
+    return validateWalk(node, false, available, reportedName);
 }
 
 bool ExpressionEvaluator::validateBoolExpression(Node const& node, std::set<ZELUNUString> const& available,
                                                  ZELUNUString& reportedName)
 {
-    Op const op = classify(node.tree);
-    if (op == Op::kAnd || op == Op::kOr)
-        return validateBoolExpression(Node{node.tree.children[0]}, available, reportedName) &&
-               validateBoolExpression(Node{node.tree.children[1]}, available, reportedName);
-    if (!isComparison(op)) return false;
-    return validateExpression(Node{node.tree.children[0]}, available, reportedName) &&
-           validateExpression(Node{node.tree.children[1]}, available, reportedName);
+    return validateWalk(node, true, available, reportedName);
 }
 
 double ExpressionEvaluator::evaluateExpression(Node const& node,
                                                std::map<ZELUNUString, double> const& variables) const
 {
-    Op const op = classify(node.tree);
-    switch (op) {
-    case Op::kNumber:
-        return numberOf(node.tree);
-    case Op::kName: {
-        auto const it = variables.find(nameOf(node.tree));
-        return it == variables.end() ? 0.0 : it->second;
-    }
-    case Op::kNegate:
-        return -evaluateExpression(Node{node.tree.children[0]}, variables);
-    default:
-        break;
-    }
-    if (!isArithmetic(op)) return 0.0;
-    double const left = evaluateExpression(Node{node.tree.children[0]}, variables);
-    return apply(op, left, evaluateExpression(Node{node.tree.children[1]}, variables));
+    return m_impl->number(m_impl->indexOf(node), MappedNames{variables});
 }
 
 bool ExpressionEvaluator::evaluateBoolExpression(Node const& node,
                                                  std::map<ZELUNUString, double> const& variables) const
 {
-    Op const op = classify(node.tree);
-    if (op == Op::kAnd)
-        return evaluateBoolExpression(Node{node.tree.children[0]}, variables) &&
-               evaluateBoolExpression(Node{node.tree.children[1]}, variables);
-    if (op == Op::kOr)
-        return evaluateBoolExpression(Node{node.tree.children[0]}, variables) ||
-               evaluateBoolExpression(Node{node.tree.children[1]}, variables);
-    if (!isComparison(op)) return false;
-    double const left = evaluateExpression(Node{node.tree.children[0]}, variables);
-    return compare(op, left, evaluateExpression(Node{node.tree.children[1]}, variables));
+    return m_impl->condition(m_impl->indexOf(node), MappedNames{variables});
+}
+
+// Inline: the evaluate members below are its only callers, once per node.
+inline bool ExpressionEvaluator::refresh(AttributeInterface& attributes)
+{
+    if (!m_impl->ready) return false;
+    for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
+    return true;
+}
+
+inline bool ExpressionEvaluator::refresh(NodeIteratorAttrI& attributes)
+{
+    if (!m_impl->ready) return false;
+    if (!m_impl->bind(attributes, m_variables)) return refresh(static_cast<AttributeInterface&>(attributes));
+    for (Impl::Bound const& b : m_impl->bound) *b.value = attributes.valueOf(b.attribute);
+    return true;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, double& out)
 {
-    if (m_impl->code.empty()) {
-        out = 0.0;
-        return false;
-    }
-    for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
-    out = m_impl->number(m_impl->codeRoot);
-    return true;
+    bool const ready = refresh(attributes);
+    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
+    return ready;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, bool& out)
 {
-    if (m_impl->code.empty()) {
-        out = false;
-        return false;
-    }
-    for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
-    out = m_impl->condition(m_impl->codeRoot);
-    return true;
+    bool const ready = refresh(attributes);
+    out = ready && m_impl->condition(0, CompiledNames{});
+    return ready;
+}
+
+bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, double& out)
+{
+    bool const ready = refresh(attributes);
+    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
+    return ready;
+}
+
+bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, bool& out)
+{
+    bool const ready = refresh(attributes);
+    out = ready && m_impl->condition(0, CompiledNames{});
+    return ready;
 }
 
 std::set<ZELUNUString> ExpressionEvaluator::getNeededVars() const
@@ -568,7 +749,14 @@ std::set<ZELUNUString> ExpressionEvaluator::getRequiredAttributes(ZELUNUString c
 {
     std::set<ZELUNUString> collected;
     if (expression.isEmpty() || !m_impl->parse(expression)) return collected;
-    collectNames(m_impl->root(), m_evalType != kEvalNumeric, collected, m_variables);
+    m_impl->walk(
+        0, m_evalType != kEvalNumeric, [] {},
+        [&](Node const& leaf) {
+            ZELUNUString name = leaf.name();
+            m_variables[name] = 0.0;
+            collected.insert(std::move(name));
+            return true;
+        });
     m_impl->compile(m_variables);
     return collected;
 }

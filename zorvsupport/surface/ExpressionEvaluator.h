@@ -11,6 +11,7 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 
 class AttributeInterface;
+class NodeIteratorAttrI;
 
 // Parses a short expression over named attributes, checks that every name it
 // uses is offered, and evaluates it again and again against changing values.
@@ -39,6 +40,15 @@ class AttributeInterface;
 // expression", or "Unable to validate the input.  Unknown variable: " and the
 // name) and as kErrInvalidExpression.
 //
+// Stack: chains of operators of any length are accepted. The tree holds a
+// chain as one node; validation and name collection walk it with a stack of
+// their own, and evaluation, the parser and its copies and destruction of
+// its tree loop along chains and recurse only through parentheses, unary
+// minus signs and the levels of the grammar, which kMaxNesting bounds. A text of any length
+// without parentheses needs about 6 KiB of stack; each level of parentheses
+// adds about 3.5 KiB (the parser's rules recurse through it), so the deepest
+// accepted nesting needs about 110 KiB.
+//
 // One thread at a time: evaluate writes the variables.
 class ZORV_EXPORT ExpressionEvaluator {
 public:
@@ -47,7 +57,8 @@ public:
     // Longer texts fail to parse: the tree building is quadratic in the length.
     static constexpr unsigned kMaxExpressionLength = 2048;
     // Parentheses and unary minus signs open at once; deeper texts fail to
-    // parse, which bounds the recursion of the parser and of every walk.
+    // parse. This bounds the depth of the tree and of every walk of it;
+    // chains do not count.
     static constexpr unsigned kMaxNesting = 32;
 
     // Every value other than kEvalNumeric behaves as kEvalBoolean.
@@ -60,7 +71,9 @@ public:
     // names; names it uses are entered into the variables. 0, or
     // kErrInvalidExpression for an empty text (silently), a text that does
     // not parse and one that does not validate (each with its message). An
-    // empty text keeps the previous parse.
+    // empty text keeps the previous parse. Memory running out lets
+    // std::bad_alloc through and leaves no parse: evaluate then returns false
+    // until a later set or getRequiredAttributes parses a text.
     long set(ZELUNUString const& expression, AttributeInterface& attributes);
 
     // Refreshes every variable through getValue (in name order), then
@@ -69,6 +82,12 @@ public:
     // false; otherwise true.
     bool evaluate(AttributeInterface& attributes, double& out);
     bool evaluate(AttributeInterface& attributes, bool& out);
+    // The same, reading each variable's band as getValue does, with the
+    // names looked up in `attributes` once (again after it is assigned or
+    // the variables change) instead of once per call. A class derived from
+    // NodeIteratorAttrI is read through getValue.
+    bool evaluate(NodeIteratorAttrI& attributes, double& out);
+    bool evaluate(NodeIteratorAttrI& attributes, bool& out);
 
     // The names of the variables: every name accepted so far.
     std::set<ZELUNUString> getNeededVars() const;
@@ -96,6 +115,12 @@ protected:
 
 private:
     struct Impl;
+
+    bool validateWalk(Node const& node, bool condition, std::set<ZELUNUString> const& available,
+                      ZELUNUString& reportedName);
+    // Reads the variables; false when there is no parse to evaluate.
+    bool refresh(AttributeInterface& attributes);
+    bool refresh(NodeIteratorAttrI& attributes);
 
     ZELUNUString m_text;
     std::map<ZELUNUString, double> m_variables;

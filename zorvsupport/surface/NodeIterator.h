@@ -89,7 +89,8 @@ public:
     // Typed reads of the current element. Checks, in order:
     // kErrNoCurrentNode; kErrAttributeNotFound for an unbuffered band;
     // kErrAttributeTypeMismatch when the buffer's DataType differs from the
-    // tag's (for a tuple tag: also its length); kErrAttributeNotFound when
+    // tag's (for a tuple tag: also its length; a tuple tag of length 0
+    // matches no buffer); kErrAttributeNotFound when
     // the buffer has no current element. `out` is written only on success.
     // A tuple is assigned to the caller's proxy: as many values as both
     // lengths allow are copied and the rest of the proxy is zeroed.
@@ -143,7 +144,9 @@ private:
             status = kErrAttributeNotFound;
             return nullptr;
         }
-        if (buffer->getDataType() != tag.getDataType()) {
+        // A tuple tag of length 0 names no stored type: its DataType would
+        // read as the scalar one.
+        if (buffer->getDataType() != tag.getDataType() || (Tag::kIsTuple && tag.getLength() == 0)) {
             status = kErrAttributeTypeMismatch;
             return nullptr;
         }

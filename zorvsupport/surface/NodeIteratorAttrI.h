@@ -1,16 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 
 #include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNUnit.h"
 #include "zorvsupport/surface/AttributeInterface.h"
+#include "zorvsupport/surface/NodeIterator.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
-
-class NodeIterator;
 
 // Offers the bands of a node iterator by band name: a name reads the current
 // node's value of its band as a double, negated when the band is a scalar
@@ -22,6 +22,8 @@ public:
     // Resolves every band of the iterator with a band in the band set to its
     // name (a later band of the same name wins).
     NodeIteratorAttrI(NodeIterator const& iterator, ZELUNUnit::LengthDirection requested);
+    NodeIteratorAttrI(NodeIteratorAttrI const& other);
+    NodeIteratorAttrI& operator=(NodeIteratorAttrI const& other);
     ~NodeIteratorAttrI() override;
 
     // The band's value at the current node; 0.0 when it cannot be read as a
@@ -29,14 +31,29 @@ public:
     double getValue(ZELUNUString const& name) override;
     std::set<ZELUNUString> getAvailableAttributes() override;
 
-private:
+    // What a name reads, resolved once: find(name) is null when the name is
+    // not offered; valueOf(find(name)) is getValue(name). The entry lives as
+    // long as this object, until it is assigned.
     struct Attribute {
         unsigned bandId;
         bool negate;
     };
+    Attribute const* find(ZELUNUString const& name) const;
+    double valueOf(Attribute const* attribute) const
+    {
+        if (!attribute) return 0.0;
+        double value = 0.0;
+        m_iterator->getAsDouble(attribute->bandId, value);  // unreadable: stays 0.0
+        return attribute->negate ? -value : value;
+    }
+    // Differs between any two objects that ever lived, and changes when this
+    // one is assigned: entries found before are then stale.
+    std::uint64_t serial() const { return m_serial; }
 
+private:
     NodeIterator const* m_iterator;
     std::map<ZELUNUString, Attribute> m_attributes;
+    std::uint64_t m_serial;
 };
 
 }  // namespace DataSet
