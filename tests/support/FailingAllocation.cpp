@@ -1,23 +1,48 @@
 // Replaceable global allocation functions of the test program: plain malloc
-// and free, with one allocation made to fail on request (FailingAllocation).
+// and free, with allocations made to fail on request (FailingAllocation).
 // Linked into the test program only.
 #include "support/FailingAllocation.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
+// The calling thread's armed failure.
 thread_local unsigned long t_countdown = 0;  // 0: nothing armed
 thread_local bool t_reached = false;
+thread_local bool t_persistent = false;
 
-// True when this allocation is the one to fail.
+// The failure armed for every thread.
+std::atomic<unsigned long> g_countdown{0};  // 0: nothing armed
+std::atomic<bool> g_reached{false};
+std::atomic<bool> g_persistent{false};
+
+// True when this allocation is one to fail.
 bool failThisOne() noexcept
 {
-    if (t_countdown == 0 || --t_countdown != 0) return false;
-    t_reached = true;
-    return true;
+    if (t_countdown != 0) {
+        if (t_reached && t_persistent) return true;
+        if (--t_countdown == 0) {
+            t_reached = true;
+            if (t_persistent) t_countdown = 1;  // stays armed
+            return true;
+        }
+    }
+    if (g_countdown.load(std::memory_order_relaxed) != 0) {
+        if (g_persistent.load(std::memory_order_relaxed) && g_reached.load(std::memory_order_relaxed)) return true;
+        unsigned long c = g_countdown.load(std::memory_order_relaxed);
+        while (c != 0 && !g_countdown.compare_exchange_weak(c, c - 1, std::memory_order_relaxed)) {
+        }
+        if (c == 1) {
+            g_reached.store(true, std::memory_order_relaxed);
+            if (g_persistent.load(std::memory_order_relaxed)) g_countdown.store(1, std::memory_order_relaxed);
+            return true;
+        }
+    }
+    return false;
 }
 
 void* allocate(std::size_t n, std::size_t alignment) noexcept
@@ -40,20 +65,31 @@ void* allocateOrThrow(std::size_t n, std::size_t alignment)
 
 namespace zorvtest {
 
-FailingAllocation::FailingAllocation(unsigned long n)
+FailingAllocation::FailingAllocation(unsigned long n, Extent extent, Threads threads) : m_threads(threads)
 {
-    t_reached = false;
-    t_countdown = n;
+    bool const persistent = extent == kThatAndLater;
+    if (threads == kThisThread) {
+        t_reached = false;
+        t_persistent = persistent;
+        t_countdown = n;
+    } else {
+        g_reached.store(false);
+        g_persistent.store(persistent);
+        g_countdown.store(n);
+    }
 }
 
 FailingAllocation::~FailingAllocation()
 {
-    t_countdown = 0;
+    if (m_threads == kThisThread)
+        t_countdown = 0;
+    else
+        g_countdown.store(0);
 }
 
 bool FailingAllocation::reached() const
 {
-    return t_reached;
+    return m_threads == kThisThread ? t_reached : g_reached.load();
 }
 
 }  // namespace zorvtest

@@ -296,9 +296,9 @@ TEST(ShadeThreads, StartFailureShadesOnTheCallersThread)
     ShadingSampler const sampler(BilinearSampler<F32x>(3, scene.normals.get(), view(kZeroNormal)), view(light),
                                  kAmbient, kDiffuse);
     int started = 0;
-    auto failThird = [&started](boost::thread_group& group, boost::function0<void> const& task) {
+    auto failThird = [&started](boost::thread& slot, boost::function0<void> const& task) {
         if (started == 2) throw std::runtime_error("no thread");
-        group.create_thread(task);
+        slot = boost::thread(task);
         ++started;
     };
     setNumThreads(8);

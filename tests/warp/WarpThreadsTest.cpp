@@ -47,10 +47,10 @@ public:
 struct CountingStart {
     std::atomic<int>* started;
     int failAt = 0;
-    void operator()(boost::thread_group& group, boost::function0<void> const& task) const
+    void operator()(boost::thread& slot, boost::function0<void> const& task) const
     {
         if (failAt && started->load() + 1 == failAt) throw std::runtime_error("no thread");
-        group.create_thread(task);
+        slot = boost::thread(task);
         ++*started;
     }
 };

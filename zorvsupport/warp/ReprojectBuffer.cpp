@@ -1,4 +1,5 @@
 #include <atomic>
+#include <new>
 
 #include <boost/shared_ptr.hpp>
 
@@ -62,7 +63,7 @@ unsigned acquireThreadCount()
 long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
                      ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
                      InterpolationMethod interpolation, bool /*unused*/)
-{
+try {
     DataType const outType = out.getDataType();
     if (outType != in.getDataType() || outType != noData.getDataType()) return kErrWarpTypeMismatch;
     ZELUNnBox<double, 2> const outBox = pixelBoxOf(out.getDimension(0), out.getDimension(1));
@@ -75,6 +76,8 @@ long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVecto
         return kErrUnknownWarpInterpolation;
     return outType.applyVisitor(
         ReprojectVisitor{interpolation, &out, toIndexBox(outBox), &in, &noData, transform.get()});
+} catch (std::bad_alloc const&) {
+    return kErrOutOfMemory;  // the output untouched, or partly written by the rows
 }
 
 }  // namespace WarpUtils

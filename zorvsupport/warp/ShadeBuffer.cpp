@@ -1,3 +1,5 @@
+#include <new>
+
 #include <boost/shared_ptr.hpp>
 
 #include "zorvsupport/StatusCodes.h"
@@ -13,7 +15,7 @@ namespace WarpUtils {
 long shadeBuffer(TDataVector2D<ImageType>& image, ZELUNCover const& imageCover, ConstTupleProxy<ImageType> imageNoData,
                  TDataVector2D<NormalType> const& normals, ZELUNCover const& normalCover,
                  ConstTupleProxy<NormalType> normalNoData, ConstTupleProxy<NormalType> light, ReprojectMethod method)
-{
+try {
     if (image.getDataType() != DataType(DataType::kUInt8, 4) || imageNoData.length() != 4 ||
         normals.getDataType() != DataType(DataType::kFloat32, 3) || normalNoData.length() != 3 ||
         light.length() != 3)
@@ -32,6 +34,8 @@ long shadeBuffer(TDataVector2D<ImageType>& image, ZELUNCover const& imageCover, 
     warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
                                                 ConstTupleProxy<ImageType>(fill, 4));
     return kSuccess;
+} catch (std::bad_alloc const&) {
+    return kErrOutOfMemory;  // the output untouched, or partly written by the rows
 }
 
 }  // namespace WarpUtils

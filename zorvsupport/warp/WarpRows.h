@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
-#include <boost/bind/bind.hpp>
 #include <boost/function.hpp>
-#include <boost/ref.hpp>
 #include <boost/thread/thread.hpp>
 
 #include "zorvsupport/Export.h"
@@ -142,7 +144,6 @@ template <class T, class S>
 void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sampler, unsigned firstRow,
               unsigned endRow, RowNoDataOf<T> noData)
 {
-    initCache();
     using E = typename T::element_type;
     E* const base = static_cast<E*>(out.getDataPtr());
     std::size_t const width = out.getDimension(0);
@@ -169,20 +170,79 @@ void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sa
     }
 }
 
-// Starts one thread of a group; the row driver's default.
+// Starts `task` on a new thread held by `slot`; the row driver's default.
+// A start hook must either leave `slot` empty or hold the started thread in
+// it, and may throw in either case.
 struct CreateThread {
-    void operator()(boost::thread_group& group, boost::function0<void> const& task) const
+    void operator()(boost::thread& slot, boost::function0<void> const& task) const { slot = boost::thread(task); }
+};
+
+namespace RowDetail {
+
+// One thread of the row driver and the exception that ended its band.
+struct WorkerSlot {
+    boost::thread thread;
+    std::exception_ptr error;
+};
+
+// Joins every started thread when it goes out of scope, however the
+// driver leaves.
+class JoinGuard {
+public:
+    JoinGuard(WorkerSlot* slots, unsigned count) : m_slots(slots), m_count(count) {}
+    ~JoinGuard() { joinAll(); }
+    JoinGuard(JoinGuard const&) = delete;
+    JoinGuard& operator=(JoinGuard const&) = delete;
+
+    void joinAll() noexcept
     {
-        group.create_thread(task);
+        // A host thread that is being interrupted must still wait here.
+        boost::this_thread::disable_interruption noInterruption;
+        for (unsigned k = 0; k < m_count; ++k)
+            if (m_slots[k].thread.joinable()) m_slots[k].thread.join();
+    }
+
+private:
+    WorkerSlot* m_slots;
+    unsigned m_count;
+};
+
+// The task of one worker: its band of rows; an exception is kept in its
+// slot, never let out of the thread.
+template <class T, class S>
+struct Band {
+    TDataVector2D<T>* out;
+    WarpTransform const* transform;
+    S const* sampler;
+    unsigned first, end;
+    std::conditional_t<T::kIsTuple, RowNoDataOf<T>, typename T::element_type const*> noData;
+    std::exception_ptr* error;
+
+    void operator()() const
+    {
+        try {
+            if constexpr (T::kIsTuple)
+                warpRows<T, S>(*out, *transform, *sampler, first, end, noData);
+            else
+                warpRows<T, S>(*out, *transform, *sampler, first, end, *noData);
+        } catch (...) {
+            *error = std::current_exception();
+        }
     }
 };
+
+}  // namespace RowDetail
 
 // The row driver: the rows [firstRow, endRow) on the caller's thread, or in
 // n bands on n threads for a mesh transform (or a class derived from it), an
 // output of at least kMinThreadedElements elements and n >= 2. A thread that
 // cannot be started leaves its band and the following ones to the caller's
-// thread; the threads already running finish, and the output is the same
-// whatever the number of threads. Returns when every row is written.
+// thread, and the output is the same whatever the number of threads. Every
+// thread started is joined before the driver returns or lets an exception
+// out. An exception inside a band (std::bad_alloc from a host's transform or
+// sampler, say) stops that band; once every thread is joined, the first one
+// (the caller's own before the workers') comes out, the other bands being
+// written.
 template <class T, class S, class Start = CreateThread>
 void warpRowsThreaded(TDataVector2D<T>& out, WarpTransform const& transform, S const& sampler, unsigned firstRow,
                       unsigned endRow, RowNoDataOf<T> noData, Start start = Start())
@@ -190,28 +250,45 @@ void warpRowsThreaded(TDataVector2D<T>& out, WarpTransform const& transform, S c
     unsigned const n = acquireThreadCount();
     if (out.size() < kMinThreadedElements || n < 2 ||
         !dynamic_cast<MeshReprojectionTransform const*>(&transform)) {
+        initCache();  // before any row: the point transform's scratch point
         warpRows<T, S>(out, transform, sampler, firstRow, endRow, noData);
         return;
     }
-    using NoDataRef = std::conditional_t<T::kIsTuple, RowNoDataOf<T>,
-                                         boost::reference_wrapper<typename T::element_type const>>;
-    boost::thread_group group;
+    // Room for every thread before any starts: nothing allocates between a
+    // start and the thread's place in the guard. Without it, everything is
+    // done here.
+    std::unique_ptr<RowDetail::WorkerSlot[]> slots(new (std::nothrow) RowDetail::WorkerSlot[n]);
+    auto const taskNoData = [&] {
+        if constexpr (T::kIsTuple)
+            return noData;
+        else
+            return &noData;
+    }();
     unsigned k = 0;
-    for (; k < n; ++k) {
-        auto const band = splitRows(firstRow, endRow, n, k);
-        try {
-            start(group, boost::function0<void>(boost::bind(&warpRows<T, S>, boost::ref(out), boost::cref(transform),
-                                                            boost::cref(sampler), band.first, band.second,
-                                                            NoDataRef(noData))));
-        } catch (...) {
-            break;  // no more threads: the rest is done here
+    {
+        RowDetail::JoinGuard guard(slots.get(), slots ? n : 0);
+        while (slots && k < n) {
+            auto const band = splitRows(firstRow, endRow, n, k);
+            bool failed = false;
+            try {
+                RowDetail::Band<T, S> const task{&out,        &transform,  &sampler,        band.first,
+                                                 band.second, taskNoData, &slots[k].error};
+                start(slots[k].thread, boost::function0<void>(task));
+            } catch (...) {
+                failed = true;  // no more threads
+            }
+            bool const started = slots[k].thread.joinable();  // even if the hook then threw
+            if (started) ++k;
+            if (failed || !started) break;
         }
+        for (unsigned rest = k; rest < n; ++rest) {
+            auto const band = splitRows(firstRow, endRow, n, rest);
+            if (band.first < band.second) warpRows<T, S>(out, transform, sampler, band.first, band.second, noData);
+        }
+        guard.joinAll();
     }
-    for (; k < n; ++k) {
-        auto const band = splitRows(firstRow, endRow, n, k);
-        if (band.first < band.second) warpRows<T, S>(out, transform, sampler, band.first, band.second, noData);
-    }
-    group.join_all();
+    for (unsigned j = 0; j < k; ++j)
+        if (slots[j].error) std::rethrow_exception(slots[j].error);
 }
 
 }  // namespace WarpUtils

@@ -42,12 +42,15 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 // equal (kErrWarpTypeMismatch), the transform's status (coordinate
 // statuses, unchanged), the method known (kErrUnknownReprojectMethod), the
 // interpolation known (kErrUnknownWarpInterpolation); a failure leaves `out`
-// untouched. `out` may be `in`: the input is then read from a copy
-// (kErrOutOfMemory when none can be had). Rows are spread over threads for a
-// mesh transform and outputs of kMinThreadedElements or more; the result
-// does not depend on the thread count. A vector that is not the library's
-// two-dimensional class of its type makes the cast throw std::bad_cast.
-// The trailing flag has no effect.
+// untouched. `out` may be `in`: the input is then read from a copy.
+// Memory that runs out gives kErrOutOfMemory; `out` is then untouched, or
+// partly written when rows had been written: the only status that can leave
+// it so. Rows are spread over threads for a mesh transform and outputs of
+// kMinThreadedElements or more; a thread that cannot be started leaves its
+// rows to the caller's thread, and every thread has finished when the call
+// returns. The result does not depend on the thread count. A vector that is
+// not the library's two-dimensional class of its type makes the cast throw
+// std::bad_cast. The trailing flag has no effect.
 ZORV_EXPORT long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
                                  ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
                                  InterpolationMethod interpolation, bool unused);
@@ -78,9 +81,10 @@ ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out
 // Checks, in order: the element types and the lengths of imageNoData (4),
 // normalNoData and light (3) (kErrBadShadeBuffer), the transform's status
 // (coordinate statuses, unchanged), the method known
-// (kErrUnknownReprojectMethod); a failure leaves the image untouched. Rows
-// are spread over threads as in reprojectBuffer; the result does not depend
-// on the thread count.
+// (kErrUnknownReprojectMethod); a failure leaves the image untouched, but
+// for kErrOutOfMemory (memory run out), which may leave it partly shaded.
+// Rows are spread over threads as in reprojectBuffer; the result does not
+// depend on the thread count.
 ZORV_EXPORT long shadeBuffer(TDataVector2D<TTupleDataType<TDataType<3>>>& image, ZELUNCover const& imageCover,
                              ConstTupleProxy<TTupleDataType<TDataType<3>>> imageNoData,
                              TDataVector2D<TTupleDataType<TDataType<0>>> const& normals,
