@@ -129,6 +129,20 @@ TEST(MeshReprojectionTransform, BoxWithoutCells)
     }
 }
 
+// A finished build reports 0 whatever the caller preset, on integer boxes
+// (built from the shared corner lattice) and on fractional ones (cell by
+// cell).
+TEST(MeshReprojectionTransform, FinishedBuildWritesZero)
+{
+    ZELUNCover const cover = planeCover(0, 0, 1024, 1024);
+    for (ZELUNnBox<double, 2> const b : {box(0, 0, 100, 64), box(0.5, 0.25, 100.5, 64.25)}) {
+        long status = 777;
+        MeshReprojectionTransform const mesh(b, cover, box(0, 0, 64, 64), cover, kMeshCellSize, status);
+        EXPECT_EQ(status, 0) << b.low[0];
+        EXPECT_EQ(mesh.matrices().size(), 2u);
+    }
+}
+
 // Longitudes 0 to 128 cannot all be seen from an orthographic view centred
 // on (0, 0): the second cell's corners lie beyond the horizon.
 TEST(MeshReprojectionTransform, StopsAtTheFirstFailingCell)

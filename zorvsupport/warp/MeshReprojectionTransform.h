@@ -24,8 +24,9 @@ class ZORV_EXPORT MeshReprojectionTransform : public WarpTransform {
 public:
     // Builds the cell matrices row by row of cells. The first failing status
     // (a cell cover's, a corner transformation's) is left in `status` and
-    // stops the construction with the matrices of the cells before it; a box
-    // without cells leaves `status` as it was. A cell size that is not a
+    // stops the construction with the matrices of the cells before it; a
+    // finished build leaves 0, and a box without cells leaves `status` as it
+    // was. A cell size that is not a
     // positive number, or that cuts an axis into more than 2^31 cells, gives
     // a mesh without cells; storage for the matrices that cannot be had
     // gives kErrOutOfMemory.

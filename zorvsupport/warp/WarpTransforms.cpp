@@ -201,7 +201,10 @@ MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const&
         status = kErrOutOfMemory;
         return;
     }
-    if (buildByLattice(outCover, inBox, inCover, rows)) return;
+    if (buildByLattice(outCover, inBox, inCover, rows)) {
+        status = kSuccess;  // every cell built, as the cell-by-cell path reports it
+        return;
+    }
     m_matrices.clear();
     buildByCell(outCover, inBox, inCover, rows, status);
 }
