@@ -95,10 +95,12 @@ ZELUNMatrix3D squareToQuad(double x0, double y0, double x1, double y1, double x2
 ZELUNMatrix3D cellMatrixFromCorners(ZELUNnBox<double, 2> const& cellBox, double const corners[8],
                                     ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover)
 {
+    double const turn = turnOf(inCover);
     double p[8];
     for (int i = 0; i < 4; ++i) {
         p[2 * i] = corners[2 * i];
         p[2 * i + 1] = corners[2 * i + 1];
+        wrapLongitude(p[2 * i], inCover, turn);
         worldToPixel(p[2 * i], p[2 * i + 1], inBox, inCover);
     }
     ZELUNMatrix3D const q = squareToQuad(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]);
@@ -174,6 +176,7 @@ bool PointReprojectionTransform::transform(double x, double y, double& outX, dou
     if (m_outSystem->transform(m_inSystem, *point, *point)) return false;
     outX = (*point)[0];
     outY = (*point)[1];
+    wrapLongitude(outX, m_inCover, m_inSystem.fullTurn());
     worldToPixel(outX, outY, m_inBox, m_inCover);
     return true;
 }
