@@ -9,6 +9,7 @@
 
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNMatrix3D.h"
+#include "zorvsupport/platform/ZELUNVector3D.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
 #include "zorvsupport/warp/ReprojectMethod.h"
 #include "zorvsupport/warp/WarpTransform.h"
@@ -56,6 +57,15 @@ inline bool cyclicColumns(ZELUNCover const& cover)
 {
     double const turn = turnOf(cover);
     return turn > 0.0 && std::fabs(cover.getWidth() - turn) <= 1e-9;
+}
+
+// The position M * (x, y, 1) in one reciprocal and two products.
+inline void applyMatrix(ZELUNCompGeom::ZELUNMatrix3D const& m, double x, double y, double& outX, double& outY)
+{
+    ZELUNCompGeom::ZELUNVector3D const v = m * ZELUNCompGeom::ZELUNVector3D(x, y, 1.0);
+    double const inv = 1.0 / v.z;
+    outX = v.x * inv;
+    outY = v.y * inv;
 }
 
 // In-place conversions of one point, each step stored before the next.
