@@ -20,6 +20,7 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/PointReprojectionTransform.h"
 #include "zorvsupport/warp/Sampler.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -187,6 +188,34 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
     }
 }
 
+// The rows [firstRow, endRow) through a point transform, in runs of
+// pixels carried through the coordinate layer in one call each: the same
+// positions, failures included, as one transform() call per pixel. Runs on
+// the caller's thread only (point transforms are never spread over
+// threads); its scratch lives on that thread's stack.
+template <class T, class S>
+void pointRows(PointReprojectionTransform const& point, S const& sampler, typename T::element_type* base,
+               std::size_t width, unsigned length, unsigned firstRow, unsigned endRow, RowNoDataOf<T> noData)
+{
+    constexpr std::size_t kRun = 2048;
+    double xy[2 * kRun];
+    unsigned char failed[kRun];
+    for (unsigned r = firstRow; r < endRow; ++r) {
+        double const y = static_cast<double>(r) + 0.5;
+        typename T::element_type* const row = base + static_cast<std::size_t>(r) * width * length;
+        for (std::size_t c = 0; c < width; c += kRun) {
+            std::size_t const n = std::min(kRun, width - c);
+            point.transformRow(y, c, n, xy, failed);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (failed[i])
+                    putNoData<T>(row, c + i, length, noData);
+                else
+                    sampler.S::sample(xy[2 * i], xy[2 * i + 1], target<T>(row, c + i, length));
+            }
+        }
+    }
+}
+
 }  // namespace RowDetail
 
 // The row worker: the rows [firstRow, endRow) of `out`, on the calling
@@ -206,6 +235,12 @@ void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sa
     auto const* mesh =
         typeid(transform) == typeid(MeshReprojectionTransform) ? static_cast<MeshReprojectionTransform const*>(&transform)
                                                                : nullptr;
+    // Likewise the batched path only for the point class itself.
+    if (typeid(transform) == typeid(PointReprojectionTransform)) {
+        RowDetail::pointRows<T, S>(static_cast<PointReprojectionTransform const&>(transform), sampler, base, width,
+                                   length, firstRow, endRow, noData);
+        return;
+    }
     for (unsigned r = firstRow; r < endRow; ++r) {
         double const y = static_cast<double>(r) + 0.5;
         E* const row = base + static_cast<std::size_t>(r) * width * length;

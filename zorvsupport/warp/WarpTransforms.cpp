@@ -184,6 +184,25 @@ bool PointReprojectionTransform::transform(double x, double y, double& outX, dou
     return true;
 }
 
+void PointReprojectionTransform::transformRow(double y, std::size_t first, std::size_t count, double* xy,
+                                              unsigned char* failed) const
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        double wx = static_cast<double>(first + i) + 0.5, wy = y;
+        pixelToWorld(wx, wy, *m_outBox, *m_outCover);
+        xy[2 * i] = wx;
+        xy[2 * i + 1] = wy;
+    }
+    // A point that fails is flagged on its own; the others are converted.
+    m_outSystem->transform(m_inSystem, xy, count, 2, failed);
+    double const turn = m_inSystem.fullTurn();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (failed[i]) continue;
+        wrapLongitude(xy[2 * i], m_inCover, turn);
+        worldToPixel(xy[2 * i], xy[2 * i + 1], m_inBox, m_inCover);
+    }
+}
+
 // ---- MeshReprojectionTransform ----
 
 std::int64_t MeshReprojectionTransform::cellCount(double extent, double cell)
