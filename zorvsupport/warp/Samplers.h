@@ -389,6 +389,26 @@ private:
             m_source.putNoData(out, n);
             return;
         }
+        if constexpr (!K::kTuple && K::kPerElement == 1) {
+            C const nd = m_source.noDataScalar();
+            P sum = P(0), total = P(0);
+            auto add = [&](std::size_t column, std::size_t row, P w) {
+                if (w == P(0)) return;
+                C const v = *m_source.at(column, row);
+                if (v == nd) return;
+                sum += w * static_cast<P>(v);
+                total += w;
+            };
+            add(ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight);
+            add(ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight);
+            if (ay.upperValid) {
+                add(ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight);
+                add(ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight);
+            }
+            out[0] = total < K::kMinWeightSum ? nd : K::store(sum / total);
+            (void)n;
+            return;
+        }
         struct Neighbour {
             bool visit;
             std::size_t column, row;
