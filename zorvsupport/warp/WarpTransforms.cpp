@@ -585,12 +585,14 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
         if (!(y >= m_box.low[1])) return -1;
         return cellRowOf(y);
     };
-    // The first centre at or after cell k along an axis.
+    // The first centre at or after cell k along an axis. Rows and columns
+    // of a grid are 32-bit counts, so centres beyond 2^32 are never stored.
+    constexpr std::int64_t kMaxCentre = std::int64_t(1) << 32;
     auto firstOf = [](std::int64_t k, double origin, double cell, auto const& cellOf) {
         double const v = std::floor(origin + static_cast<double>(k) * cell - 0.5);
-        std::int64_t c = v < 0.0 ? 0 : static_cast<std::int64_t>(v);
+        std::int64_t c = !(v > 0.0) ? 0 : v < static_cast<double>(kMaxCentre) ? static_cast<std::int64_t>(v) : kMaxCentre;
         while (c > 0 && cellOf(c - 1) >= k) --c;
-        while (cellOf(c) < k) ++c;
+        while (c < kMaxCentre && cellOf(c) < k) ++c;
         return c;
     };
     for (std::int64_t i = 0; i < rows; ++i) {
