@@ -48,6 +48,17 @@ boost::shared_ptr<TDataVector2D<T>> testGrid(T tag, unsigned w = 4, unsigned h =
     return g;
 }
 
+// The no-data argument of a sampler of T: a view of the value.
+template <class T>
+SamplerDetail::NoDataOf<T> noDataArgOf(T tag, Variant const& noData)
+{
+    auto const* nd = noData.getTypedPtr(tag);
+    if constexpr (T::kIsTuple)
+        return SamplerDetail::NoDataOf<T>(nd, tag.getLength());
+    else
+        return *nd;
+}
+
 template <class T>
 class Samplers : public ::testing::Test {};
 
@@ -122,13 +133,7 @@ TYPED_TEST(Samplers, NonFinitePositionsGiveNoData)
     T const tag = tagOf<T>();
     auto g = testGrid(tag);
     Variant const noData = valueOf(tag, kNoData);
-    auto const* nd = noData.getTypedPtr(tag);
-    auto nodataArg = [&]() -> SamplerDetail::NoDataOf<T> {
-        if constexpr (T::kIsTuple)
-            return SamplerDetail::NoDataOf<T>(nd, tag.getLength());
-        else
-            return *nd;
-    }();
+    SamplerDetail::NoDataOf<T> const nodataArg = noDataArgOf(tag, noData);
     Variant result = valueOf(tag, kCanary);
     auto targetOf = [&]() -> SampleTargetOf<T> {
         if constexpr (T::kIsTuple)
@@ -171,13 +176,7 @@ TYPED_TEST(Samplers, CyclicColumns)
     using T = TypeParam;
     T const tag = tagOf<T>();
     Variant const noData = valueOf(tag, kNoData);
-    auto const* nd = noData.getTypedPtr(tag);
-    auto nodataArg = [&]() -> SamplerDetail::NoDataOf<T> {
-        if constexpr (T::kIsTuple)
-            return SamplerDetail::NoDataOf<T>(nd, tag.getLength());
-        else
-            return *nd;
-    }();
+    SamplerDetail::NoDataOf<T> const nodataArg = noDataArgOf(tag, noData);
     struct Case {
         char const* what;
         InterpolationMethod how;
