@@ -85,8 +85,13 @@ struct MeshRefinement {
 
 // Carries only the corners of square cells of the output grid through the
 // coordinate systems and maps the points inside a cell by one projective
-// matrix per cell. Holds nothing of the covers once built; transform() reads
-// only the object's own members and may run on several threads at once.
+// matrix per cell, cells that miss the exact path by more than
+// kMeshMaxError being split (see the constructor). Immutable once built:
+// transform() reads the object's own members (pixel centres that take the
+// exact path were carried at construction) and may run on several threads
+// at once; it calls the coordinate layer only for a point of such a small
+// cell that is not a pixel centre, which is why copies of the covers are
+// kept.
 class ZORV_EXPORT MeshReprojectionTransform : public WarpTransform {
 public:
     // Builds the cell matrices row by row of cells, then tests each cell at
