@@ -15,11 +15,22 @@
 //
 // ZORV_WARP_BENCH_SIDE sets the output and input side (default 8192; the
 // point cases use a quarter of it).
+//
+// The geoid cases read PROJ's EGM96 15-minute grid (egm96_15.gtx, from
+// proj-data: 1440 x 721 float32 cells, a cover one turn wide) into the
+// world in EPSG:3857 within +-80 degrees, the south polar EPSG:3031 and a
+// wide EPSG:32633 area: our mesh, bilinear, at 8 threads beside the peer's
+// 0.125-pixel approximating transformer, and our point method on 1 thread
+// beside the peer's exact warp. Printed apart: our mesh-build time, the
+// share of pixels within 1 cm of the peer's exact warp and the largest
+// position error of our mesh against the exact path.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -120,15 +131,15 @@ Scene const& scene()
 
 // A MEM dataset over our buffer; row 0 is minY, so the pixel height is
 // positive.
-GDALDatasetH wrap(void* data, unsigned side, GDALDataType type, ZELUNCover const& cover, char const* srs,
+GDALDatasetH wrap(void* data, unsigned w, unsigned h, GDALDataType type, ZELUNCover const& cover, char const* srs,
                   double noData)
 {
     char memPath[256];
-    std::snprintf(memPath, sizeof memPath, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=%s", data, side, side,
+    std::snprintf(memPath, sizeof memPath, "MEM:::DATAPOINTER=%p,PIXELS=%u,LINES=%u,BANDS=1,DATATYPE=%s", data, w, h,
                   GDALGetDataTypeName(type));
     GDALDatasetH ds = GDALOpen(memPath, GA_Update);
     if (!ds) return nullptr;
-    double gt[6] = {cover.getMinX(), cover.getWidth() / side, 0, cover.getMinY(), 0, cover.getHeight() / side};
+    double gt[6] = {cover.getMinX(), cover.getWidth() / w, 0, cover.getMinY(), 0, cover.getHeight() / h};
     GDALSetGeoTransform(ds, gt);
     OGRSpatialReferenceH s = OSRNewSpatialReference(nullptr);
     OSRSetFromUserInput(s, srs);
@@ -139,12 +150,14 @@ GDALDatasetH wrap(void* data, unsigned side, GDALDataType type, ZELUNCover const
     return ds;
 }
 
-// One warp of the peer from `in` into `out`.
-void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataType type, double noData,
-              unsigned threads, bool approximate)
+// One warp of the peer from `in` (inW x inH on inCover in inSrs) into `out`
+// (outW x outH on outCover in outSrs).
+void peerWarp(void* in, unsigned inW, unsigned inH, ZELUNCover const& inCover, char const* inSrs, void* out,
+              unsigned outW, unsigned outH, ZELUNCover const& outCover, char const* outSrs, GDALDataType type,
+              double noData, unsigned threads, bool approximate)
 {
-    GDALDatasetH src = wrap(in, inSide, type, scene().inCover, "EPSG:4326", noData);
-    GDALDatasetH dst = wrap(out, outSide, type, scene().outCover, "EPSG:32633", noData);
+    GDALDatasetH src = wrap(in, inW, inH, type, inCover, inSrs, noData);
+    GDALDatasetH dst = wrap(out, outW, outH, type, outCover, outSrs, noData);
     GDALWarpOptions* wo = GDALCreateWarpOptions();
     wo->hSrcDS = src;
     wo->hDstDS = dst;
@@ -157,7 +170,7 @@ void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataTy
     wo->padfSrcNoDataReal[0] = wo->padfDstNoDataReal[0] = noData;
     wo->eResampleAlg = GRA_Bilinear;
     wo->eWorkingDataType = type;
-    wo->dfWarpMemoryLimit = 4.0 * outSide * outSide * GDALGetDataTypeSizeBytes(type) + (1 << 26);
+    wo->dfWarpMemoryLimit = 4.0 * outW * outH * GDALGetDataTypeSizeBytes(type) + (1 << 26);
     wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "INIT_DEST", "NO_DATA");
     wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "NUM_THREADS", std::to_string(threads).c_str());
     void* gen = GDALCreateGenImgProjTransformer2(src, dst, nullptr);
@@ -170,7 +183,7 @@ void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataTy
         wo->pfnTransformer = GDALGenImgProjTransform;
     }
     GDALWarpOperationH op = GDALCreateWarpOperation(wo);
-    if (!op || GDALChunkAndWarpImage(op, 0, 0, outSide, outSide) != CE_None) std::fprintf(stderr, "peer warp failed\n");
+    if (!op || GDALChunkAndWarpImage(op, 0, 0, outW, outH) != CE_None) std::fprintf(stderr, "peer warp failed\n");
     GDALDestroyWarpOperation(op);
     if (approximate)
         GDALDestroyApproxTransformer(wo->pTransformerArg);
@@ -180,6 +193,14 @@ void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataTy
     GDALDestroyWarpOptions(wo);
     GDALClose(dst);
     GDALClose(src);
+}
+
+// The synthetic scene's peer warp, square grids.
+void peerWarp(void* in, void* out, unsigned inSide, unsigned outSide, GDALDataType type, double noData,
+              unsigned threads, bool approximate)
+{
+    peerWarp(in, inSide, inSide, scene().inCover, "EPSG:4326", out, outSide, outSide, scene().outCover, "EPSG:32633",
+             type, noData, threads, approximate);
 }
 
 template <class F>
@@ -292,6 +313,176 @@ void meshReport(unsigned side)
                 t[2] * 1e3, worst);
 }
 
+
+// ---- The EGM96 geoid ----
+
+constexpr float kGeoidNoData = -9999.0f;
+
+struct Geoid {
+    boost::shared_ptr<TDataVector2D<TDataType<0>>> grid;
+    ZELUNCover cover;
+};
+
+// The GTX grid: a 40-byte big-endian header (lower-left latitude and
+// longitude, their steps, rows, columns), then float32 rows south to north.
+Geoid const& geoid()
+{
+    static Geoid const g = [] {
+        Geoid out;
+        std::FILE* f = std::fopen("/usr/share/proj/egm96_15.gtx", "rb");
+        if (!f) {
+            std::fprintf(stderr, "/usr/share/proj/egm96_15.gtx missing: install proj-data\n");
+            std::exit(1);
+        }
+        unsigned char h[40];
+        auto be64 = [](unsigned char const* p) {
+            std::uint64_t u = 0;
+            for (int i = 0; i < 8; ++i) u = (u << 8) | p[i];
+            double d;
+            std::memcpy(&d, &u, 8);
+            return d;
+        };
+        auto be32 = [](unsigned char const* p) {
+            return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+        };
+        bool ok = std::fread(h, 1, 40, f) == 40;
+        unsigned const rows = be32(h + 32), cols = be32(h + 36);
+        std::vector<unsigned char> bytes(std::size_t(rows) * cols * 4);
+        ok = ok && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        std::fclose(f);
+        if (!ok) std::exit(1);
+        out.grid = TDataVector2D<TDataType<0>>::create(TDataType<0>(), TDataVector2D<TDataType<0>>::Index(cols, rows));
+        float* v = static_cast<float*>(out.grid->getDataPtr());
+        for (std::size_t i = 0; i < std::size_t(rows) * cols; ++i) {
+            std::uint32_t const u = be32(&bytes[4 * i]);
+            std::memcpy(&v[i], &u, 4);
+        }
+        double const lat0 = be64(h), lon0 = be64(h + 8), dLat = be64(h + 16), dLon = be64(h + 24);
+        out.cover = ZELUNCover(ZELUNCoordSystem("EPSG:4326"), lon0 - dLon / 2, lat0 - dLat / 2,
+                               lon0 - dLon / 2 + cols * dLon, lat0 - dLat / 2 + rows * dLat);
+        return out;
+    }();
+    return g;
+}
+
+struct GeoidTarget {
+    char const* name;
+    char const* srs;
+    double minX, minY, maxX, maxY;
+    unsigned w, h;
+};
+
+double const kMercatorHalf = 3.14159265358979323846 * 6378137.0;
+double const kMercator80 = 6378137.0 * std::log(std::tan(3.14159265358979323846 / 4 + 80.0 * 3.14159265358979323846 / 360.0));
+GeoidTarget const kGeoidTargets[] = {
+    {"3857", "EPSG:3857", -kMercatorHalf, -kMercator80, kMercatorHalf, kMercator80, 3200, 2480},
+    {"3031", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 1600, 1600},
+    {"32633", "EPSG:32633", -1500e3, 0, 2500e3, 9000e3, 800, 1800},
+};
+
+ZELUNCover const& geoidOutCover(int k)
+{
+    static ZELUNCover const covers[] = {
+        ZELUNCover(ZELUNCoordSystem(kGeoidTargets[0].srs), kGeoidTargets[0].minX, kGeoidTargets[0].minY,
+                   kGeoidTargets[0].maxX, kGeoidTargets[0].maxY),
+        ZELUNCover(ZELUNCoordSystem(kGeoidTargets[1].srs), kGeoidTargets[1].minX, kGeoidTargets[1].minY,
+                   kGeoidTargets[1].maxX, kGeoidTargets[1].maxY),
+        ZELUNCover(ZELUNCoordSystem(kGeoidTargets[2].srs), kGeoidTargets[2].minX, kGeoidTargets[2].minY,
+                   kGeoidTargets[2].maxX, kGeoidTargets[2].maxY),
+    };
+    return covers[k];
+}
+
+// Our output and the peer's of target k (the point cases on half the side).
+struct GeoidBuffers {
+    boost::shared_ptr<TDataVector2D<TDataType<0>>> ours;
+    std::vector<float> peer;
+};
+GeoidBuffers& geoidBuffers(int k, unsigned w, unsigned h)
+{
+    static std::map<std::pair<int, unsigned>, std::unique_ptr<GeoidBuffers>> all;
+    auto& b = all[{k, w}];
+    if (!b) {
+        b = std::make_unique<GeoidBuffers>();
+        b->ours = TDataVector2D<TDataType<0>>::create(TDataType<0>(), TDataVector2D<TDataType<0>>::Index(w, h));
+        b->peer.assign(std::size_t(w) * h, 1.0f);
+    }
+    return *b;
+}
+
+void geoidOurs(benchmark::State& state, int k, ReprojectMethod method, unsigned threads, unsigned div)
+{
+    GeoidTarget const& t = kGeoidTargets[k];
+    GeoidBuffers& b = geoidBuffers(k, t.w / div, t.h / div);
+    Variant const nd(TDataType<0>(), kGeoidNoData);
+    medianOfFive(state, [&] {
+        setNumThreads(threads);
+        reprojectBuffer(*b.ours, geoidOutCover(k), *geoid().grid, geoid().cover, nd, method, kBilinear, false);
+    });
+}
+
+void geoidPeerWarp(int k, float* out, unsigned w, unsigned h, unsigned threads, bool approximate)
+{
+    Geoid const& g = geoid();
+    peerWarp(g.grid->getDataPtr(), 1440, 721, g.cover, "EPSG:4326", out, w, h, geoidOutCover(k), kGeoidTargets[k].srs,
+             GDT_Float32, kGeoidNoData, threads, approximate);
+}
+
+void geoidPeer(benchmark::State& state, int k, bool approximate, unsigned threads, unsigned div)
+{
+    GeoidTarget const& t = kGeoidTargets[k];
+    GeoidBuffers& b = geoidBuffers(k, t.w / div, t.h / div);
+    medianOfFive(state, [&] { geoidPeerWarp(k, b.peer.data(), t.w / div, t.h / div, threads, approximate); });
+}
+
+// Mesh-build time, our mesh's largest position error against the exact path
+// (cyclic in x: the geoid is one turn wide), and the share of pixels where
+// our mesh output lies within 1 cm of the peer's exact warp.
+void geoidReport(int k)
+{
+    GeoidTarget const& t = kGeoidTargets[k];
+    ZELUNnBox<double, 2> const outBox(ZELUNnPoint<double, 2>(0.0, 0.0), ZELUNnPoint<double, 2>(double(t.w), double(t.h)));
+    ZELUNnBox<double, 2> const inBox(ZELUNnPoint<double, 2>(0.0, 0.0), ZELUNnPoint<double, 2>(1440.0, 721.0));
+    long status = 0;
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i)
+        times.push_back(seconds([&] {
+            MeshReprojectionTransform const m(outBox, geoidOutCover(k), inBox, geoid().cover, kMeshCellSize, status);
+        }));
+    std::sort(times.begin(), times.end());
+    MeshReprojectionTransform const mesh(outBox, geoidOutCover(k), inBox, geoid().cover, kMeshCellSize, status);
+    PointReprojectionTransform const point(outBox, geoidOutCover(k), inBox, geoid().cover);
+    initCache();
+    double worst = 0;
+    for (unsigned r = 0; r < t.h; ++r)
+        for (unsigned c = 0; c < t.w; ++c) {
+            double mx, my, px, py;
+            if (mesh.transform(c + 0.5, r + 0.5, mx, my) && point.transform(c + 0.5, r + 0.5, px, py)) {
+                double dx = std::fabs(mx - px);
+                dx = std::min(dx, std::fabs(dx - 1440.0));
+                worst = std::max(worst, std::max(dx, std::fabs(my - py)));
+            }
+        }
+    GeoidBuffers& b = geoidBuffers(k, t.w, t.h);
+    setNumThreads(8);
+    reprojectBuffer(*b.ours, geoidOutCover(k), *geoid().grid, geoid().cover, Variant(TDataType<0>(), kGeoidNoData),
+                    kMeshReprojection, kBilinear, false);
+    std::vector<float> exact(std::size_t(t.w) * t.h, 1.0f);
+    geoidPeerWarp(k, exact.data(), t.w, t.h, 8, false);
+    float const* o = static_cast<float const*>(b.ours->getConstDataPtr());
+    std::size_t close = 0, noData = 0;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        close += std::fabs(double(o[i]) - double(exact[i])) <= 0.01;
+        noData += o[i] == kGeoidNoData;
+    }
+    std::printf("geoid %s %ux%u: mesh build %.2f ms (median of 5), %zu cells split; largest mesh position error %.4f "
+                "input pixels; %.3f %% of pixels within 1 cm of the peer's exact warp; %zu no-data pixels\n",
+                t.name, t.w, t.h, times[2] * 1e3, mesh.refinement().roots.empty() ? std::size_t(0)
+                : std::size_t(std::count_if(mesh.refinement().roots.begin(), mesh.refinement().roots.end(),
+                                            [](std::int32_t v) { return v >= 0; })),
+                worst, 100.0 * close / exact.size(), noData);
+}
+
 void registerCases()
 {
     unsigned const side = sideOf(), pointSide = side / 4;
@@ -307,6 +498,13 @@ void registerCases()
     add("float32_" + s + "_mesh_8threads/baseline", [=](benchmark::State& st) { peer<float>(st, side, true, 8); });
     add("uint8_" + ps + "_point_1thread/ours", [=](benchmark::State& st) { ours<unsigned char>(st, pointSide, kPointReprojection, 1); });
     add("uint8_" + ps + "_point_1thread/baseline", [=](benchmark::State& st) { peer<unsigned char>(st, pointSide, false, 1); });
+    for (int k = 0; k < 3; ++k) {
+        std::string const g = std::string("geoid_") + kGeoidTargets[k].name;
+        add(g + "_mesh_8threads/ours", [=](benchmark::State& st) { geoidOurs(st, k, kMeshReprojection, 8, 1); });
+        add(g + "_mesh_8threads/baseline", [=](benchmark::State& st) { geoidPeer(st, k, true, 8, 1); });
+        add(g + "_point_1thread/ours", [=](benchmark::State& st) { geoidOurs(st, k, kPointReprojection, 1, 2); });
+        add(g + "_point_1thread/baseline", [=](benchmark::State& st) { geoidPeer(st, k, false, 1, 2); });
+    }
 }
 
 }  // namespace
@@ -326,6 +524,7 @@ int main(int argc, char** argv)
     // The outputs of the last runs of our side, against the exact peer.
     agreement<unsigned char>(side / 4);
     agreement<float>(side);
+    for (int k = 0; k < 3; ++k) geoidReport(k);
     setNumThreads(0);
     return 0;
 }

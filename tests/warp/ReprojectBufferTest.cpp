@@ -10,6 +10,8 @@
 #include "support/ElementKinds.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/warp/Samplers.h"
+#include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -247,6 +249,53 @@ TEST(ReprojectBuffer, RealPointThroughTheProjection)
         auto out = makeGrid(T(), 1, 1);
         ASSERT_EQ(reprojectBuffer(*out, outCover, *in, inCover, Variant(T(), -1.0), method, kBilinear, false), 0);
         EXPECT_NEAR(out->element(0u, 0u), 13.5, 1e-7) << method;
+    }
+}
+
+// The point method carries runs of pixels through the coordinate layer in
+// one call; the output equals, bit for bit, a loop that asks
+// PointReprojectionTransform::transform pixel by pixel and samples where it
+// answers, no-data where it does not (the orthographic pair fails beyond
+// its horizon, a pixel at a time inside a run).
+TEST(ReprojectBuffer, PointRowsEqualThePerPixelTransform)
+{
+    using T = TDataType<1>;
+    ZELUNCoordSystem const geo("EPSG:4326"), sphere("+proj=longlat +R=6370997");
+    ZELUNCover const world(geo, -180, -90, 180, 90);
+    struct Case {
+        char const* what;
+        ZELUNCover in, out;
+        unsigned w, h;
+    } const cases[] = {
+        {"EPSG:3857", world, ZELUNCover(ZELUNCoordSystem("EPSG:3857"), -2e7, -1.5e7, 2e7, 1.5e7), 300, 200},
+        {"EPSG:3031", world, ZELUNCover(ZELUNCoordSystem("EPSG:3031"), -4e6, -4e6, 4e6, 4e6), 256, 256},
+        {"EPSG:32633", world, ZELUNCover(ZELUNCoordSystem("EPSG:32633"), -1.5e6, 0, 2.5e6, 9e6), 2100, 30},
+        {"orthographic", ZELUNCover(ZELUNCoordSystem("+proj=ortho +lat_0=0 +lon_0=0 +R=6370997"), -6370997, -6370997,
+                                    6370997, 6370997),
+         ZELUNCover(sphere, 0, 0, 128, 64), 128, 64},
+    };
+    for (Case const& k : cases) {
+        auto in = makeGrid(T(), 360, 180);
+        fillRoundTripValues(*in, false);
+        Variant const nd(T(), -1.0);
+        auto out = makeGrid(T(), k.w, k.h);
+        ASSERT_EQ(reprojectBuffer(*out, k.out, *in, k.in, nd, kPointReprojection, kBilinear, false), 0);
+        ZELUNnBox<double, 2> const outBox = pixelBoxOf(k.w, k.h), inBox = pixelBoxOf(360, 180);
+        PointReprojectionTransform const point(outBox, k.out, inBox, k.in);
+        BilinearSampler<T> const sampler(in.get(), -1.0, cyclicColumns(k.in));
+        std::size_t failed = 0;
+        for (unsigned r = 0; r < k.h; ++r)
+            for (unsigned c = 0; c < k.w; ++c) {
+                double x, y, expected = -1.0;
+                if (point.transform(c + 0.5, r + 0.5, x, y)) {
+                    sampler.sample(x, y, expected);
+                } else {
+                    ++failed;
+                }
+                double const got = out->element(c, r);
+                ASSERT_EQ(std::memcmp(&got, &expected, 8), 0) << k.what << " at " << c << ", " << r;
+            }
+        EXPECT_EQ(failed > 0, std::string(k.what) == "orthographic") << k.what;
     }
 }
 

@@ -48,6 +48,17 @@ boost::shared_ptr<TDataVector2D<T>> testGrid(T tag, unsigned w = 4, unsigned h =
     return g;
 }
 
+// The no-data argument of a sampler of T: a view of the value.
+template <class T>
+SamplerDetail::NoDataOf<T> noDataArgOf(T tag, Variant const& noData)
+{
+    auto const* nd = noData.getTypedPtr(tag);
+    if constexpr (T::kIsTuple)
+        return SamplerDetail::NoDataOf<T>(nd, tag.getLength());
+    else
+        return *nd;
+}
+
 template <class T>
 class Samplers : public ::testing::Test {};
 
@@ -122,13 +133,7 @@ TYPED_TEST(Samplers, NonFinitePositionsGiveNoData)
     T const tag = tagOf<T>();
     auto g = testGrid(tag);
     Variant const noData = valueOf(tag, kNoData);
-    auto const* nd = noData.getTypedPtr(tag);
-    auto nodataArg = [&]() -> SamplerDetail::NoDataOf<T> {
-        if constexpr (T::kIsTuple)
-            return SamplerDetail::NoDataOf<T>(nd, tag.getLength());
-        else
-            return *nd;
-    }();
+    SamplerDetail::NoDataOf<T> const nodataArg = noDataArgOf(tag, noData);
     Variant result = valueOf(tag, kCanary);
     auto targetOf = [&]() -> SampleTargetOf<T> {
         if constexpr (T::kIsTuple)
@@ -159,6 +164,69 @@ TYPED_TEST(Samplers, NonFinitePositionsGiveNoData)
         check(HoldSampler<T>(g.get(), nodataArg), "hold");
         check(BilinearSampler<T>(g.get(), nodataArg), "bilinear");
         check(BilinearHoldNoDataSampler<T>(g.get(), nodataArg), "bilinear-hold");
+    }
+}
+
+// Columns that wrap around: a position in [W, W + 1) reads column x - W,
+// and the bilinear neighbours of columns -1 and W are columns W - 1 and 0.
+// Columns 0 to 3 hold 10, 20, 20, 30 in every row (plus k in component k);
+// each row shows the plain sampler's value beside the wrapping one's.
+TYPED_TEST(Samplers, CyclicColumns)
+{
+    using T = TypeParam;
+    T const tag = tagOf<T>();
+    Variant const noData = valueOf(tag, kNoData);
+    SamplerDetail::NoDataOf<T> const nodataArg = noDataArgOf(tag, noData);
+    struct Case {
+        char const* what;
+        InterpolationMethod how;
+        double x;
+        bool lastColumnNoData;
+        double plain, cyclic;  // kNoData for no-data
+    } const cases[] = {
+        {"hold in [W, W + 1)", kHold, 4.25, false, kNoData, 10},
+        {"hold at W + 1", kHold, 5.0, false, kNoData, kNoData},
+        {"hold inside", kHold, 3.75, false, 30, 30},
+        {"hold at -0.5 truncates", kHold, -0.5, false, 10, 10},
+        {"bilinear below the first centre", kBilinear, 0.25, false, 10, 15},
+        {"bilinear on the seam", kBilinear, 0.0, false, 10, 20},
+        {"bilinear beyond the last centre", kBilinear, 3.75, false, 30, 25},
+        {"bilinear in [W, W + 1)", kBilinear, 4.25, false, 30, 15},
+        {"bilinear at W + 1", kBilinear, 5.0, false, kNoData, kNoData},
+        {"bilinear below -0.5", kBilinear, -0.6, false, kNoData, kNoData},
+        {"bilinear beside a no-data last column", kBilinear, 0.25, true, 10, 10},
+        {"bilinear-hold in [W, W + 1)", kBilinearHoldNoData, 4.25, false, kNoData, 15},
+    };
+    for (Case const& k : cases) {
+        auto g = makeGrid(tag, 4, 3);
+        for (unsigned r = 0; r < 3; ++r)
+            for (unsigned c = 0; c < 4; ++c) setElement(*g, c, r, c == 0 ? 10 : c == 3 ? 30 : 20);
+        if (k.lastColumnNoData)
+            for (unsigned r = 0; r < 3; ++r) setElement(*g, 3, r, kNoData);
+        for (bool cyclic : {false, true}) {
+            Variant result = valueOf(tag, kCanary);
+            auto* p = result.getTypedPtr(tag);
+            auto sample = [&](auto const& sampler) {
+                if constexpr (T::kIsTuple)
+                    sampler.sample(k.x, 1.5, SampleTargetOf<T>(p, tag.getLength()));
+                else
+                    sampler.sample(k.x, 1.5, *p);
+            };
+            if constexpr (T::kIsTuple) {
+                unsigned const n = tag.getLength();
+                if (k.how == kHold) sample(HoldSampler<T>(g.get(), nodataArg, cyclic));
+                if (k.how == kBilinear) sample(BilinearSampler<T>(n, g.get(), nodataArg, cyclic));
+                if (k.how == kBilinearHoldNoData) sample(BilinearHoldNoDataSampler<T>(n, g.get(), nodataArg, cyclic));
+            } else {
+                if (k.how == kHold) sample(HoldSampler<T>(g.get(), nodataArg, cyclic));
+                if (k.how == kBilinear) sample(BilinearSampler<T>(g.get(), nodataArg, cyclic));
+                if (k.how == kBilinearHoldNoData) sample(BilinearHoldNoDataSampler<T>(g.get(), nodataArg, cyclic));
+            }
+            using C = typename Comps<T>::C;
+            C const* q = reinterpret_cast<C const*>(p);
+            EXPECT_EQ(std::vector<double>(q, q + compsOf(tag)), expectedOf(tag, cyclic ? k.cyclic : k.plain))
+                << k.what << (cyclic ? ", cyclic" : ", plain");
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -129,6 +130,20 @@ TEST(MeshReprojectionTransform, BoxWithoutCells)
     }
 }
 
+// A finished build reports 0 whatever the caller preset, on integer boxes
+// (built from the shared corner lattice) and on fractional ones (cell by
+// cell).
+TEST(MeshReprojectionTransform, FinishedBuildWritesZero)
+{
+    ZELUNCover const cover = planeCover(0, 0, 1024, 1024);
+    for (ZELUNnBox<double, 2> const b : {box(0, 0, 100, 64), box(0.5, 0.25, 100.5, 64.25)}) {
+        long status = 777;
+        MeshReprojectionTransform const mesh(b, cover, box(0, 0, 64, 64), cover, kMeshCellSize, status);
+        EXPECT_EQ(status, 0) << b.low[0];
+        EXPECT_EQ(mesh.matrices().size(), 2u);
+    }
+}
+
 // Longitudes 0 to 128 cannot all be seen from an orthographic view centred
 // on (0, 0): the second cell's corners lie beyond the horizon.
 TEST(MeshReprojectionTransform, StopsAtTheFirstFailingCell)
@@ -224,6 +239,40 @@ TEST(PointReprojectionTransform, FailedPointHasNoSourcePosition)
     Mapped const m = apply(point, 120.5, 0.5);
     EXPECT_FALSE(m.ok);
     EXPECT_EQ(m.x, -7.0);
+}
+
+// Longitudes carried into a geographic input move by whole turns to their
+// nearest image beside the input cover; those already nearest stay bit for
+// bit, so nothing changes beside covers away from the 180-degree seam.
+TEST(WarpTransforms, LongitudesWrapToTheInputCover)
+{
+    ZELUNCoordSystem const geo("EPSG:4326");
+    ZELUNCover const world(geo, -180.125, -90.125, 179.875, 90.125), across(geo, 170, 40, 190, 60),
+        alps(geo, 12, 45, 15, 48), plane = planeCover(-200, 0, 200, 10);
+    struct Case {
+        ZELUNCover const* cover;
+        double lon, expected;
+    } const cases[] = {
+        {&world, 179.9, 179.9 - 360}, {&world, 180.0, -180.0},    {&world, -180.2, -180.2 + 360},
+        {&world, 179.875, 179.875},   {&world, -180.125, -180.125}, {&world, 0.1, 0.1},
+        {&across, -175, 185},         {&across, -169.9, -169.9 + 360}, {&across, 169.9, 169.9},
+        {&across, 175, 175},          {&across, 10, 10},           {&across, -10, 350},
+        {&alps, 11.999999, 11.999999}, {&alps, 15.1, 15.1},        {&alps, 372.5, 12.5},
+        {&plane, -250, -250},         {&plane, 300, 300},
+        {&world, kNaN, kNaN},         {&world, kInf, kInf},
+    };
+    for (Case const& k : cases) {
+        double x = k.lon;
+        wrapLongitude(x, *k.cover, turnOf(*k.cover));
+        if (std::isnan(k.expected))
+            EXPECT_TRUE(std::isnan(x));
+        else
+            EXPECT_EQ(x, k.expected) << k.lon << " beside [" << k.cover->getMinX() << ", " << k.cover->getMaxX() << "]";
+    }
+    EXPECT_TRUE(cyclicColumns(world));
+    EXPECT_FALSE(cyclicColumns(across));
+    EXPECT_FALSE(cyclicColumns(ZELUNCover(geo, -180.125, -90, 179.874, 90)));
+    EXPECT_FALSE(cyclicColumns(planeCover(0, 0, 360, 1)));
 }
 
 }  // namespace

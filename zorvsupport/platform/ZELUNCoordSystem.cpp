@@ -552,3 +552,8 @@ double ZELUNCoordSystem::mmOnGroundToUserFactor() const
 {
     return state().mmToUser;
 }
+
+double ZELUNCoordSystem::fullTurn() const
+{
+    return state().fullTurn;
+}

@@ -74,6 +74,10 @@ public:
     double userToMmOnGroundFactor() const;
     double mmOnGroundToUserFactor() const;
 
+    // One turn of longitude in the angular unit (360 for degrees) for a
+    // geographic system; 0 for a projected or invalid one.
+    double fullTurn() const;
+
     struct State;  // opaque: the shared immutable state, defined by the library
 
 private:

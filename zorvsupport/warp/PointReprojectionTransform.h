@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
@@ -23,6 +25,13 @@ public:
     // No bounds test on either side; false only when the coordinate systems
     // cannot carry the point.
     bool transform(double x, double y, double& outX, double& outY) const override;
+
+    // The pixel centres (first + i + 0.5, y) for i < count through one call
+    // of the coordinate layer: xy receives their input positions as x, y
+    // pairs, failed[i] is 1 where centre i has no source position (its pair
+    // is then unspecified), else 0. Each position equals transform()'s bit
+    // for bit. Needs no scratch point.
+    void transformRow(double y, std::size_t first, std::size_t count, double* xy, unsigned char* failed) const;
 
 private:
     PointReprojectionTransform& operator=(PointReprojectionTransform const&) = delete;

@@ -38,11 +38,13 @@ struct ReprojectVisitor {
     DataVectorND<2> const* in;
     Variant const* noData;
     WarpTransform const* transform;
+    bool cyclicColumns;
 
     template <class T>
     long accept(T const& tag) const
     {
-        return reprojectRaster<T>(tag, interpolation, *out, *in, *noData, *transform, range.low[1], range.high[1]);
+        return reprojectRaster<T>(tag, interpolation, *out, *in, *noData, *transform, range.low[1], range.high[1],
+                                  cyclicColumns);
     }
 };
 
@@ -75,7 +77,7 @@ try {
     if (interpolation != kHold && interpolation != kBilinear && interpolation != kBilinearHoldNoData)
         return kErrUnknownWarpInterpolation;
     return outType.applyVisitor(
-        ReprojectVisitor{interpolation, &out, toIndexBox(outBox), &in, &noData, transform.get()});
+        ReprojectVisitor{interpolation, &out, toIndexBox(outBox), &in, &noData, transform.get(), cyclicColumns(inCover)});
 } catch (std::bad_alloc const&) {
     return kErrOutOfMemory;  // the output untouched, or partly written by the rows
 }

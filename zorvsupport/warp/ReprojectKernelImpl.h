@@ -42,7 +42,8 @@ void run(TDataVector2D<T>& out, WarpTransform const& transform, unsigned firstRo
 
 template <class T>
 long reprojectRaster(T tag, InterpolationMethod interpolation, DataVectorND<2>& out, DataVectorND<2> const& in,
-                     Variant const& noData, WarpTransform const& transform, unsigned firstRow, unsigned endRow)
+                     Variant const& noData, WarpTransform const& transform, unsigned firstRow, unsigned endRow,
+                     bool cyclicColumns)
 {
     auto& o = dynamic_cast<TDataVector2D<T>&>(out);
     auto const& i = dynamic_cast<TDataVector2D<T> const&>(in);
@@ -68,15 +69,22 @@ long reprojectRaster(T tag, InterpolationMethod interpolation, DataVectorND<2>& 
     if constexpr (T::kIsTuple) {
         unsigned const length = tag.getLength();
         switch (interpolation) {
-        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd); break;
-        case kBilinear: run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd); break;
-        case kBilinearHoldNoData: run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd); break;
+        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
+        case kBilinear:
+            run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd, cyclicColumns);
+            break;
+        case kBilinearHoldNoData:
+            run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd,
+                                                 cyclicColumns);
+            break;
         }
     } else {
         switch (interpolation) {
-        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd); break;
-        case kBilinear: run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, source, nd); break;
-        case kBilinearHoldNoData: run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, source, nd); break;
+        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
+        case kBilinear: run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
+        case kBilinearHoldNoData:
+            run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns);
+            break;
         }
     }
     return kSuccess;

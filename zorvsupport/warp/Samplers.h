@@ -54,12 +54,13 @@ public:
     using C = typename K::C;
     using E = typename K::E;
 
-    Source(TDataVector2D<T> const* grid, C const* noData, unsigned noDataElements)
+    Source(TDataVector2D<T> const* grid, C const* noData, unsigned noDataElements, bool cyclicColumns = false)
         : m_grid(grid),
           m_data(static_cast<C const*>(grid->getConstDataPtr())),
           m_width(grid->getDimension(0)),
           m_height(grid->getDimension(1)),
           m_comps(grid->getTupleLength() * K::kPerElement),
+          m_cyclic(cyclicColumns),
           m_noData(noDataElements * K::kPerElement)
     {
         for (unsigned i = 0; i < m_noData.count; ++i) m_noData.data()[i] = noData[i];
@@ -78,10 +79,22 @@ public:
     C const* noData() const { return m_noData.data(); }
     unsigned noDataCount() const { return m_noData.count; }
 
+    // Columns that wrap around (a grid one turn of longitude wide): a
+    // position x in [width, width + 1) is read as x - width, and the
+    // bilinear neighbours of columns -1 and width are the last and the first
+    // column.
+    bool cyclic() const { return m_cyclic; }
+    double wrapColumn(double x) const
+    {
+        double const w = static_cast<double>(m_width);
+        return x >= w && x < w + 1.0 ? x - w : x;
+    }
+
     // Cell test: truncated indices inside the grid, NaN outside. No
     // conversion sees a position outside (-1, count).
     bool cell(double x, double y, std::size_t& column, std::size_t& row) const
     {
+        if (m_cyclic) x = wrapColumn(x);
         if (!(x > -1.0 && x < static_cast<double>(m_width) && y > -1.0 && y < static_cast<double>(m_height)))
             return false;
         column = static_cast<std::size_t>(x);
@@ -137,6 +150,7 @@ private:
     std::size_t m_width;
     std::size_t m_height;
     unsigned m_comps;
+    bool m_cyclic;
     NoData m_noData;
 };
 
@@ -201,6 +215,34 @@ struct Axis {
     }
 };
 
+// The column axis of a grid whose columns wrap around (c already taken
+// from [count, count + 1) to c - count): below the first column centre the
+// lower neighbour is the last column, beyond the last centre the upper one
+// is the first; weights as on a plain axis.
+template <class P>
+struct CyclicAxis {
+    std::size_t lower = 0;
+    std::size_t upper = 0;
+    bool valid = false;
+    P lowerWeight = P(1);
+    P upperWeight = P(0);
+
+    CyclicAxis(double c, std::size_t count)
+    {
+        double const n = static_cast<double>(count);
+        if (!(c >= -0.5) || count == 0) return;
+        double const t = c - 0.5;
+        double const i = std::floor(t);  // -1 for c in [-0.5, 0.5)
+        if (!(i < n)) return;
+        P const f = static_cast<P>(t - i);
+        lower = i < 0.0 ? count - 1 : static_cast<std::size_t>(i);
+        upper = i + 1.0 < n ? static_cast<std::size_t>(i + 1.0) : 0;
+        valid = true;
+        lowerWeight = P(1) - f;
+        upperWeight = f;
+    }
+};
+
 }  // namespace SamplerDetail
 
 // The element under the position, or no-data outside the grid.
@@ -210,8 +252,8 @@ public:
     using K = SamplerDetail::Kind<T>;
     using NoData = SamplerDetail::NoDataArg<T>;
 
-    HoldSampler(TDataVector2D<T> const* source, typename NoData::type noData)
-        : m_source(source, NoData::comps(noData), NoData::elements(noData))
+    HoldSampler(TDataVector2D<T> const* source, typename NoData::type noData, bool cyclicColumns = false)
+        : m_source(source, NoData::comps(noData), NoData::elements(noData), cyclicColumns)
     {
     }
 
@@ -240,13 +282,14 @@ public:
     using NoData = SamplerDetail::NoDataArg<T>;
 
     template <class U = T, std::enable_if_t<!U::kIsTuple, int> = 0>
-    BilinearSampler(TDataVector2D<T> const* source, typename NoData::type noData)
-        : m_length(1), m_source(source, NoData::comps(noData), NoData::elements(noData))
+    BilinearSampler(TDataVector2D<T> const* source, typename NoData::type noData, bool cyclicColumns = false)
+        : m_length(1), m_source(source, NoData::comps(noData), NoData::elements(noData), cyclicColumns)
     {
     }
     template <class U = T, std::enable_if_t<U::kIsTuple, int> = 0>
-    BilinearSampler(unsigned tupleLength, TDataVector2D<T> const* source, typename NoData::type noData)
-        : m_length(tupleLength), m_source(source, NoData::comps(noData), NoData::elements(noData))
+    BilinearSampler(unsigned tupleLength, TDataVector2D<T> const* source, typename NoData::type noData,
+                    bool cyclicColumns = false)
+        : m_length(tupleLength), m_source(source, NoData::comps(noData), NoData::elements(noData), cyclicColumns)
     {
     }
 
@@ -259,6 +302,10 @@ public:
 
     void sampleInto(double x, double y, C* out, unsigned n) const
     {
+        if (m_source.cyclic()) {
+            sampleCyclic(x, y, out, n);
+            return;
+        }
         SamplerDetail::Axis<P> const ax(x, m_source.columns());
         SamplerDetail::Axis<P> const ay(y, m_source.rows());
         if (!ax.lowerValid || !ay.lowerValid) {
@@ -337,6 +384,79 @@ public:
     unsigned tupleLength() const { return m_length; }
 
 private:
+    // sampleInto over columns that wrap around: the same neighbours, weights,
+    // sums and conversions, with the column neighbours taken cyclically.
+    void sampleCyclic(double x, double y, C* out, unsigned n) const
+    {
+        SamplerDetail::CyclicAxis<P> const ax(m_source.wrapColumn(x), m_source.columns());
+        SamplerDetail::Axis<P> const ay(y, m_source.rows());
+        if (!ax.valid || !ay.lowerValid) {
+            m_source.putNoData(out, n);
+            return;
+        }
+        if constexpr (!K::kTuple && K::kPerElement == 1) {
+            C const nd = m_source.noDataScalar();
+            P sum = P(0), total = P(0);
+            auto add = [&](std::size_t column, std::size_t row, P w) {
+                if (w == P(0)) return;
+                C const v = *m_source.at(column, row);
+                if (v == nd) return;
+                sum += w * static_cast<P>(v);
+                total += w;
+            };
+            add(ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight);
+            add(ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight);
+            if (ay.upperValid) {
+                add(ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight);
+                add(ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight);
+            }
+            out[0] = total < K::kMinWeightSum ? nd : K::store(sum / total);
+            (void)n;
+            return;
+        }
+        struct Neighbour {
+            bool visit;
+            std::size_t column, row;
+            P weight;
+        };
+        Neighbour const nb[4] = {
+            {true, ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight},
+            {true, ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight},
+            {ay.upperValid, ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight},
+            {ay.upperValid, ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight},
+        };
+        unsigned const comps = K::kTuple ? m_length * K::kPerElement : K::kPerElement;
+        unsigned const read = comps < m_source.comps() ? comps : m_source.comps();
+        P local[16];
+        std::unique_ptr<P[]> heap;
+        P* sum = local;
+        if (comps > 16) {
+            heap.reset(new P[comps]);
+            sum = heap.get();
+        }
+        for (unsigned k = 0; k < comps; ++k) sum[k] = P(0);
+        P total = P(0);
+        for (Neighbour const& b : nb) {
+            if (!b.visit || b.weight == P(0)) continue;
+            C const* e = m_source.at(b.column, b.row);
+            if (m_source.isNoData(e)) continue;
+            for (unsigned k = 0; k < read; ++k) sum[k] += b.weight * static_cast<P>(e[k]);
+            total += b.weight;
+        }
+        if (total < K::kMinWeightSum) {
+            m_source.putNoData(out, n);
+            return;
+        }
+        unsigned const m = n < comps ? n : comps;
+        if constexpr (K::kReciprocal) {
+            P const inv = P(1) / total;
+            for (unsigned k = 0; k < m; ++k) out[k] = K::store(sum[k] * inv);
+        } else {
+            for (unsigned k = 0; k < m; ++k) out[k] = K::store(sum[k] / total);
+        }
+        for (unsigned k = m; k < n; ++k) out[k] = C();
+    }
+
     unsigned m_length;
     SamplerDetail::Source<T> m_source;
 };
@@ -349,13 +469,17 @@ public:
     using NoData = SamplerDetail::NoDataArg<T>;
 
     template <class U = T, std::enable_if_t<!U::kIsTuple, int> = 0>
-    BilinearHoldNoDataSampler(TDataVector2D<T> const* source, typename NoData::type noData)
-        : m_source(source, NoData::comps(noData), NoData::elements(noData)), m_bilinear(source, noData)
+    BilinearHoldNoDataSampler(TDataVector2D<T> const* source, typename NoData::type noData,
+                              bool cyclicColumns = false)
+        : m_source(source, NoData::comps(noData), NoData::elements(noData), cyclicColumns),
+          m_bilinear(source, noData, cyclicColumns)
     {
     }
     template <class U = T, std::enable_if_t<U::kIsTuple, int> = 0>
-    BilinearHoldNoDataSampler(unsigned tupleLength, TDataVector2D<T> const* source, typename NoData::type noData)
-        : m_source(source, NoData::comps(noData), NoData::elements(noData)), m_bilinear(tupleLength, source, noData)
+    BilinearHoldNoDataSampler(unsigned tupleLength, TDataVector2D<T> const* source, typename NoData::type noData,
+                              bool cyclicColumns = false)
+        : m_source(source, NoData::comps(noData), NoData::elements(noData), cyclicColumns),
+          m_bilinear(tupleLength, source, noData, cyclicColumns)
     {
     }
 

@@ -30,7 +30,8 @@ try {
     // Pixels without a source position get a copy: the caller's view may
     // point into the image that the rows write.
     std::uint8_t const fill[4] = {imageNoData[0], imageNoData[1], imageNoData[2], imageNoData[3]};
-    ShadingSampler const sampler(BilinearSampler<NormalType>(3, &normals, normalNoData), light, kAmbient, kDiffuse);
+    ShadingSampler const sampler(BilinearSampler<NormalType>(3, &normals, normalNoData, cyclicColumns(normalCover)),
+                                 light, kAmbient, kDiffuse);
     warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
                                                 ConstTupleProxy<ImageType>(fill, 4));
     return kSuccess;

@@ -30,8 +30,9 @@ public:
         for (unsigned k = 0; k < kComponents; ++k) m_light[k] = k < light.length() ? light[k] : 0.0f;
         auto const& source = m_normals.source();
         // The run kernel takes grids of three components with a no-data
-        // normal of three; anything else goes pixel by pixel.
-        m_runs = m_normals.tupleLength() == kComponents && source.comps() == kComponents &&
+        // normal of three whose columns do not wrap; anything else goes
+        // pixel by pixel.
+        m_runs = !source.cyclic() && m_normals.tupleLength() == kComponents && source.comps() == kComponents &&
                  source.noDataCount() == kComponents && shadeRunFits(source.columns(), source.rows());
         m_grid.normals = source.at(0, 0);
         m_grid.width = source.columns();

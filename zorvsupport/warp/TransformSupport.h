@@ -3,10 +3,13 @@
 // Library-internal: the pixel/world conversions, the cell matrices and the
 // transform factory shared by reprojection and shading.
 
+#include <cmath>
+
 #include <boost/shared_ptr.hpp>
 
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNMatrix3D.h"
+#include "zorvsupport/platform/ZELUNVector3D.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
 #include "zorvsupport/warp/ReprojectMethod.h"
 #include "zorvsupport/warp/WarpTransform.h"
@@ -23,6 +26,46 @@ inline double extentX(ZELUNnBox<double, 2> const& b)
 inline double extentY(ZELUNnBox<double, 2> const& b)
 {
     return b.high[1] > b.low[1] ? b.high[1] - b.low[1] : 0.0;
+}
+
+// One turn of longitude of the cover's system when it is geographic, else 0.
+inline double turnOf(ZELUNCover const& cover)
+{
+    return cover.getCoordSystem().fullTurn();
+}
+
+// A longitude carried into a geographic input (turn > 0) that lies outside
+// [minX, maxX] of the input cover is moved by whole turns to its nearest
+// image: the one inside the cover when there is one. A longitude whose own
+// value is nearest stays as it is, bit for bit, so positions just beside a
+// cover away from the 180° seam keep their value.
+inline void wrapLongitude(double& x, ZELUNCover const& inCover, double turn)
+{
+    double const lo = inCover.getMinX(), hi = inCover.getMaxX();
+    if (!(turn > 0.0) || (x >= lo && x <= hi) || !std::isfinite(x)) return;
+    // k turns take x into [lo, lo + turn); one more turn may lie nearer.
+    double k = std::floor((x - lo) / turn);
+    double v = x - k * turn;
+    if (v >= lo + turn) v -= turn, k += 1.0;
+    if (v > hi && (lo + turn) - v < v - hi) k += 1.0;
+    if (k != 0.0) x = x - k * turn;
+}
+
+// True when the columns of a grid on this cover wrap around: a geographic
+// cover one turn wide (within 1e-9).
+inline bool cyclicColumns(ZELUNCover const& cover)
+{
+    double const turn = turnOf(cover);
+    return turn > 0.0 && std::fabs(cover.getWidth() - turn) <= 1e-9;
+}
+
+// The position M * (x, y, 1) in one reciprocal and two products.
+inline void applyMatrix(ZELUNCompGeom::ZELUNMatrix3D const& m, double x, double y, double& outX, double& outY)
+{
+    ZELUNCompGeom::ZELUNVector3D const v = m * ZELUNCompGeom::ZELUNVector3D(x, y, 1.0);
+    double const inv = 1.0 / v.z;
+    outX = v.x * inv;
+    outY = v.y * inv;
 }
 
 // In-place conversions of one point, each step stored before the next.

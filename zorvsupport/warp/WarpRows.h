@@ -5,6 +5,7 @@
 // (final) sampler S, so the per-pixel sample call is direct.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -13,6 +14,7 @@
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include <boost/function.hpp>
 #include <boost/thread/thread.hpp>
@@ -20,6 +22,7 @@
 #include "zorvsupport/Export.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
+#include "zorvsupport/warp/PointReprojectionTransform.h"
 #include "zorvsupport/warp/RunSampling.h"
 #include "zorvsupport/warp/Sampler.h"
 #include "zorvsupport/warp/WarpUtils.h"
@@ -74,6 +77,35 @@ inline void putNoData(typename T::element_type* row, std::size_t column, unsigne
         row[column] = noData;
 }
 
+// The pixels [c, end) of row y in an exact leaf: the positions stored at
+// construction (no source position gives no-data), as transform() answers.
+template <class T, class S>
+void exactRun(MeshReprojectionTransform const& mesh, MeshRefinement::ExactLeaf const& leaf, S const& sampler,
+              typename T::element_type* row, std::size_t c, std::size_t end, unsigned length, double y,
+              RowNoDataOf<T> noData)
+{
+    auto const r = static_cast<std::int64_t>(y - 0.5);
+    std::vector<double> const& positions = mesh.refinement().positions;
+    for (; c < end; ++c) {
+        auto const cc = static_cast<std::int64_t>(c);
+        double X, Y;
+        bool mapped;
+        if (r >= leaf.r0 && r < leaf.r1 && cc >= leaf.c0 && cc < leaf.c1) {
+            std::size_t const k =
+                leaf.offset + 2 * static_cast<std::size_t>((r - leaf.r0) * (leaf.c1 - leaf.c0) + (cc - leaf.c0));
+            X = positions[k];
+            Y = positions[k + 1];
+            mapped = !std::isnan(X);
+        } else {
+            mapped = mesh.transform(static_cast<double>(c) + 0.5, y, X, Y);
+        }
+        if (mapped)
+            sampler.S::sample(X, Y, target<T>(row, c, length));
+        else
+            putNoData<T>(row, c, length, noData);
+    }
+}
+
 // The pixels of one row through the mesh's own matrices, cell by cell:
 // exactly what MeshReprojectionTransform::transform gives per pixel, with
 // the matrix fetched once per run of pixels of one cell.
@@ -83,6 +115,7 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
 {
     ZELUNnBox<double, 2> const& box = mesh.box();
     auto const& matrices = mesh.matrices();
+    MeshRefinement const& refinement = mesh.refinement();
     std::int64_t const perRow = mesh.cellsPerRow();
     bool const rowInside = y >= box.low[1] && y <= box.high[1] && !matrices.empty();
     std::int64_t cellRow = 0;
@@ -116,13 +149,28 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
             std::size_t const mid = lo + (hi - lo) / 2;
             (cellOf(mid) == cell ? lo : hi) = mid;
         }
-        std::size_t const end = hi;
+        std::size_t end = hi;
         std::size_t const index = static_cast<std::size_t>(cellRow * perRow + cell);
         if (cell < 0 || cell >= perRow || index >= matrices.size()) {
             for (; c < end; ++c) putNoData<T>(row, c, length, noData);
             continue;
         }
-        ZELUNCompGeom::ZELUNMatrix3D const& m = matrices[index];
+        ZELUNCompGeom::ZELUNMatrix3D const* cellMatrix = &matrices[index];
+        if (!refinement.roots.empty() && refinement.roots[index] >= 0) {
+            // A split cell: the run of its leaf under pixel c.
+            auto leafEnd = static_cast<std::int64_t>(end);
+            MeshRefinement::Node const& leaf =
+                refinement.leafOfRun(refinement.roots[index], static_cast<std::int64_t>(c), leafEnd, y);
+            end = static_cast<std::size_t>(leafEnd);
+            if (leaf.exact >= 0) {
+                exactRun<T, S>(mesh, refinement.exactLeaves[static_cast<std::size_t>(leaf.exact)], sampler, row, c,
+                               end, length, y, noData);
+                c = end;
+                continue;
+            }
+            cellMatrix = &refinement.matrices[static_cast<std::size_t>(leaf.matrix)];
+        }
+        ZELUNCompGeom::ZELUNMatrix3D const& m = *cellMatrix;
         double const m00 = m(0, 0), m01y = m(0, 1) * y, m02 = m(0, 2);
         double const m10 = m(1, 0), m11y = m(1, 1) * y, m12 = m(1, 2);
         double const m20 = m(2, 0), m21y = m(2, 1) * y, m22 = m(2, 2);
@@ -131,6 +179,34 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
             runPositions({m00, m01y, m02, m10, m11y, m12, m20, m21y, m22}, c, n, px, py);
             sampleRun<T, S>(sampler, px, py, n, row, c, length);
             c += n;
+        }
+    }
+}
+
+// The rows [firstRow, endRow) through a point transform, in runs of
+// pixels carried through the coordinate layer in one call each: the same
+// positions, failures included, as one transform() call per pixel. Runs on
+// the caller's thread only (point transforms are never spread over
+// threads); its scratch lives on that thread's stack.
+template <class T, class S>
+void pointRows(PointReprojectionTransform const& point, S const& sampler, typename T::element_type* base,
+               std::size_t width, unsigned length, unsigned firstRow, unsigned endRow, RowNoDataOf<T> noData)
+{
+    constexpr std::size_t kRun = 2048;
+    double xy[2 * kRun];
+    unsigned char failed[kRun];
+    for (unsigned r = firstRow; r < endRow; ++r) {
+        double const y = static_cast<double>(r) + 0.5;
+        typename T::element_type* const row = base + static_cast<std::size_t>(r) * width * length;
+        for (std::size_t c = 0; c < width; c += kRun) {
+            std::size_t const n = std::min(kRun, width - c);
+            point.transformRow(y, c, n, xy, failed);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (failed[i])
+                    putNoData<T>(row, c + i, length, noData);
+                else
+                    sampler.S::sample(xy[2 * i], xy[2 * i + 1], target<T>(row, c + i, length));
+            }
         }
     }
 }
@@ -153,6 +229,12 @@ void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sa
     auto const* mesh =
         typeid(transform) == typeid(MeshReprojectionTransform) ? static_cast<MeshReprojectionTransform const*>(&transform)
                                                                : nullptr;
+    // Likewise the batched path only for the point class itself.
+    if (typeid(transform) == typeid(PointReprojectionTransform)) {
+        RowDetail::pointRows<T, S>(static_cast<PointReprojectionTransform const&>(transform), sampler, base, width,
+                                   length, firstRow, endRow, noData);
+        return;
+    }
     for (unsigned r = firstRow; r < endRow; ++r) {
         double const y = static_cast<double>(r) + 0.5;
         E* const row = base + static_cast<std::size_t>(r) * width * length;

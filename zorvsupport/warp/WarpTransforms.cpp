@@ -5,7 +5,10 @@
 #if defined(__clang__)
 #pragma clang diagnostic ignored "-Wdelete-non-abstract-non-virtual-dtor"
 #endif
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 #include <new>
 #include <stdexcept>
 
@@ -95,10 +98,12 @@ ZELUNMatrix3D squareToQuad(double x0, double y0, double x1, double y1, double x2
 ZELUNMatrix3D cellMatrixFromCorners(ZELUNnBox<double, 2> const& cellBox, double const corners[8],
                                     ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover)
 {
+    double const turn = turnOf(inCover);
     double p[8];
     for (int i = 0; i < 4; ++i) {
         p[2 * i] = corners[2 * i];
         p[2 * i + 1] = corners[2 * i + 1];
+        wrapLongitude(p[2 * i], inCover, turn);
         worldToPixel(p[2 * i], p[2 * i + 1], inBox, inCover);
     }
     ZELUNMatrix3D const q = squareToQuad(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]);
@@ -174,8 +179,28 @@ bool PointReprojectionTransform::transform(double x, double y, double& outX, dou
     if (m_outSystem->transform(m_inSystem, *point, *point)) return false;
     outX = (*point)[0];
     outY = (*point)[1];
+    wrapLongitude(outX, m_inCover, m_inSystem.fullTurn());
     worldToPixel(outX, outY, m_inBox, m_inCover);
     return true;
+}
+
+void PointReprojectionTransform::transformRow(double y, std::size_t first, std::size_t count, double* xy,
+                                              unsigned char* failed) const
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        double wx = static_cast<double>(first + i) + 0.5, wy = y;
+        pixelToWorld(wx, wy, *m_outBox, *m_outCover);
+        xy[2 * i] = wx;
+        xy[2 * i + 1] = wy;
+    }
+    // A point that fails is flagged on its own; the others are converted.
+    m_outSystem->transform(m_inSystem, xy, count, 2, failed);
+    double const turn = m_inSystem.fullTurn();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (failed[i]) continue;
+        wrapLongitude(xy[2 * i], m_inCover, turn);
+        worldToPixel(xy[2 * i], xy[2 * i + 1], m_inBox, m_inCover);
+    }
 }
 
 // ---- MeshReprojectionTransform ----
@@ -190,7 +215,7 @@ std::int64_t MeshReprojectionTransform::cellCount(double extent, double cell)
 MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover,
                                                      ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
                                                      ZELUNnPoint<double, 2> cellSize, long& status)
-    : m_box(outBox), m_cellSize(cellSize)
+    : m_box(outBox), m_cellSize(cellSize), m_outCover(outCover), m_inCover(inCover), m_inBox(inBox)
 {
     m_cellsPerRow = cellCount(extentX(m_box), m_cellSize[0]);
     std::int64_t const rows = cellCount(extentY(m_box), m_cellSize[1]);
@@ -201,9 +226,28 @@ MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const&
         status = kErrOutOfMemory;
         return;
     }
-    if (buildByLattice(outCover, inBox, inCover, rows)) return;
-    m_matrices.clear();
-    buildByCell(outCover, inBox, inCover, rows, status);
+    if (buildByLattice(outCover, inBox, inCover, rows)) {
+        status = kSuccess;  // every cell built, as the cell-by-cell path reports it
+    } else {
+        m_matrices.clear();
+        buildByCell(outCover, inBox, inCover, rows, status);
+        if (status) return;
+    }
+    try {
+        refine(rows);
+    } catch (std::exception const&) {  // bad_alloc or length_error
+        m_refinement = MeshRefinement();
+        m_matrices.clear();
+        status = kErrOutOfMemory;
+    }
+}
+
+ZELUNnBox<double, 2> MeshReprojectionTransform::cellBox(std::int64_t i, std::int64_t j) const
+{
+    ZELUNnPoint<double, 2> lo(m_box.low[0] + static_cast<double>(j) * m_cellSize[0],
+                              m_box.low[1] + static_cast<double>(i) * m_cellSize[1]);
+    ZELUNnPoint<double, 2> hi(lo[0] + m_cellSize[0], lo[1] + m_cellSize[1]);
+    return clipBox(ZELUNnBox<double, 2>(lo, hi), m_box);
 }
 
 // The construction as the cells are defined: per cell its clipped box, its
@@ -309,11 +353,266 @@ bool MeshReprojectionTransform::transform(double x, double y, double& outX, doub
     if (row >= rows) row = rows - 1;
     auto const index = static_cast<std::size_t>(row * m_cellsPerRow + column);
     if (index >= m_matrices.size()) return false;
-    ZELUNVector3D const v = m_matrices[index] * ZELUNVector3D(x, y, 1.0);
-    double const inv = 1.0 / v.z;
-    outX = v.x * inv;
-    outY = v.y * inv;
+    MeshRefinement const& ref = m_refinement;
+    if (!ref.roots.empty() && ref.roots[index] >= 0) {
+        MeshRefinement::Node const& leaf = ref.leafOf(ref.roots[index], x, y);
+        if (leaf.matrix >= 0) {
+            applyMatrix(ref.matrices[static_cast<std::size_t>(leaf.matrix)], x, y, outX, outY);
+            return true;
+        }
+        // A pixel centre of an exact leaf answers what the rows write; any
+        // other point takes the exact path itself.
+        MeshRefinement::ExactLeaf const& e = ref.exactLeaves[static_cast<std::size_t>(leaf.exact)];
+        double const c = x - 0.5, r = y - 0.5;
+        if (c == std::floor(c) && r == std::floor(r) && c >= static_cast<double>(e.c0) &&
+            c < static_cast<double>(e.c1) && r >= static_cast<double>(e.r0) && r < static_cast<double>(e.r1)) {
+            std::size_t const k = e.offset + 2 * static_cast<std::size_t>((static_cast<std::int64_t>(r) - e.r0) * (e.c1 - e.c0) +
+                                                                          (static_cast<std::int64_t>(c) - e.c0));
+            if (std::isnan(ref.positions[k])) return false;
+            outX = ref.positions[k];
+            outY = ref.positions[k + 1];
+            return true;
+        }
+        return exactPosition(x, y, outX, outY);
+    }
+    applyMatrix(m_matrices[index], x, y, outX, outY);
     return true;
+}
+
+std::int64_t MeshReprojectionTransform::cellRowOf(double y) const
+{
+    std::int64_t const rows = cellCount(extentY(m_box), m_cellSize[1]);
+    auto const row = static_cast<std::int64_t>((y - m_box.low[1]) / m_cellSize[1]);
+    return row >= rows ? rows - 1 : row;
+}
+
+bool MeshReprojectionTransform::exactPosition(double x, double y, double& outX, double& outY) const
+{
+    double p[2] = {x, y};
+    pixelToWorld(p[0], p[1], m_box, m_outCover);
+    unsigned char failed = 1;
+    m_outCover.getCoordSystem().transform(m_inCover.getCoordSystem(), p, 1, 2, &failed);
+    if (failed) return false;
+    wrapLongitude(p[0], m_inCover, turnOf(m_inCover));
+    worldToPixel(p[0], p[1], m_inBox, m_inCover);
+    outX = p[0];
+    outY = p[1];
+    return true;
+}
+
+// ---- Refinement ----
+
+namespace {
+
+// The five test points of a cell box: its centre and the midpoints of its
+// edges, as output pixel positions (x, y pairs).
+void testPoints(ZELUNnBox<double, 2> const& b, double* p)
+{
+    double const mx = (b.low[0] + b.high[0]) * 0.5, my = (b.low[1] + b.high[1]) * 0.5;
+    double const xs[5] = {mx, mx, mx, b.low[0], b.high[0]};
+    double const ys[5] = {my, b.low[1], b.high[1], my, my};
+    for (int i = 0; i < 5; ++i) {
+        p[2 * i] = xs[i];
+        p[2 * i + 1] = ys[i];
+    }
+}
+
+bool finiteMatrix(ZELUNMatrix3D const& m)
+{
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (!std::isfinite(m(i, j))) return false;
+    return true;
+}
+
+}  // namespace
+
+// Carries points of the output through the exact path and builds and tests
+// cells; the coordinate layer is called once per batch of points.
+struct MeshReprojectionTransform::Builder {
+    MeshReprojectionTransform& mesh;
+    ZELUNCoordSystem const& from;
+    ZELUNCoordSystem const& to;
+    double turn;
+    std::vector<double> world;
+    std::vector<unsigned char> failed;
+
+    explicit Builder(MeshReprojectionTransform& m)
+        : mesh(m), from(m.m_outCover.getCoordSystem()), to(m.m_inCover.getCoordSystem()), turn(turnOf(m.m_inCover))
+    {
+    }
+
+    // Output pixel positions (x, y pairs) replaced by their exact input
+    // positions; ok[i] false where a point has none.
+    void carry(double* xy, std::size_t n, unsigned char* ok)
+    {
+        for (std::size_t i = 0; i < n; ++i) pixelToWorld(xy[2 * i], xy[2 * i + 1], mesh.m_box, mesh.m_outCover);
+        failed.assign(n, 1);
+        from.transform(to, xy, n, 2, failed.data());
+        for (std::size_t i = 0; i < n; ++i) {
+            ok[i] = !failed[i];
+            if (!ok[i]) continue;
+            wrapLongitude(xy[2 * i], mesh.m_inCover, turn);
+            worldToPixel(xy[2 * i], xy[2 * i + 1], mesh.m_inBox, mesh.m_inCover);
+        }
+    }
+
+    // True when the matrix lies within kMeshMaxError of the exact
+    // positions at all five test points (given as exact positions `e` with
+    // their flags, beside the output positions `p`).
+    static bool passes(ZELUNMatrix3D const& m, double const* p, double const* e, unsigned char const* ok)
+    {
+        if (!finiteMatrix(m)) return false;
+        for (int i = 0; i < 5; ++i) {
+            if (!ok[i]) return false;
+            double x, y;
+            applyMatrix(m, p[2 * i], p[2 * i + 1], x, y);
+            if (!(std::fabs(x - e[2 * i]) <= kMeshMaxError && std::fabs(y - e[2 * i + 1]) <= kMeshMaxError))
+                return false;
+        }
+        return true;
+    }
+
+    // Builds and tests one sub-cell; true with its matrix when it passes.
+    bool buildAndTest(ZELUNnBox<double, 2> const& b, ZELUNMatrix3D& m)
+    {
+        double p[18], e[18];
+        unsigned char ok[9];
+        double wx0 = b.low[0], wy0 = b.low[1], wx1 = b.high[0], wy1 = b.high[1];
+        pixelToWorld(wx0, wy0, mesh.m_box, mesh.m_outCover);
+        pixelToWorld(wx1, wy1, mesh.m_box, mesh.m_outCover);
+        double corners[8] = {wx0, wy0, wx1, wy0, wx1, wy1, wx0, wy1};
+        unsigned char cornerFailed[4] = {1, 1, 1, 1};
+        from.transform(to, corners, 4, 2, cornerFailed);
+        if (cornerFailed[0] || cornerFailed[1] || cornerFailed[2] || cornerFailed[3]) return false;
+        m = cellMatrixFromCorners(b, corners, mesh.m_inBox, mesh.m_inCover);
+        testPoints(b, p);
+        for (int i = 0; i < 10; ++i) e[i] = p[i];
+        carry(e, 5, ok);
+        return passes(m, p, e, ok);
+    }
+
+    // The node of a failed cell box covering the centres [c0, c1) x [r0, r1).
+    std::int32_t node(ZELUNnBox<double, 2> const& b, std::int64_t c0, std::int64_t c1, std::int64_t r0,
+                      std::int64_t r1)
+    {
+        MeshRefinement& ref = mesh.m_refinement;
+        auto const index = static_cast<std::int32_t>(ref.nodes.size());
+        ref.nodes.emplace_back();
+        double const w = extentX(b), h = extentY(b);
+        if (!(w > 4.0) && !(h > 4.0)) {
+            exactLeaf(index, c0, c1, r0, r1);
+            return index;
+        }
+        double const inf = std::numeric_limits<double>::infinity();
+        double const splitX = w > 4.0 ? b.low[0] + std::ceil(w / 2) : inf;
+        double const splitY = h > 4.0 ? b.low[1] + std::ceil(h / 2) : inf;
+        ref.nodes[static_cast<std::size_t>(index)].splitX = splitX;
+        ref.nodes[static_cast<std::size_t>(index)].splitY = splitY;
+        std::int64_t const cs = splitX < inf ? MeshRefinement::firstCentreAtOrAfter(splitX, c0, c1) : c1;
+        std::int64_t const rs = splitY < inf ? MeshRefinement::firstCentreAtOrAfter(splitY, r0, r1) : r1;
+        for (int q = 0; q < 4; ++q) {
+            bool const right = q & 1, up = q & 2;
+            if ((right && !(splitX < inf)) || (up && !(splitY < inf))) continue;
+            ZELUNnBox<double, 2> child = b;
+            if (splitX < inf) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
+            if (splitY < inf) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
+            ZELUNMatrix3D m;
+            std::int32_t k;
+            if (buildAndTest(child, m)) {
+                k = static_cast<std::int32_t>(ref.nodes.size());
+                ref.nodes.emplace_back();
+                ref.nodes.back().matrix = static_cast<std::int32_t>(ref.matrices.size());
+                ref.matrices.push_back(m);
+            } else {
+                k = node(child, right ? cs : c0, right ? c1 : cs, up ? rs : r0, up ? r1 : rs);
+            }
+            ref.nodes[static_cast<std::size_t>(index)].child[q] = k;
+        }
+        // An axis that is not split sends every point to the low child.
+        MeshRefinement::Node& n = ref.nodes[static_cast<std::size_t>(index)];
+        if (n.child[1] < 0) n.child[1] = n.child[0];
+        if (n.child[2] < 0) n.child[2] = n.child[0];
+        if (n.child[3] < 0) n.child[3] = n.child[splitX < inf ? 1 : 2];
+        return index;
+    }
+
+    // The exact positions of the centres [c0, c1) x [r0, r1) of a leaf.
+    void exactLeaf(std::int32_t index, std::int64_t c0, std::int64_t c1, std::int64_t r0, std::int64_t r1)
+    {
+        MeshRefinement& ref = mesh.m_refinement;
+        if (c1 < c0) c1 = c0;
+        if (r1 < r0) r1 = r0;
+        MeshRefinement::ExactLeaf const leaf{c0, c1, r0, r1, ref.positions.size()};
+        std::size_t const n = static_cast<std::size_t>((c1 - c0) * (r1 - r0));
+        ref.positions.resize(ref.positions.size() + 2 * n);
+        double* xy = ref.positions.data() + leaf.offset;
+        for (std::int64_t r = r0; r < r1; ++r)
+            for (std::int64_t c = c0; c < c1; ++c) {
+                *xy++ = static_cast<double>(c) + 0.5;
+                *xy++ = static_cast<double>(r) + 0.5;
+            }
+        std::vector<unsigned char> ok(n);
+        carry(ref.positions.data() + leaf.offset, n, ok.data());
+        for (std::size_t i = 0; i < n; ++i)
+            if (!ok[i]) ref.positions[leaf.offset + 2 * i] = std::numeric_limits<double>::quiet_NaN();
+        ref.nodes[static_cast<std::size_t>(index)].exact = static_cast<std::int32_t>(ref.exactLeaves.size());
+        ref.exactLeaves.push_back(leaf);
+    }
+};
+
+// Tests every cell, one batch of test points per row of cells, and splits
+// the cells that fail.
+void MeshReprojectionTransform::refine(std::int64_t rows)
+{
+    Builder b(*this);
+    std::size_t const perRow = static_cast<std::size_t>(m_cellsPerRow);
+    double const cw = m_cellSize[0], ch = m_cellSize[1];
+    std::vector<double> p(10 * perRow), e(10 * perRow);
+    std::vector<unsigned char> ok(5 * perRow);
+    // The pixel centre columns and rows of each cell, as the rows and
+    // transform() assign them.
+    auto cellColumn = [&](std::int64_t c) -> std::int64_t {
+        double const x = static_cast<double>(c) + 0.5;
+        if (x > m_box.high[0]) return m_cellsPerRow;
+        if (!(x >= m_box.low[0])) return -1;
+        auto const q = static_cast<std::int64_t>((x - m_box.low[0]) / cw);
+        return std::min(q, m_cellsPerRow - 1);
+    };
+    auto cellRow = [&](std::int64_t r) -> std::int64_t {
+        double const y = static_cast<double>(r) + 0.5;
+        if (y > m_box.high[1]) return rows;
+        if (!(y >= m_box.low[1])) return -1;
+        return cellRowOf(y);
+    };
+    // The first centre at or after cell k along an axis. Rows and columns
+    // of a grid are 32-bit counts, so centres beyond 2^32 are never stored.
+    constexpr std::int64_t kMaxCentre = std::int64_t(1) << 32;
+    auto firstOf = [](std::int64_t k, double origin, double cell, auto const& cellOf) {
+        double const v = std::floor(origin + static_cast<double>(k) * cell - 0.5);
+        std::int64_t c = !(v > 0.0) ? 0 : v < static_cast<double>(kMaxCentre) ? static_cast<std::int64_t>(v) : kMaxCentre;
+        while (c > 0 && cellOf(c - 1) >= k) --c;
+        while (c < kMaxCentre && cellOf(c) < k) ++c;
+        return c;
+    };
+    for (std::int64_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < perRow; ++j) {
+            testPoints(cellBox(i, static_cast<std::int64_t>(j)), &p[10 * j]);
+        }
+        std::copy(p.begin(), p.end(), e.begin());
+        b.carry(e.data(), 5 * perRow, ok.data());
+        for (std::size_t j = 0; j < perRow; ++j) {
+            std::size_t const index = static_cast<std::size_t>(i) * perRow + j;
+            if (Builder::passes(m_matrices[index], &p[10 * j], &e[10 * j], &ok[5 * j])) continue;
+            if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
+            auto const jj = static_cast<std::int64_t>(j);
+            std::int64_t const c0 = firstOf(jj, m_box.low[0], cw, cellColumn);
+            std::int64_t const c1 = firstOf(jj + 1, m_box.low[0], cw, cellColumn);
+            std::int64_t const r0 = firstOf(i, m_box.low[1], ch, cellRow);
+            std::int64_t const r1 = firstOf(i + 1, m_box.low[1], ch, cellRow);
+            m_refinement.roots[index] = b.node(cellBox(i, jj), c0, c1, r0, r1);
+        }
+    }
 }
 
 }  // namespace WarpUtils

@@ -1,0 +1,373 @@
+// Reprojection of a real global grid: the EGM96 15-minute geoid that the
+// proj-data package installs, 1440 x 721 cells of 0.25 degrees centred on
+// the header's positions, so its geographic cover is one turn wide and ends
+// half a cell short of +-180.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "warp/WarpTestSupport.h"
+#include "zorvsupport/warp/WarpUtils.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using namespace ZORV_3_13_0_::DataSet::WarpUtils;
+using namespace zorvtest;
+
+namespace {
+
+using F32 = TDataType<0>;
+char const* const kGeoidPath = "/usr/share/proj/egm96_15.gtx";
+float const kNoData = -9999.0f;
+double const kPi = 3.14159265358979323846;
+double const kEarthRadius = 6378137.0;  // of the spherical Mercator
+
+ZELUNnBox<double, 2> pixelBox(unsigned w, unsigned h)
+{
+    return ZELUNnBox<double, 2>(ZELUNnPoint<double, 2>(0, 0), ZELUNnPoint<double, 2>(w, h));
+}
+
+double bigEndianDouble(unsigned char const* p)
+{
+    std::uint64_t u = 0;
+    for (int i = 0; i < 8; ++i) u = (u << 8) | p[i];
+    double d;
+    std::memcpy(&d, &u, 8);
+    return d;
+}
+
+std::uint32_t bigEndian32(unsigned char const* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// A grid read from a GTX file: a 40-byte big-endian header (lower-left
+// latitude and longitude, latitude and longitude steps, rows, columns), then
+// float32 rows from south to north, which is our row order (row 0 at minY).
+struct Grid {
+    boost::shared_ptr<TDataVector2D<F32>> values;
+    ZELUNCover cover;
+    std::string error;
+};
+
+Grid readGtx(char const* path)
+{
+    Grid g;
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        g.error = std::string(path) + " cannot be opened: install the proj-data package (scripts/install-deps library)";
+        return g;
+    }
+    unsigned char header[40];
+    bool ok = std::fread(header, 1, 40, f) == 40;
+    double const lat0 = bigEndianDouble(header), lon0 = bigEndianDouble(header + 8);
+    double const dLat = bigEndianDouble(header + 16), dLon = bigEndianDouble(header + 24);
+    std::uint32_t const rows = bigEndian32(header + 32), columns = bigEndian32(header + 36);
+    ok = ok && rows > 0 && columns > 0 && rows < 100000 && columns < 100000;
+    std::vector<unsigned char> bytes(ok ? std::size_t(rows) * columns * 4 : 0);
+    ok = ok && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::fclose(f);
+    if (!ok) {
+        g.error = std::string(path) + " is not a readable GTX grid";
+        return g;
+    }
+    g.values = makeGrid(F32(), columns, rows);
+    float* v = static_cast<float*>(g.values->getDataPtr());
+    for (std::size_t i = 0; i < std::size_t(rows) * columns; ++i) {
+        std::uint32_t const u = bigEndian32(&bytes[4 * i]);
+        std::memcpy(&v[i], &u, 4);
+    }
+    g.cover = ZELUNCover(ZELUNCoordSystem("EPSG:4326"), lon0 - dLon / 2, lat0 - dLat / 2,
+                         lon0 - dLon / 2 + columns * dLon, lat0 - dLat / 2 + rows * dLat);
+    return g;
+}
+
+Grid const& geoid()
+{
+    static Grid const g = readGtx(kGeoidPath);
+    return g;
+}
+
+// The geoid, or a failure of the calling test naming the missing file.
+#define REQUIRE_GEOID()                                         \
+    do {                                                        \
+        ASSERT_TRUE(geoid().error.empty()) << geoid().error;    \
+        ASSERT_EQ(geoid().values->getDimension(0), 1440u);      \
+        ASSERT_EQ(geoid().values->getDimension(1), 721u);       \
+    } while (0)
+
+float geoidAt(int c, int r)
+{
+    return geoid().values->element(static_cast<unsigned>(c), static_cast<unsigned>(r));
+}
+
+// The three output grids of the real-grid figures: the world in EPSG:3857
+// within +-80 degrees of latitude (25 km pixels), the south polar EPSG:3031
+// within 4000 km of the pole (10 km) and a wide EPSG:32633 area (10 km).
+struct Target {
+    char const* name;
+    char const* system;
+    double minX, minY, maxX, maxY;
+    unsigned w, h;
+};
+double const kMercatorHalf = kPi * kEarthRadius;
+double const kMercator80 = kEarthRadius * std::log(std::tan(kPi / 4 + 80.0 * kPi / 360.0));
+Target const kTargets[] = {
+    {"EPSG:3857", "EPSG:3857", -kMercatorHalf, -kMercator80, kMercatorHalf, kMercator80, 1600, 1240},
+    {"EPSG:3031", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 800, 800},
+    {"EPSG:32633", "EPSG:32633", -1500e3, 0, 2500e3, 9000e3, 400, 900},
+};
+
+ZELUNCover coverOf(Target const& t)
+{
+    return ZELUNCover(ZELUNCoordSystem(t.system), t.minX, t.minY, t.maxX, t.maxY);
+}
+
+boost::shared_ptr<TDataVector2D<F32>> reproject(Target const& t, ReprojectMethod method, InterpolationMethod how)
+{
+    auto out = makeGrid(F32(), t.w, t.h);
+    EXPECT_EQ(reprojectBuffer(*out, coverOf(t), *geoid().values, geoid().cover, Variant(F32(), kNoData), method, how,
+                              false),
+              0)
+        << t.name;
+    return out;
+}
+
+std::size_t noDataCount(TDataVector2D<F32> const& g)
+{
+    auto const* p = static_cast<float const*>(g.getConstDataPtr());
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < g.size(); ++i) n += p[i] == kNoData;
+    return n;
+}
+
+// Whole-world Mercator: every pixel has data, the columns beside 180 degrees
+// included, and bilinear there is the weighted mean of the last and the
+// first geoid column. Expected positions come from the spherical Mercator
+// formulas: output column 1599 lies on longitude 179.8875, a quarter cell
+// beyond the last column's centre (179.75) towards the first (-180 = 180).
+TEST(GeoidReprojection, WholeWorldMercatorHasNoHoleAtTheSeam)
+{
+    REQUIRE_GEOID();
+    Target const& t = kTargets[0];
+    for (InterpolationMethod how : {kHold, kBilinear}) {
+        auto const out = reproject(t, kPointReprojection, how);
+        EXPECT_EQ(noDataCount(*out), 0u) << how;
+    }
+    auto const out = reproject(t, kPointReprojection, kBilinear);
+    auto const hold = reproject(t, kPointReprojection, kHold);
+    double const pixelHeight = (t.maxY - t.minY) / t.h;
+    for (unsigned r = 0; r < t.h; ++r) {
+        double const y = t.minY + (r + 0.5) * pixelHeight;
+        double const lat = std::atan(std::sinh(y / kEarthRadius)) * 180.0 / kPi;
+        double const inY = (lat + 90.125) / 0.25;
+        int const j = static_cast<int>(std::floor(inY - 0.5));
+        double const g = (inY - 0.5) - j, f = 0.55;  // x: 0.45 on column 1439, 0.55 on column 0
+        double const expected = (1 - f) * (1 - g) * geoidAt(1439, j) + f * (1 - g) * geoidAt(0, j) +
+                                (1 - f) * g * geoidAt(1439, j + 1) + f * g * geoidAt(0, j + 1);
+        ASSERT_NEAR(out->element(1599u, r), expected, 1e-3) << "row " << r;
+        ASSERT_EQ(hold->element(1599u, r), geoidAt(0, static_cast<int>(inY))) << "row " << r;
+    }
+}
+
+// A grid laid out as the geoid whose values are their centre longitudes,
+// read with hold along row 32 of a 64 x 64 EPSG:3031 output across the
+// 180-degree meridian.
+TEST(GeoidReprojection, SeamRowReadsTheNearSide)
+{
+    auto in = makeGrid(F32(), 1440, 721);
+    for (unsigned r = 0; r < 721; ++r)
+        for (unsigned c = 0; c < 1440; ++c) in->element(c, r) = static_cast<float>(-180.0 + 0.25 * c);
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:4326"), -180.125, -90.125, 179.875, 90.125);
+    ZELUNCover const outCover(ZELUNCoordSystem("EPSG:3031"), -320e3, -2320e3, 320e3, -1680e3);
+    struct Expected {
+        unsigned column;
+        float lon;
+    } const row32[] = {{0, -171.0f}, {16, -175.5f}, {31, -179.75f}, {32, 179.75f}, {48, 175.25f}, {63, 171.0f}};
+    for (ReprojectMethod method : {kPointReprojection, kMeshReprojection}) {
+        auto out = makeGrid(F32(), 64, 64);
+        ASSERT_EQ(reprojectBuffer(*out, outCover, *in, inCover, Variant(F32(), kNoData), method, kHold, false), 0);
+        for (Expected const& e : row32) EXPECT_EQ(out->element(e.column, 32u), e.lon) << method << ", " << e.column;
+    }
+}
+
+// A geographic input on longitudes 170 to 190 (one box across 180 degrees,
+// as ZELUNCover::transformTo gives it), 1-degree cells over latitudes 40
+// to 60, read by outputs west of, east of and across 180 degrees. The
+// coordinate layer answers longitudes in [-180, 180]; those east of 180
+// are read at their image inside the box.
+TEST(GeoidReprojection, CoverAcrossTheSeam)
+{
+    auto in = makeGrid(F32(), 20, 20);
+    for (unsigned r = 0; r < 20; ++r)
+        for (unsigned c = 0; c < 20; ++c) in->element(c, r) = static_cast<float>(1 + c + 20 * r);
+    ZELUNCoordSystem const geo("EPSG:4326");
+    ZELUNCover const inCover(geo, 170, 40, 190, 60);
+    struct Out {
+        char const* system;
+        double lon0, lat0, lon1, lat1;  // the geographic box the output covers
+    } const outs[] = {
+        {"EPSG:32660", 172, 43, 179.5, 57},
+        {"EPSG:32601", -179.5, 43, -172, 57},
+        {"EPSG:32601", 175, 43, 185, 57},
+        {"EPSG:3832", 171, 42, 189, 58},
+    };
+    for (Out const& o : outs) {
+        long status = 0;
+        ZELUNCover const outCover = ZELUNCover(geo, o.lon0, o.lat0, o.lon1, o.lat1).transformTo(ZELUNCoordSystem(o.system), status);
+        ASSERT_EQ(status, 0) << o.system;
+        std::vector<boost::shared_ptr<TDataVector2D<F32>>> results;
+        for (ReprojectMethod method : {kPointReprojection, kMeshReprojection}) {
+            auto out = makeGrid(F32(), 128, 128);
+            ASSERT_EQ(reprojectBuffer(*out, outCover, *in, inCover, Variant(F32(), kNoData), method, kHold, false), 0);
+            EXPECT_EQ(noDataCount(*out), 0u) << o.system << " " << o.lon0 << ", method " << method;
+            results.push_back(out);
+        }
+        // Hold reads the same cell with both methods, except where the exact
+        // position lies within the mesh's error bound of a cell edge.
+        ZELUNnBox<double, 2> const outBox = pixelBox(128, 128), inBox = pixelBox(20, 20);
+        PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
+        std::size_t differ = 0;
+        for (unsigned r = 0; r < 128; ++r)
+            for (unsigned c = 0; c < 128; ++c) {
+                if (results[0]->element(c, r) == results[1]->element(c, r)) continue;
+                ++differ;
+                double x, y;
+                ASSERT_TRUE(exact.transform(c + 0.5, r + 0.5, x, y));
+                double const fromEdge = std::min(std::fabs(x - std::round(x)), std::fabs(y - std::round(y)));
+                EXPECT_LE(fromEdge, 0.13) << o.system << " " << o.lon0 << " at " << c << ", " << r;
+            }
+    }
+}
+
+// The mesh on the three real grids: (a) at every output pixel centre its
+// position lies within 0.13 input pixel of the exact one (cyclically in x:
+// the geoid is one turn wide), or neither has a position (cells are tested
+// at five points against 0.125, so a centre between them may land a hair
+// beyond); (b) with hold every pixel equals the point method's unless its
+// exact position lies within that bound of an input cell edge.
+TEST(GeoidReprojection, MeshStaysWithinItsErrorBound)
+{
+    REQUIRE_GEOID();
+    for (Target const& t : kTargets) {
+        ZELUNCover const outCover = coverOf(t);
+        ZELUNnBox<double, 2> const outBox = pixelBox(t.w, t.h), inBox = pixelBox(1440, 721);
+        long status = 0;
+        MeshReprojectionTransform const mesh(outBox, outCover, inBox, geoid().cover, kMeshCellSize, status);
+        ASSERT_EQ(status, 0) << t.name;
+        PointReprojectionTransform const exact(outBox, outCover, inBox, geoid().cover);
+        double worst = 0;
+        std::size_t mismatched = 0;
+        for (unsigned r = 0; r < t.h; ++r)
+            for (unsigned c = 0; c < t.w; ++c) {
+                double mx, my, ex, ey;
+                bool const m = mesh.transform(c + 0.5, r + 0.5, mx, my), e = exact.transform(c + 0.5, r + 0.5, ex, ey);
+                if (m != e) ++mismatched;
+                if (!m || !e) continue;
+                double dx = std::fabs(mx - ex);
+                dx = std::min(dx, std::fabs(dx - 1440));
+                worst = std::max(worst, std::max(dx, std::fabs(my - ey)));
+            }
+        EXPECT_EQ(mismatched, 0u) << t.name;
+        EXPECT_LE(worst, 0.13) << t.name;
+        // Hold reads the point method's cell wherever the exact position
+        // lies farther than the bound from a cell edge.
+        auto const meshHold = reproject(t, kMeshReprojection, kHold), point = reproject(t, kPointReprojection, kHold);
+        std::size_t same = 0;
+        for (unsigned r = 0; r < t.h; ++r)
+            for (unsigned c = 0; c < t.w; ++c) {
+                if (meshHold->element(c, r) == point->element(c, r)) {
+                    ++same;
+                    continue;
+                }
+                double ex, ey;
+                ASSERT_TRUE(exact.transform(c + 0.5, r + 0.5, ex, ey));
+                double const fromEdge = std::min(std::fabs(ex - std::round(ex)), std::fabs(ey - std::round(ey)));
+                ASSERT_LE(fromEdge, 0.13) << t.name << " at " << c << ", " << r;
+            }
+        std::printf("%s: largest error %.4f input pixels; hold equals the point method in %.2f %% of the pixels\n",
+                    t.name, worst, 100.0 * same / (t.w * t.h));
+    }
+}
+
+// (c) A 64 x 64 EPSG:3031 output centred on the pole, 20 km pixels: the
+// corners of its one cell share a latitude, so the cell's quad collapses;
+// its quarters have data everywhere and read what the point method reads.
+TEST(GeoidReprojection, PoleCentredOutputHasData)
+{
+    REQUIRE_GEOID();
+    Target const pole{"pole", "EPSG:3031", -640e3, -640e3, 640e3, 640e3, 64, 64};
+    for (InterpolationMethod how : {kHold, kBilinear}) {
+        auto const mesh = reproject(pole, kMeshReprojection, how), point = reproject(pole, kPointReprojection, how);
+        EXPECT_EQ(noDataCount(*mesh), 0u) << how;
+        EXPECT_EQ(std::memcmp(mesh->getConstDataPtr(), point->getConstDataPtr(), 64 * 64 * 4), 0) << how;
+    }
+}
+
+// (d) Mercator with the mesh: no pixel without data, and the seam column
+// is the point method's (its cells are split down to exact pixels).
+TEST(GeoidReprojection, MeshMercatorHasNoHoleAtTheSeam)
+{
+    REQUIRE_GEOID();
+    Target const& t = kTargets[0];
+    for (InterpolationMethod how : {kHold, kBilinear}) {
+        auto const mesh = reproject(t, kMeshReprojection, how), point = reproject(t, kPointReprojection, how);
+        EXPECT_EQ(noDataCount(*mesh), 0u) << how;
+        for (unsigned r = 0; r < t.h; ++r) ASSERT_EQ(mesh->element(1599u, r), point->element(1599u, r)) << r;
+    }
+}
+
+// Pixels that take the exact path one by one give the point transform's
+// bits through MeshReprojectionTransform::transform, on the polar grid and
+// on the pole-centred one.
+TEST(GeoidReprojection, ExactPixelsAreThePointTransforms)
+{
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:4326"), -180.125, -90.125, 179.875, 90.125);
+    for (Target const& t : {kTargets[1], Target{"pole", "EPSG:3031", -640e3, -640e3, 640e3, 640e3, 64, 64}}) {
+        ZELUNnBox<double, 2> const outBox = pixelBox(t.w, t.h), inBox = pixelBox(1440, 721);
+        ZELUNCover const outCover = coverOf(t);  // the point transform keeps a pointer to it
+        long status = 0;
+        MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
+        ASSERT_EQ(status, 0);
+        ASSERT_FALSE(mesh.refinement().roots.empty()) << t.name << ": some cells split";
+        PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
+        std::size_t exactPixels = 0;
+        for (unsigned r = 0; r < t.h; ++r)
+            for (unsigned c = 0; c < t.w; ++c) {
+                auto const cell = static_cast<std::size_t>(mesh.cellRowOf(r + 0.5) * mesh.cellsPerRow() + c / 64);
+                std::int32_t const root = mesh.refinement().roots[cell];
+                if (root < 0 || mesh.refinement().leafOf(root, c + 0.5, r + 0.5).exact < 0) continue;
+                ++exactPixels;
+                double mx = 0, my = 0, ex = 0, ey = 0;
+                bool const m = mesh.transform(c + 0.5, r + 0.5, mx, my), e = exact.transform(c + 0.5, r + 0.5, ex, ey);
+                ASSERT_EQ(m, e) << t.name << " " << c << ", " << r << ": " << mx << ", " << my;
+                ASSERT_EQ(mx, ex);
+                ASSERT_EQ(my, ey);
+            }
+        EXPECT_GT(exactPixels, 0u) << t.name;
+        std::printf("%s: %zu exact pixels\n", t.name, exactPixels);
+    }
+}
+
+// One and eight threads give the same bytes on a grid whose cells split
+// (the polar output, bilinear and hold).
+TEST(GeoidThreads, OneAndEightThreadsGiveTheSameBytes)
+{
+    REQUIRE_GEOID();
+    Target const t{"polar", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 400, 400};
+    for (InterpolationMethod how : {kHold, kBilinear}) {
+        setNumThreads(1);
+        auto const one = reproject(t, kMeshReprojection, how);
+        setNumThreads(8);
+        auto const eight = reproject(t, kMeshReprojection, how);
+        setNumThreads(0);
+        EXPECT_EQ(std::memcmp(one->getConstDataPtr(), eight->getConstDataPtr(), t.w * t.h * 4), 0) << how;
+    }
+}
+
+}  // namespace
