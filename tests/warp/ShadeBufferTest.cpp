@@ -309,3 +309,38 @@ TEST(ShadeThreads, StartFailureShadesOnTheCallersThread)
 }
 
 }  // namespace
+
+// A whole-world geographic normal grid (360 x 181 cells of 1 degree, column 0
+// centred on 180 degrees) shades an image across 180 degrees as any other
+// place: its columns wrap. Every normal faces the light but those of column 0,
+// which face east (lit by the ambient term alone), so the image darkens
+// symmetrically towards 180 degrees from both sides; read without the wrap, the
+// half-cell west of 180 would keep column 359's full light.
+TEST(ShadeBuffer, WholeWorldNormalsWrapAtTheSeam)
+{
+    auto normals = normalsOf(360, 181, {0, 0, 1});
+    auto* n = static_cast<float*>(normals->getDataPtr());
+    for (unsigned r = 0; r < 181; ++r) {
+        n[std::size_t(r) * 360 * 3 + 0] = 1.0f;
+        n[std::size_t(r) * 360 * 3 + 2] = 0.0f;
+    }
+    ZELUNCover const normalCover(ZELUNCoordSystem("EPSG:4326"), -180.5, -90.5, 179.5, 90.5);
+    ZELUNCover const imageCover(ZELUNCoordSystem("EPSG:4326"), 178.0, -4.0, 182.0, 4.0);
+    for (ReprojectMethod method : {kPointReprojection, kMeshReprojection}) {
+        SCOPED_TRACE(method);
+        auto image = imageOf(64, 8, {200, 100, 50, 255});
+        ASSERT_EQ(shadeBuffer(*image, imageCover, imageNoData(), *normals, normalCover, view(kZeroNormal), view(kUp),
+                              method),
+                  kSuccess);
+        // Pixel c is centred on 178 + (c + 0.5) / 16 degrees: 0..15 lie a
+        // whole cell west of 179 (full light), 31 and 32 closest to 180.
+        EXPECT_EQ(pixelAt(*image, 0, 4), (Pixel{199, 99, 49, 255}));
+        EXPECT_EQ(pixelAt(*image, 63, 4), (Pixel{199, 99, 49, 255}));
+        EXPECT_LT(pixelAt(*image, 31, 4)[0], 60);
+        EXPECT_LT(pixelAt(*image, 24, 4)[0], 190);
+        for (unsigned c = 0; c < 32; ++c) {
+            Pixel const west = pixelAt(*image, c, 4), east = pixelAt(*image, 63 - c, 4);
+            for (unsigned k = 0; k < 3; ++k) EXPECT_NEAR(west[k], east[k], 1) << "columns " << c << " and " << 63 - c;
+        }
+    }
+}

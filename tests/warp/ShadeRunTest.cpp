@@ -285,3 +285,30 @@ TEST(ShadeRun, MeshRowsGiveThePixelByPixelBytes)
 }
 
 }  // namespace
+
+// A normal grid whose columns wrap (a geographic cover one turn wide): runs
+// near and past the last column read the first one, exactly as sample() does.
+TEST(ShadeRun, WrappingColumnsGiveThePixelByPixelBytes)
+{
+    float const zero[3] = {0, 0, 0};
+    unsigned const w = 9, h = 5;
+    Lcg rng{977};
+    auto const normals = variedNormals(w, h, zero, rng);
+    ShadingSampler const wrapping(BilinearSampler<F32x>(3, normals.get(), ConstTupleProxy<F32x>(zero, 3), true),
+                                  ConstTupleProxy<F32x>(kLight, 3), kAmbient, kDiffuse);
+    ShadingSampler const plain(BilinearSampler<F32x>(3, normals.get(), ConstTupleProxy<F32x>(zero, 3)),
+                               ConstTupleProxy<F32x>(kLight, 3), kAmbient, kDiffuse);
+    std::vector<double> x, y;
+    for (unsigned i = 0; i < 64; ++i) {
+        x.push_back(w - 1.0 + i / 32.0);  // from the last column's centre to one column past the grid
+        y.push_back(0.5 + (i % 8) * 0.5);
+    }
+    std::vector<std::uint8_t> const pixels(4 * x.size(), 200);
+    forEachSimdTarget([&] {
+        std::vector<std::uint8_t> run = pixels;
+        wrapping.sampleRun(x.data(), y.data(), x.size(), run.data(), 0, 4);
+        EXPECT_EQ(run, perPixel(wrapping, x.data(), y.data(), x.size(), pixels));
+    });
+    EXPECT_NE(perPixel(wrapping, x.data(), y.data(), x.size(), pixels),
+              perPixel(plain, x.data(), y.data(), x.size(), pixels));
+}
