@@ -156,13 +156,15 @@ void streamRow(D d, E* to, E const* from, std::size_t n)
 }
 
 // The weighted sum of one source row's two neighbours for every
-// destination column (fx × right + (1 − fx) × left, the row term of the
-// bilinear sum), and the destination columns, ascending, where either
-// neighbour holds the no-data value.
+// destination column (wR × right + wL × left, the row term of the bilinear
+// sum, with weights fx and 1 − fx, 0 for a neighbour holding the no-data
+// value), and the destination columns, ascending, where either neighbour
+// holds it; at those columns `flagged` is 1 and `weight` holds wL + wR.
 template <class F>
 struct RowTerms {
     std::size_t row;
-    std::vector<F> sum;
+    std::vector<F> sum, weight;
+    std::vector<std::uint8_t> flagged;
     std::vector<std::uint32_t> missing;
 };
 
@@ -228,6 +230,7 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
         if (r + 1 < blocks.srcH)
             for (std::size_t c = 0; c < blocks.srcW; c += 64 / sizeof(E)) hwy::Prefetch(in + blocks.srcStride + c);
 
+        for (std::uint32_t j : terms.missing) terms.flagged[j] = 0;
         terms.missing.clear();
         if (ndMatches) {
             using L = LaneOf<E>;
@@ -254,10 +257,21 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
             }
             scalarScan(c, blocks.srcW - c);
         }
+        // The terms of the columns with a missing neighbour, with its weight 0.
+        for (std::uint32_t jm : terms.missing) {
+            E const vl = in[left[jm]], vr = in[right[jm]];
+            bool const ml = vl == nd, mr = vr == nd;
+            F const wl = ml ? F(0) : gxs[jm], wr = mr ? F(0) : colFrac[jm];
+            F const xl = ml && ndInfinite ? F(0) : F(vl), xr = mr && ndInfinite ? F(0) : F(vr);
+            sum[jm] = wr * xr + wl * xl;
+            terms.weight[jm] = wl + wr;
+            terms.flagged[jm] = 1;
+        }
         terms.row = r;
     };
     std::size_t const noRow = ~std::size_t(0);
-    RowTerms<F> terms[2] = {{noRow, std::vector<F>(w), {}}, {noRow, std::vector<F>(w), {}}};
+    RowTerms<F> terms[2] = {{noRow, std::vector<F>(w), std::vector<F>(w), std::vector<std::uint8_t>(w), {}},
+                            {noRow, std::vector<F>(w), std::vector<F>(w), std::vector<std::uint8_t>(w), {}}};
     // The terms of source row r, formed into the slot not holding `keep`.
     auto termsOf = [&](std::size_t r, std::size_t keep) -> RowTerms<F> const& {
         for (RowTerms<F>& s : terms)
@@ -295,51 +309,16 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
         }
         for (; j < w; ++j) out[j] = store(fy * sl[j] + gy * su[j]);
 
-        E const* up = src + ru * blocks.srcStride;
-        E const* lo = src + rl * blocks.srcStride;
+        // Where a neighbour is missing, S (formed above from the weighted row
+        // terms) is divided by the weights kept: M = fy × (wLL + wLR) + (1 −
+        // fy) × (wUL + wUR), a row's weight sum being 1 − fx + fx where
+        // neither of its neighbours is missing.
         auto redo = [&](std::size_t jm) {
-            std::size_t const a = left[jm], b = right[jm];
-            E const ul = up[a], ur = up[b], ll = lo[a], lr = lo[b];
-            bool const mUL = ul == nd, mUR = ur == nd, mLL = ll == nd, mLR = lr == nd;
-            F const fx = colFrac[jm], gx = gxs[jm];
-            F const wUL = mUL ? F(0) : gx, wLL = mLL ? F(0) : gx;
-            F const wUR = mUR ? F(0) : fx, wLR = mLR ? F(0) : fx;
-            F const vUL = mUL && ndInfinite ? F(0) : F(ul), vUR = mUR && ndInfinite ? F(0) : F(ur);
-            F const vLL = mLL && ndInfinite ? F(0) : F(ll), vLR = mLR && ndInfinite ? F(0) : F(lr);
-            F const sum = fy * (wLR * vLR + wLL * vLL) + gy * (wUR * vUR + wUL * vUL);
-            F const m = fy * (wLL + wLR) + gy * (wUL + wUR);
+            F const mu = upper.flagged[jm] ? upper.weight[jm] : gxs[jm] + colFrac[jm];
+            F const ml = lower.flagged[jm] ? lower.weight[jm] : gxs[jm] + colFrac[jm];
+            F const sum = fy * sl[jm] + gy * su[jm];
+            F const m = fy * ml + gy * mu;
             out[jm] = m > threshold ? store(sum / m) : nd;
-        };
-        // A run of lanes holding a missing column is redone whole in SIMD
-        // lanes, its other lanes keeping their sums.
-        std::size_t redoneRun = ColumnPlan<decltype(d)>::kNone;
-        auto redoRun = [&](std::size_t k) {
-            if constexpr (kLanes) {
-                std::size_t const j0 = k * n;
-                auto const vu = hn::LoadU(d, up + plan.base[k]), vl = hn::LoadU(d, lo + plan.base[k]);
-                auto const ia = hn::SetTableIndices(d, plan.first.data() + j0);
-                auto const ib = hn::SetTableIndices(d, plan.second.data() + j0);
-                auto ul = hn::TableLookupLanes(vu, ia), ur = hn::TableLookupLanes(vu, ib);
-                auto ll = hn::TableLookupLanes(vl, ia), lr = hn::TableLookupLanes(vl, ib);
-                auto const vnd = hn::Set(d, nd);
-                auto const mUL = hn::Eq(ul, vnd), mUR = hn::Eq(ur, vnd), mLL = hn::Eq(ll, vnd), mLR = hn::Eq(lr, vnd);
-                auto const fx = hn::LoadU(d, colFrac + j0), gx = hn::LoadU(d, gxs + j0);
-                auto const wUL = hn::IfThenZeroElse(mUL, gx), wLL = hn::IfThenZeroElse(mLL, gx);
-                auto const wUR = hn::IfThenZeroElse(mUR, fx), wLR = hn::IfThenZeroElse(mLR, fx);
-                if (ndInfinite) {
-                    ul = hn::IfThenZeroElse(mUL, ul), ur = hn::IfThenZeroElse(mUR, ur);
-                    ll = hn::IfThenZeroElse(mLL, ll), lr = hn::IfThenZeroElse(mLR, lr);
-                }
-                auto const vfy = hn::Set(d, fy), vgy = hn::Set(d, gy);
-                auto const sum = hn::Add(hn::Mul(vfy, hn::Add(hn::Mul(wLR, lr), hn::Mul(wLL, ll))),
-                                         hn::Mul(vgy, hn::Add(hn::Mul(wUR, ur), hn::Mul(wUL, ul))));
-                auto const m = hn::Add(hn::Mul(vfy, hn::Add(wLL, wLR)), hn::Mul(vgy, hn::Add(wUL, wUR)));
-                auto const redone = hn::IfThenElse(hn::Gt(m, hn::Set(d, threshold)), hn::Div(sum, m), vnd);
-                auto const missing = hn::Or(hn::Or(mUL, mUR), hn::Or(mLL, mLR));
-                hn::StoreU(hn::IfThenElse(missing, redone, hn::LoadU(d, out + j0)), d, out + j0);
-            } else {
-                (void)k;
-            }
         };
         // The union of the two rows' missing columns, each once.
         auto pu = upper.missing.begin(), eu = upper.missing.end();
@@ -352,12 +331,7 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
                 jm = *pl++;
             else
                 jm = *pu++, ++pl;
-            std::size_t const k = jm / n;
-            if (kLanes && k < plan.runs && plan.base[k] != plan.kNone) {
-                if (k != redoneRun) redoRun(k), redoneRun = k;
-            } else {
-                redo(jm);
-            }
+            redo(jm);
         }
         if constexpr (kLanes)
             if (streamRows) streamRow(d, target, out, w);
