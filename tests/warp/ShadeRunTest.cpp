@@ -303,11 +303,19 @@ TEST(ShadeRun, WrappingColumnsGiveThePixelByPixelBytes)
         x.push_back(w - 1.0 + i / 32.0);  // from the last column's centre to one column past the grid
         y.push_back(0.5 + (i % 8) * 0.5);
     }
+    for (unsigned i = 0; i < 64; ++i) {  // clear of the wrap: the kernel's own runs
+        x.push_back(0.5 + i * (w - 1.0) / 64.0);
+        y.push_back(0.25 + (i % 9) * 0.5);
+    }
     std::vector<std::uint8_t> const pixels(4 * x.size(), 200);
     forEachSimdTarget([&] {
-        std::vector<std::uint8_t> run = pixels;
-        wrapping.sampleRun(x.data(), y.data(), x.size(), run.data(), 0, 4);
-        EXPECT_EQ(run, perPixel(wrapping, x.data(), y.data(), x.size(), pixels));
+        // Runs of 16 from every start: across the wrap, near it, and clear of it.
+        for (std::size_t at = 0; at + 16 <= x.size(); ++at) {
+            std::vector<std::uint8_t> const from(pixels.begin() + 4 * at, pixels.begin() + 4 * (at + 16));
+            std::vector<std::uint8_t> run = from;
+            wrapping.sampleRun(&x[at], &y[at], 16, run.data(), 0, 4);
+            ASSERT_EQ(run, perPixel(wrapping, &x[at], &y[at], 16, from)) << "run from " << at;
+        }
     });
     EXPECT_NE(perPixel(wrapping, x.data(), y.data(), x.size(), pixels),
               perPixel(plain, x.data(), y.data(), x.size(), pixels));

@@ -30,9 +30,9 @@ public:
         for (unsigned k = 0; k < kComponents; ++k) m_light[k] = k < light.length() ? light[k] : 0.0f;
         auto const& source = m_normals.source();
         // The run kernel takes grids of three components with a no-data
-        // normal of three whose columns do not wrap; anything else goes
-        // pixel by pixel.
-        m_runs = !source.cyclic() && m_normals.tupleLength() == kComponents && source.comps() == kComponents &&
+        // normal of three; anything else goes pixel by pixel.
+        m_cyclic = source.cyclic();
+        m_runs = m_normals.tupleLength() == kComponents && source.comps() == kComponents &&
                  source.noDataCount() == kComponents && shadeRunFits(source.columns(), source.rows());
         m_grid.normals = source.at(0, 0);
         m_grid.width = source.columns();
@@ -52,7 +52,8 @@ public:
                    unsigned length) const
     {
         std::uint8_t* const first = row + column * length;
-        if (m_runs && length == 4 && shadeRun(m_grid, px, py, n, first)) return;
+        if (m_runs && length == 4 && (!m_cyclic || clearOfTheWrap(px, n)) && shadeRun(m_grid, px, py, n, first))
+            return;
         for (std::size_t i = 0; i < n; ++i)
             sample(px[i], py[i], TupleProxy<ImageType>(first + i * length, length));
     }
@@ -81,12 +82,25 @@ public:
 
 private:
     static constexpr unsigned kComponents = 3;
+
+    // Whether every position of a run has both column neighbours inside the
+    // grid: there wrapping columns read what plain ones do, so the kernel
+    // serves a grid whose columns wrap too.
+    bool clearOfTheWrap(double const* px, std::size_t n) const
+    {
+        double const last = static_cast<double>(m_grid.width) - 0.5;
+        for (std::size_t i = 0; i < n; ++i)
+            if (!(px[i] >= 0.5 && px[i] < last)) return false;
+        return true;
+    }
+
     BilinearSampler<NormalType> m_normals;
     float m_light[kComponents];
     float m_ambient;
     float m_diffuse;
     // The normal grid and the shading terms as the run kernel reads them.
     bool m_runs;
+    bool m_cyclic;
     ShadeRunGrid m_grid;
 };
 
