@@ -2,8 +2,10 @@
 // blocks of bytes, in cache-sized square tiles: each tile is read row by row
 // into a local buffer already transposed, then written out row by row, so
 // neither side walks memory with a large (often power-of-two) stride per
-// element. Square vectors exchange tile pairs in place; any other shape is
-// written in one pass into one new block of its own size.
+// element. Square vectors exchange tile pairs in place. Near-square shapes
+// transpose their square part in place and set the rest aside in a small
+// block; any other shape is written in one pass into one new block of its
+// own size.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "zorvsupport/datavectorutils/Transpose.cpp"
@@ -155,7 +157,7 @@ struct Mover {
 
 // Side of the tile: the largest power of two whose square of elements fits
 // one buffer.
-std::size_t tileSide(std::size_t width)
+constexpr std::size_t tileSide(std::size_t width)
 {
     std::size_t t = 1;
     while (4 * t * t * width <= kTileBytes) t *= 2;
@@ -190,24 +192,55 @@ void storeRows(unsigned char* dst, std::size_t stride, unsigned char const* buf,
     for (std::size_t r = 0; r < rows; ++r) std::memcpy(dst + r * stride, buf + r * bufStride, rowBytes);
 }
 
-// Transposes an n × n block of elements in place, tile pair by tile pair.
+// storeRows for rows of B bytes (B = 0: any length), copied inline.
+template <std::size_t B>
+void storeRowsOf(unsigned char* dst, std::size_t stride, unsigned char const* buf, std::size_t bufStride,
+                 std::size_t rows, std::size_t rowBytes)
+{
+    if (B && rowBytes == B)
+        for (std::size_t r = 0; r < rows; ++r) std::memcpy(dst + r * stride, buf + r * bufStride, B);
+    else
+        storeRows(dst, stride, buf, bufStride, rows, rowBytes);
+}
+
+// Asks for the lines of a tile, for writing, ahead of its use: the rows of a
+// tile lie far apart with few lines each, too short for the hardware's
+// stream detection.
+void prefetchTile(unsigned char const* p, std::size_t stride, std::size_t rows, std::size_t rowBytes)
+{
+    for (std::size_t r = 0; r < rows; ++r, p += stride) {
+        for (std::size_t b = 0; b < rowBytes; b += 64) __builtin_prefetch(p + b, 1);
+        __builtin_prefetch(p + rowBytes - 1, 1);
+    }
+}
+
+// Transposes an n × n block of elements in place, tile pair by tile pair;
+// its rows lie `stride` bytes apart.
 template <class M>
-void transposeSquare(M m, unsigned char* data, std::size_t n)
+void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride)
 {
     alignas(64) unsigned char a[kTileBytes], b[kTileBytes];
-    std::size_t const w = m.width(), side = tileSide(w), stride = n * w, bufStride = side * w;
+    constexpr std::size_t kRow = M::kWidth ? M::kWidth * tileSide(M::kWidth) : 0;
+    std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
     for (std::size_t i = 0; i < n; i += side) {
         std::size_t const ri = std::min(side, n - i);
         for (std::size_t j = 0; j <= i; j += side) {
             std::size_t const cj = std::min(side, n - j);
+            // The next pair: (i, j + side), else the first of the next band.
+            std::size_t const ni = j + side <= i ? i : i + side, nj = j + side <= i ? j + side : 0;
+            if (ni < n) {
+                std::size_t const nri = std::min(side, n - ni), ncj = std::min(side, n - nj);
+                prefetchTile(data + ni * stride + nj * w, stride, nri, ncj * w);
+                if (ni != nj) prefetchTile(data + nj * stride + ni * w, stride, ncj, nri * w);
+            }
             unsigned char* tij = data + i * stride + j * w;  // rows i.., columns j..
             unsigned char* tji = data + j * stride + i * w;  // rows j.., columns i..
             loadTransposed(m, a, side, tij, stride, ri, cj);
             if (i != j) {
                 loadTransposed(m, b, side, tji, stride, cj, ri);
-                storeRows(tij, stride, b, bufStride, ri, cj * w);
+                storeRowsOf<kRow>(tij, stride, b, bufStride, ri, cj * w);
             }
-            storeRows(tji, stride, a, bufStride, cj, ri * w);
+            storeRowsOf<kRow>(tji, stride, a, bufStride, cj, ri * w);
         }
     }
 }
@@ -217,7 +250,8 @@ void transposeSquare(M m, unsigned char* data, std::size_t n)
 // columns as the buffer holds: few source rows at a time, since row strides
 // near a power of two map the rows of a tall tile onto a few cache sets.
 template <class M>
-void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+void transposeInto(M m, unsigned char* dst, std::size_t dstStride, unsigned char const* src, std::size_t srcStride,
+                   std::size_t rows, std::size_t cols)
 {
     constexpr std::size_t kBufferBytes = 4 * kTileBytes, kRunBytes = 256;
     alignas(64) unsigned char a[kBufferBytes];
@@ -228,9 +262,45 @@ void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_
         std::size_t const ri = std::min(tall, rows - i);
         for (std::size_t j = 0; j < cols; j += wide) {
             std::size_t const cj = std::min(wide, cols - j);
-            loadTransposed(m, a, tall, src + (i * cols + j) * w, cols * w, ri, cj);
-            storeRows(dst + (j * rows + i) * w, rows * w, a, bufStride, cj, ri * w);
+            loadTransposed(m, a, tall, src + i * srcStride + j * w, srcStride, ri, cj);
+            storeRows(dst + j * dstStride + i * w, dstStride, a, bufStride, cj, ri * w);
         }
+    }
+}
+
+template <class M>
+void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+{
+    transposeInto(m, dst, rows * m.width(), src, cols * m.width(), rows, cols);
+}
+
+// Transposes a rows × cols block (rows != cols, both above 1) in place: the
+// square of the shorter side is transposed in place, and only the strip
+// beyond it goes through `strip` (|rows - cols| × min elements). The rows
+// move once to their new length. No fresh block of the whole size is
+// faulted in, which costs as much as the transpose itself.
+template <class M>
+void transposeInPlace(M m, unsigned char* data, std::size_t rows, std::size_t cols, unsigned char* strip)
+{
+    std::size_t const w = m.width();
+    if (rows > cols) {
+        // Tall: the last r rows become the last r columns of each new row.
+        std::size_t const r = rows - cols;
+        transposeInto(m, strip, data + cols * cols * w, r, cols);
+        transposeSquare(m, data, cols, cols * w);
+        // New row c (rows elements) = square row c, then strip row c; from
+        // the last row back, so no row is overwritten before it moved.
+        for (std::size_t c = cols; c-- > 0;) {
+            std::memmove(data + c * rows * w, data + c * cols * w, cols * w);
+            std::memcpy(data + (c * rows + cols) * w, strip + c * r * w, r * w);
+        }
+    } else {
+        // Wide: the last r columns become the last r rows.
+        std::size_t const r = cols - rows;
+        transposeInto(m, strip, rows * w, data + rows * w, cols * w, rows, r);
+        transposeSquare(m, data, rows, cols * w);
+        for (std::size_t i = 1; i < rows; ++i) std::memmove(data + i * rows * w, data + i * cols * w, rows * w);
+        std::memcpy(data + rows * rows * w, strip, r * rows * w);
     }
 }
 
@@ -281,13 +351,27 @@ struct TransposeVisitor {
         if (d0 == d1) {
             if (!data) return kSuccess;
             if (w > kTileBytes) return transposeSquareWide(data, d0, w), kSuccess;
-            withMover(w, [&](auto m) { transposeSquare(m, data, d0); });
+            withMover(w, [&](auto m) { transposeSquare(m, data, d0, d0 * w); });
             return kSuccess;
         }
         if (!v.isResizeable()) return kErrNotResizeable;
         typename TDataVector2D<T>::Index const target{unsigned(d1), unsigned(d0)};
         // A single row or column keeps its storage order.
         if (d0 <= 1 || d1 <= 1 || !data) return v.reshape(target), kSuccess;
+        std::size_t const lo = std::min(d0, d1), hi = std::max(d0, d1);
+        if (w <= kTileBytes && 4 * (hi - lo) <= hi) {
+            // Near-square: in place, with a scratch block for the strip only.
+            typename TDataVector2D<T>::Storage::storage_type strip;
+            try {
+                strip.resize((hi - lo) * lo * v.getTupleLength());
+            } catch (std::bad_alloc const&) {
+                return kErrOutOfMemory;
+            }
+            auto* s = reinterpret_cast<unsigned char*>(strip.data());
+            withMover(w, [&](auto m) { transposeInPlace(m, data, d1, d0, s); });
+            v.reshape(target);
+            return kSuccess;
+        }
         typename TDataVector2D<T>::Storage::storage_type block;
         try {
             block.resize(d0 * d1 * v.getTupleLength());
