@@ -35,12 +35,12 @@ constexpr std::size_t bitReversed(std::size_t i, std::size_t n)
 }
 
 // One stage of the in-register transpose: v[2i], v[2i + 1] become the
-// lower and upper interleaves, in lanes of W bytes, of v[i] and v[i + n/2].
-template <std::size_t W, std::size_t N, class V>
-HWY_INLINE void interleaveStage(V (&v)[N])
+// lower and upper interleaves, in lanes of W bytes, of v[i] and v[i + n/2]
+// (within each 16-byte block of a wider vector).
+template <std::size_t W, class D, std::size_t N, class V>
+HWY_INLINE void interleaveStage(D d8, V (&v)[N])
 {
-    hn::Full128<std::uint8_t> const d8;
-    hn::Full128<hwy::UnsignedFromSize<W>> const dw;
+    hn::Repartition<hwy::UnsignedFromSize<W>, D> const dw;
     V next[N];
     for (std::size_t i = 0; i < N / 2; ++i) {
         auto const a = hn::BitCast(dw, v[i]), b = hn::BitCast(dw, v[i + N / 2]);
@@ -48,6 +48,15 @@ HWY_INLINE void interleaveStage(V (&v)[N])
         next[2 * i + 1] = hn::BitCast(d8, hn::InterleaveUpper(dw, a, b));
     }
     for (std::size_t i = 0; i < N; ++i) v[i] = next[i];
+}
+
+template <class T, class D, std::size_t N, class V>
+HWY_INLINE void interleaveAll(D d8, V (&v)[N])
+{
+    if constexpr (sizeof(T) <= 1) interleaveStage<1>(d8, v);
+    if constexpr (sizeof(T) <= 2) interleaveStage<2>(d8, v);
+    if constexpr (sizeof(T) <= 4) interleaveStage<4>(d8, v);
+    interleaveStage<8>(d8, v);
 }
 
 // Transposes a square of 16 / sizeof(T) rows of one 16-byte vector each:
@@ -61,12 +70,36 @@ HWY_INLINE void transposeMicro(unsigned char* out, std::size_t outStride, unsign
     hn::Full128<std::uint8_t> const d8;
     hn::Vec128<std::uint8_t> v[kSide];
     for (std::size_t i = 0; i < kSide; ++i) v[i] = hn::LoadU(d8, in + bitReversed(i, kSide) * inStride);
-    if constexpr (sizeof(T) <= 1) interleaveStage<1>(v);
-    if constexpr (sizeof(T) <= 2) interleaveStage<2>(v);
-    if constexpr (sizeof(T) <= 4) interleaveStage<4>(v);
-    interleaveStage<8>(v);
+    interleaveAll<T>(d8, v);
     for (std::size_t i = 0; i < kSide; ++i) hn::StoreU(v[i], d8, out + i * outStride);
 }
+
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
+constexpr bool kPairedMicro = true;
+// Two adjacent squares of transposeMicro at once, one in each half of a
+// 32-byte vector: half the shuffles for the same bytes.
+template <class T>
+HWY_INLINE void transposeMicroPair(unsigned char* out, std::size_t outStride, unsigned char const* in,
+                                   std::size_t inStride)
+{
+    constexpr std::size_t kSide = 16 / sizeof(T);
+    hn::Full256<std::uint8_t> const d8;
+    hn::Full128<std::uint8_t> const dh;
+    hn::Vec256<std::uint8_t> v[kSide];
+    for (std::size_t i = 0; i < kSide; ++i) v[i] = hn::LoadU(d8, in + bitReversed(i, kSide) * inStride);
+    interleaveAll<T>(d8, v);
+    for (std::size_t i = 0; i < kSide; ++i) {
+        hn::StoreU(hn::LowerHalf(dh, v[i]), dh, out + i * outStride);
+        hn::StoreU(hn::UpperHalf(dh, v[i]), dh, out + (kSide + i) * outStride);
+    }
+}
+#else
+constexpr bool kPairedMicro = false;
+template <class T>
+HWY_INLINE void transposeMicroPair(unsigned char*, std::size_t, unsigned char const*, std::size_t)
+{
+}
+#endif
 #endif
 
 // buf element (c, r) = src element (r, c) for r < rows, c < cols, elements
@@ -82,10 +115,16 @@ void loadTransposedRun(unsigned char* buf, std::size_t bufStride, unsigned char 
     constexpr std::size_t kSide = 16 / sizeof(T);
     r0 = rows / kSide * kSide;
     c0 = cols / kSide * kSide;
-    for (std::size_t r = 0; r < r0; r += kSide)
-        for (std::size_t c = 0; c < c0; c += kSide)
+    for (std::size_t r = 0; r < r0; r += kSide) {
+        std::size_t c = 0;
+        if constexpr (kPairedMicro)
+            for (; c + 2 * kSide <= c0; c += 2 * kSide)
+                transposeMicroPair<T>(buf + c * bufStride + r * sizeof(T), bufStride,
+                                      src + r * srcStride + c * sizeof(T), srcStride);
+        for (; c < c0; c += kSide)
             transposeMicro<T>(buf + c * bufStride + r * sizeof(T), bufStride, src + r * srcStride + c * sizeof(T),
                               srcStride);
+    }
 #endif
     // The columns right of the micro-blocks, then the rows below them.
     for (std::size_t r = 0; r < rows; ++r)
@@ -143,7 +182,7 @@ HWY_EXPORT(loadTransposed8);
 namespace DataVectorUtils {
 namespace {
 
-// Bytes of one tile buffer; two live on the stack of a square transpose.
+// Bytes of one tile buffer.
 constexpr std::size_t kTileBytes = 8192;
 
 // Moves elements of W bytes (W = 0: a width known only at run time).
@@ -156,13 +195,18 @@ struct Mover {
 };
 
 // Side of the tile: the largest power of two whose square of elements fits
-// one buffer.
+// kTileBytes, doubled further while a tile row is at most one cache line
+// (1-byte elements): memory serves line pairs far better than single lines
+// scattered over many rows.
 constexpr std::size_t tileSide(std::size_t width)
 {
     std::size_t t = 1;
-    while (4 * t * t * width <= kTileBytes) t *= 2;
+    while (4 * t * t * width <= kTileBytes || 2 * t * width <= 128) t *= 2;
     return t;
 }
+constexpr std::size_t kSquareTileBytes = 2 * kTileBytes;
+static_assert(tileSide(1) * tileSide(1) <= kSquareTileBytes && tileSide(2) * tileSide(2) * 2 <= kSquareTileBytes,
+              "square tiles fit their buffers");
 
 // buf element (c, r) = src element (r, c) for r < rows, c < cols: src rows
 // are `stride` bytes apart, buf rows `side` elements long.
@@ -219,7 +263,7 @@ void prefetchTile(unsigned char const* p, std::size_t stride, std::size_t rows, 
 template <class M>
 void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride)
 {
-    alignas(64) unsigned char a[kTileBytes], b[kTileBytes];
+    alignas(64) unsigned char a[kSquareTileBytes], b[kSquareTileBytes];
     constexpr std::size_t kRow = M::kWidth ? M::kWidth * tileSide(M::kWidth) : 0;
     std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
     for (std::size_t i = 0; i < n; i += side) {
