@@ -144,6 +144,39 @@ void loadTransposed2(unsigned char* buf, std::size_t bufStride, unsigned char co
     loadTransposedRun<std::uint16_t>(buf, bufStride, src, srcStride, rows, cols);
 }
 
+// 3-byte elements: squares of 4 x 4, each source row read as 16 bytes,
+// spread to 4-byte lanes, transposed as 32-bit lanes and packed back. Each
+// store writes 4 bytes past its 12; the next square down that row, or the
+// edge pass after them, writes those again. Reads and writes stay inside
+// the rows and columns given.
+void loadTransposed3(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    std::size_t r0 = 0, c0 = 0;
+#if HWY_TARGET != HWY_SCALAR
+    if (rows >= 6 && cols >= 6) {
+        r0 = (rows - 2) / 4 * 4;
+        c0 = (cols - 2) / 4 * 4;
+    }
+    hn::Full128<std::uint8_t> const d8;
+    alignas(16) static constexpr std::uint8_t kSpread[16] = {0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11};
+    alignas(16) static constexpr std::uint8_t kPack[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15};
+    auto const spread = hn::Load(d8, kSpread), pack = hn::Load(d8, kPack);
+    for (std::size_t r = 0; r < r0; r += 4)
+        for (std::size_t c = 0; c < c0; c += 4) {
+            hn::Vec128<std::uint8_t> v[4];
+            for (std::size_t i = 0; i < 4; ++i)
+                v[i] = hn::TableLookupBytes(hn::LoadU(d8, src + (r + bitReversed(i, 4)) * srcStride + c * 3), spread);
+            interleaveAll<std::uint32_t>(d8, v);
+            for (std::size_t i = 0; i < 4; ++i)
+                hn::StoreU(hn::TableLookupBytes(v[i], pack), d8, buf + (c + i) * bufStride + r * 3);
+        }
+#endif
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = r < r0 ? c0 : 0; c < cols; ++c)
+            std::memcpy(buf + c * bufStride + r * 3, src + r * srcStride + c * 3, 3);
+}
+
 void loadTransposed4(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
                      std::size_t rows, std::size_t cols)
 {
@@ -175,6 +208,7 @@ namespace DataSet {
 namespace simd {
 HWY_EXPORT(loadTransposed1);
 HWY_EXPORT(loadTransposed2);
+HWY_EXPORT(loadTransposed3);
 HWY_EXPORT(loadTransposed4);
 HWY_EXPORT(loadTransposed8);
 }  // namespace simd
@@ -219,6 +253,8 @@ void loadTransposed(M m, unsigned char* buf, std::size_t side, unsigned char con
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed1)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 2)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed2)(buf, side * w, src, stride, rows, cols);
+    else if constexpr (M::kWidth == 3)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed3)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 4)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed4)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 8)
