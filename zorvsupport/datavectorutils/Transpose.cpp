@@ -285,12 +285,13 @@ void storeRowsOf(unsigned char* dst, std::size_t stride, unsigned char const* bu
 
 // Asks for the lines of a tile, for writing, ahead of its use: the rows of a
 // tile lie far apart with few lines each, too short for the hardware's
-// stream detection.
+// stream detection. Into the second-level cache only: the first holds the
+// two tiles and their buffers already.
 void prefetchTile(unsigned char const* p, std::size_t stride, std::size_t rows, std::size_t rowBytes)
 {
     for (std::size_t r = 0; r < rows; ++r, p += stride) {
-        for (std::size_t b = 0; b < rowBytes; b += 64) __builtin_prefetch(p + b, 1);
-        __builtin_prefetch(p + rowBytes - 1, 1);
+        for (std::size_t b = 0; b < rowBytes; b += 64) __builtin_prefetch(p + b, 1, 2);
+        __builtin_prefetch(p + rowBytes - 1, 1, 2);
     }
 }
 
