@@ -35,9 +35,12 @@ namespace {
 
 void checkShapes()
 {
+    // Near-square shapes (sides within a quarter) move in place, the rest
+    // into a new block: both kinds, wide and tall, over several tiles.
     P2 const shapes[] = {P2(2, 2),  P2(3, 2),   P2(2, 3),   P2(1, 9),   P2(9, 1),   P2(0, 0),
                          P2(0, 5),  P2(5, 0),   P2(17, 33), P2(64, 64), P2(65, 63), P2(130, 129),
-                         P2(1, 1),  P2(259, 131), P2(131, 517), P2(300, 7), P2(7, 300)};
+                         P2(1, 1),  P2(259, 131), P2(131, 517), P2(300, 7), P2(7, 300), P2(5, 4),
+                         P2(4, 5),  P2(300, 241), P2(241, 300)};
     // Tuples of 16 and 8 bytes move like wide scalars; 3 and 12 bytes element by element.
     std::vector<DataType> kinds = widthKinds();
     kinds.insert(kinds.end(), {DataType(DataType::kFloat64, 2), DataType(DataType::kInt32, 2), DataType(DataType::kUInt8, 3),
@@ -104,20 +107,22 @@ TEST(Transpose, ResizeableFlag)
 
 TEST(Transpose, AllocationFailureLeavesTheVectorUnchanged)
 {
-    for (DataType t : widthKinds()) {
-        SCOPED_TRACE(nameOf(t));
-        auto v = marked2D(t, 5, 3, 4);
-        auto const before = copyOf(*v);
-        DataVectorImp::failNextStorageAllocations(1);
-        long const status = DataVectorUtils::transpose(*v);
-        DataVectorImp::failNextStorageAllocations(0);
-        EXPECT_EQ(status, kErrOutOfMemory);
-        EXPECT_EQ(v->getDimensions(), P2(5, 3));
-        EXPECT_EQ(bytesOf(*v), bytesOf(*before));
-        // The hook is off again: the same call now succeeds.
-        EXPECT_EQ(DataVectorUtils::transpose(*v), kSuccess);
-        EXPECT_TRUE(isTransposeOf(*v, *before));
-    }
+    // A new block (5 x 3) or the scratch of a near-square shape (9 x 8, 8 x 9).
+    for (DataType t : widthKinds())
+        for (P2 s : {P2(5, 3), P2(9, 8), P2(8, 9)}) {
+            SCOPED_TRACE(nameOf(t) + " " + std::to_string(s[0]) + " x " + std::to_string(s[1]));
+            auto v = marked2D(t, s[0], s[1], 4);
+            auto const before = copyOf(*v);
+            DataVectorImp::failNextStorageAllocations(1);
+            long const status = DataVectorUtils::transpose(*v);
+            DataVectorImp::failNextStorageAllocations(0);
+            EXPECT_EQ(status, kErrOutOfMemory);
+            EXPECT_EQ(v->getDimensions(), s);
+            EXPECT_EQ(bytesOf(*v), bytesOf(*before));
+            // The hook is off again: the same call now succeeds.
+            EXPECT_EQ(DataVectorUtils::transpose(*v), kSuccess);
+            EXPECT_TRUE(isTransposeOf(*v, *before));
+        }
 }
 
 TEST(Transpose, NonSquareNeedsOnlyItsOwnSize)

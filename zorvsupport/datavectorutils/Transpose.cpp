@@ -2,8 +2,10 @@
 // blocks of bytes, in cache-sized square tiles: each tile is read row by row
 // into a local buffer already transposed, then written out row by row, so
 // neither side walks memory with a large (often power-of-two) stride per
-// element. Square vectors exchange tile pairs in place; any other shape is
-// written in one pass into one new block of its own size.
+// element. Square vectors exchange tile pairs in place. Near-square shapes
+// transpose their square part in place and set the rest aside in a small
+// block; any other shape is written in one pass into one new block of its
+// own size.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "zorvsupport/datavectorutils/Transpose.cpp"
@@ -33,12 +35,12 @@ constexpr std::size_t bitReversed(std::size_t i, std::size_t n)
 }
 
 // One stage of the in-register transpose: v[2i], v[2i + 1] become the
-// lower and upper interleaves, in lanes of W bytes, of v[i] and v[i + n/2].
-template <std::size_t W, std::size_t N, class V>
-HWY_INLINE void interleaveStage(V (&v)[N])
+// lower and upper interleaves, in lanes of W bytes, of v[i] and v[i + n/2]
+// (within each 16-byte block of a wider vector).
+template <std::size_t W, class D, std::size_t N, class V>
+HWY_INLINE void interleaveStage(D d8, V (&v)[N])
 {
-    hn::Full128<std::uint8_t> const d8;
-    hn::Full128<hwy::UnsignedFromSize<W>> const dw;
+    hn::Repartition<hwy::UnsignedFromSize<W>, D> const dw;
     V next[N];
     for (std::size_t i = 0; i < N / 2; ++i) {
         auto const a = hn::BitCast(dw, v[i]), b = hn::BitCast(dw, v[i + N / 2]);
@@ -46,6 +48,15 @@ HWY_INLINE void interleaveStage(V (&v)[N])
         next[2 * i + 1] = hn::BitCast(d8, hn::InterleaveUpper(dw, a, b));
     }
     for (std::size_t i = 0; i < N; ++i) v[i] = next[i];
+}
+
+template <class T, class D, std::size_t N, class V>
+HWY_INLINE void interleaveAll(D d8, V (&v)[N])
+{
+    if constexpr (sizeof(T) <= 1) interleaveStage<1>(d8, v);
+    if constexpr (sizeof(T) <= 2) interleaveStage<2>(d8, v);
+    if constexpr (sizeof(T) <= 4) interleaveStage<4>(d8, v);
+    interleaveStage<8>(d8, v);
 }
 
 // Transposes a square of 16 / sizeof(T) rows of one 16-byte vector each:
@@ -59,12 +70,36 @@ HWY_INLINE void transposeMicro(unsigned char* out, std::size_t outStride, unsign
     hn::Full128<std::uint8_t> const d8;
     hn::Vec128<std::uint8_t> v[kSide];
     for (std::size_t i = 0; i < kSide; ++i) v[i] = hn::LoadU(d8, in + bitReversed(i, kSide) * inStride);
-    if constexpr (sizeof(T) <= 1) interleaveStage<1>(v);
-    if constexpr (sizeof(T) <= 2) interleaveStage<2>(v);
-    if constexpr (sizeof(T) <= 4) interleaveStage<4>(v);
-    interleaveStage<8>(v);
+    interleaveAll<T>(d8, v);
     for (std::size_t i = 0; i < kSide; ++i) hn::StoreU(v[i], d8, out + i * outStride);
 }
+
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
+constexpr bool kPairedMicro = true;
+// Two adjacent squares of transposeMicro at once, one in each half of a
+// 32-byte vector: half the shuffles for the same bytes.
+template <class T>
+HWY_INLINE void transposeMicroPair(unsigned char* out, std::size_t outStride, unsigned char const* in,
+                                   std::size_t inStride)
+{
+    constexpr std::size_t kSide = 16 / sizeof(T);
+    hn::Full256<std::uint8_t> const d8;
+    hn::Full128<std::uint8_t> const dh;
+    hn::Vec256<std::uint8_t> v[kSide];
+    for (std::size_t i = 0; i < kSide; ++i) v[i] = hn::LoadU(d8, in + bitReversed(i, kSide) * inStride);
+    interleaveAll<T>(d8, v);
+    for (std::size_t i = 0; i < kSide; ++i) {
+        hn::StoreU(hn::LowerHalf(dh, v[i]), dh, out + i * outStride);
+        hn::StoreU(hn::UpperHalf(dh, v[i]), dh, out + (kSide + i) * outStride);
+    }
+}
+#else
+constexpr bool kPairedMicro = false;
+template <class T>
+HWY_INLINE void transposeMicroPair(unsigned char*, std::size_t, unsigned char const*, std::size_t)
+{
+}
+#endif
 #endif
 
 // buf element (c, r) = src element (r, c) for r < rows, c < cols, elements
@@ -80,10 +115,16 @@ void loadTransposedRun(unsigned char* buf, std::size_t bufStride, unsigned char 
     constexpr std::size_t kSide = 16 / sizeof(T);
     r0 = rows / kSide * kSide;
     c0 = cols / kSide * kSide;
-    for (std::size_t r = 0; r < r0; r += kSide)
-        for (std::size_t c = 0; c < c0; c += kSide)
+    for (std::size_t r = 0; r < r0; r += kSide) {
+        std::size_t c = 0;
+        if constexpr (kPairedMicro)
+            for (; c + 2 * kSide <= c0; c += 2 * kSide)
+                transposeMicroPair<T>(buf + c * bufStride + r * sizeof(T), bufStride,
+                                      src + r * srcStride + c * sizeof(T), srcStride);
+        for (; c < c0; c += kSide)
             transposeMicro<T>(buf + c * bufStride + r * sizeof(T), bufStride, src + r * srcStride + c * sizeof(T),
                               srcStride);
+    }
 #endif
     // The columns right of the micro-blocks, then the rows below them.
     for (std::size_t r = 0; r < rows; ++r)
@@ -101,6 +142,39 @@ void loadTransposed2(unsigned char* buf, std::size_t bufStride, unsigned char co
                      std::size_t rows, std::size_t cols)
 {
     loadTransposedRun<std::uint16_t>(buf, bufStride, src, srcStride, rows, cols);
+}
+
+// 3-byte elements: squares of 4 x 4, each source row read as 16 bytes,
+// spread to 4-byte lanes, transposed as 32-bit lanes and packed back. Each
+// store writes 4 bytes past its 12; the next square down that row, or the
+// edge pass after them, writes those again. Reads and writes stay inside
+// the rows and columns given.
+void loadTransposed3(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
+                     std::size_t rows, std::size_t cols)
+{
+    std::size_t r0 = 0, c0 = 0;
+#if HWY_TARGET != HWY_SCALAR
+    if (rows >= 6 && cols >= 6) {
+        r0 = (rows - 2) / 4 * 4;
+        c0 = (cols - 2) / 4 * 4;
+    }
+    hn::Full128<std::uint8_t> const d8;
+    alignas(16) static constexpr std::uint8_t kSpread[16] = {0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11};
+    alignas(16) static constexpr std::uint8_t kPack[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15};
+    auto const spread = hn::Load(d8, kSpread), pack = hn::Load(d8, kPack);
+    for (std::size_t r = 0; r < r0; r += 4)
+        for (std::size_t c = 0; c < c0; c += 4) {
+            hn::Vec128<std::uint8_t> v[4];
+            for (std::size_t i = 0; i < 4; ++i)
+                v[i] = hn::TableLookupBytes(hn::LoadU(d8, src + (r + bitReversed(i, 4)) * srcStride + c * 3), spread);
+            interleaveAll<std::uint32_t>(d8, v);
+            for (std::size_t i = 0; i < 4; ++i)
+                hn::StoreU(hn::TableLookupBytes(v[i], pack), d8, buf + (c + i) * bufStride + r * 3);
+        }
+#endif
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = r < r0 ? c0 : 0; c < cols; ++c)
+            std::memcpy(buf + c * bufStride + r * 3, src + r * srcStride + c * 3, 3);
 }
 
 void loadTransposed4(unsigned char* buf, std::size_t bufStride, unsigned char const* src, std::size_t srcStride,
@@ -134,6 +208,7 @@ namespace DataSet {
 namespace simd {
 HWY_EXPORT(loadTransposed1);
 HWY_EXPORT(loadTransposed2);
+HWY_EXPORT(loadTransposed3);
 HWY_EXPORT(loadTransposed4);
 HWY_EXPORT(loadTransposed8);
 }  // namespace simd
@@ -141,7 +216,7 @@ HWY_EXPORT(loadTransposed8);
 namespace DataVectorUtils {
 namespace {
 
-// Bytes of one tile buffer; two live on the stack of a square transpose.
+// Bytes of one tile buffer.
 constexpr std::size_t kTileBytes = 8192;
 
 // Moves elements of W bytes (W = 0: a width known only at run time).
@@ -154,13 +229,18 @@ struct Mover {
 };
 
 // Side of the tile: the largest power of two whose square of elements fits
-// one buffer.
-std::size_t tileSide(std::size_t width)
+// kTileBytes, doubled further while a tile row is at most one cache line
+// (1-byte elements): memory serves line pairs far better than single lines
+// scattered over many rows.
+constexpr std::size_t tileSide(std::size_t width)
 {
     std::size_t t = 1;
-    while (4 * t * t * width <= kTileBytes) t *= 2;
+    while (4 * t * t * width <= kTileBytes || 2 * t * width <= 128) t *= 2;
     return t;
 }
+constexpr std::size_t kSquareTileBytes = 2 * kTileBytes;
+static_assert(tileSide(1) * tileSide(1) <= kSquareTileBytes && tileSide(2) * tileSide(2) * 2 <= kSquareTileBytes,
+              "square tiles fit their buffers");
 
 // buf element (c, r) = src element (r, c) for r < rows, c < cols: src rows
 // are `stride` bytes apart, buf rows `side` elements long.
@@ -173,6 +253,8 @@ void loadTransposed(M m, unsigned char* buf, std::size_t side, unsigned char con
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed1)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 2)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed2)(buf, side * w, src, stride, rows, cols);
+    else if constexpr (M::kWidth == 3)
+        HWY_DYNAMIC_DISPATCH(simd::loadTransposed3)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 4)
         HWY_DYNAMIC_DISPATCH(simd::loadTransposed4)(buf, side * w, src, stride, rows, cols);
     else if constexpr (M::kWidth == 8)
@@ -190,24 +272,56 @@ void storeRows(unsigned char* dst, std::size_t stride, unsigned char const* buf,
     for (std::size_t r = 0; r < rows; ++r) std::memcpy(dst + r * stride, buf + r * bufStride, rowBytes);
 }
 
-// Transposes an n × n block of elements in place, tile pair by tile pair.
-template <class M>
-void transposeSquare(M m, unsigned char* data, std::size_t n)
+// storeRows for rows of B bytes (B = 0: any length), copied inline.
+template <std::size_t B>
+void storeRowsOf(unsigned char* dst, std::size_t stride, unsigned char const* buf, std::size_t bufStride,
+                 std::size_t rows, std::size_t rowBytes)
 {
-    alignas(64) unsigned char a[kTileBytes], b[kTileBytes];
-    std::size_t const w = m.width(), side = tileSide(w), stride = n * w, bufStride = side * w;
+    if (B && rowBytes == B)
+        for (std::size_t r = 0; r < rows; ++r) std::memcpy(dst + r * stride, buf + r * bufStride, B);
+    else
+        storeRows(dst, stride, buf, bufStride, rows, rowBytes);
+}
+
+// Asks for the lines of a tile, for writing, ahead of its use: the rows of a
+// tile lie far apart with few lines each, too short for the hardware's
+// stream detection. Into the second-level cache only: the first holds the
+// two tiles and their buffers already.
+void prefetchTile(unsigned char const* p, std::size_t stride, std::size_t rows, std::size_t rowBytes)
+{
+    for (std::size_t r = 0; r < rows; ++r, p += stride) {
+        for (std::size_t b = 0; b < rowBytes; b += 64) __builtin_prefetch(p + b, 1, 2);
+        __builtin_prefetch(p + rowBytes - 1, 1, 2);
+    }
+}
+
+// Transposes an n × n block of elements in place, tile pair by tile pair;
+// its rows lie `stride` bytes apart.
+template <class M>
+void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride)
+{
+    alignas(64) unsigned char a[kSquareTileBytes], b[kSquareTileBytes];
+    constexpr std::size_t kRow = M::kWidth ? M::kWidth * tileSide(M::kWidth) : 0;
+    std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
     for (std::size_t i = 0; i < n; i += side) {
         std::size_t const ri = std::min(side, n - i);
         for (std::size_t j = 0; j <= i; j += side) {
             std::size_t const cj = std::min(side, n - j);
+            // The next pair: (i, j + side), else the first of the next band.
+            std::size_t const ni = j + side <= i ? i : i + side, nj = j + side <= i ? j + side : 0;
+            if (ni < n) {
+                std::size_t const nri = std::min(side, n - ni), ncj = std::min(side, n - nj);
+                prefetchTile(data + ni * stride + nj * w, stride, nri, ncj * w);
+                if (ni != nj) prefetchTile(data + nj * stride + ni * w, stride, ncj, nri * w);
+            }
             unsigned char* tij = data + i * stride + j * w;  // rows i.., columns j..
             unsigned char* tji = data + j * stride + i * w;  // rows j.., columns i..
             loadTransposed(m, a, side, tij, stride, ri, cj);
             if (i != j) {
                 loadTransposed(m, b, side, tji, stride, cj, ri);
-                storeRows(tij, stride, b, bufStride, ri, cj * w);
+                storeRowsOf<kRow>(tij, stride, b, bufStride, ri, cj * w);
             }
-            storeRows(tji, stride, a, bufStride, cj, ri * w);
+            storeRowsOf<kRow>(tji, stride, a, bufStride, cj, ri * w);
         }
     }
 }
@@ -217,7 +331,8 @@ void transposeSquare(M m, unsigned char* data, std::size_t n)
 // columns as the buffer holds: few source rows at a time, since row strides
 // near a power of two map the rows of a tall tile onto a few cache sets.
 template <class M>
-void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+void transposeInto(M m, unsigned char* dst, std::size_t dstStride, unsigned char const* src, std::size_t srcStride,
+                   std::size_t rows, std::size_t cols)
 {
     constexpr std::size_t kBufferBytes = 4 * kTileBytes, kRunBytes = 256;
     alignas(64) unsigned char a[kBufferBytes];
@@ -228,9 +343,45 @@ void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_
         std::size_t const ri = std::min(tall, rows - i);
         for (std::size_t j = 0; j < cols; j += wide) {
             std::size_t const cj = std::min(wide, cols - j);
-            loadTransposed(m, a, tall, src + (i * cols + j) * w, cols * w, ri, cj);
-            storeRows(dst + (j * rows + i) * w, rows * w, a, bufStride, cj, ri * w);
+            loadTransposed(m, a, tall, src + i * srcStride + j * w, srcStride, ri, cj);
+            storeRows(dst + j * dstStride + i * w, dstStride, a, bufStride, cj, ri * w);
         }
+    }
+}
+
+template <class M>
+void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+{
+    transposeInto(m, dst, rows * m.width(), src, cols * m.width(), rows, cols);
+}
+
+// Transposes a rows × cols block (rows != cols, both above 1) in place: the
+// square of the shorter side is transposed in place, and only the strip
+// beyond it goes through `strip` (|rows - cols| × min elements). The rows
+// move once to their new length. No fresh block of the whole size is
+// faulted in, which costs as much as the transpose itself.
+template <class M>
+void transposeInPlace(M m, unsigned char* data, std::size_t rows, std::size_t cols, unsigned char* strip)
+{
+    std::size_t const w = m.width();
+    if (rows > cols) {
+        // Tall: the last r rows become the last r columns of each new row.
+        std::size_t const r = rows - cols;
+        transposeInto(m, strip, data + cols * cols * w, r, cols);
+        transposeSquare(m, data, cols, cols * w);
+        // New row c (rows elements) = square row c, then strip row c; from
+        // the last row back, so no row is overwritten before it moved.
+        for (std::size_t c = cols; c-- > 0;) {
+            std::memmove(data + c * rows * w, data + c * cols * w, cols * w);
+            std::memcpy(data + (c * rows + cols) * w, strip + c * r * w, r * w);
+        }
+    } else {
+        // Wide: the last r columns become the last r rows.
+        std::size_t const r = cols - rows;
+        transposeInto(m, strip, rows * w, data + rows * w, cols * w, rows, r);
+        transposeSquare(m, data, rows, cols * w);
+        for (std::size_t i = 1; i < rows; ++i) std::memmove(data + i * rows * w, data + i * cols * w, rows * w);
+        std::memcpy(data + rows * rows * w, strip, r * rows * w);
     }
 }
 
@@ -281,13 +432,27 @@ struct TransposeVisitor {
         if (d0 == d1) {
             if (!data) return kSuccess;
             if (w > kTileBytes) return transposeSquareWide(data, d0, w), kSuccess;
-            withMover(w, [&](auto m) { transposeSquare(m, data, d0); });
+            withMover(w, [&](auto m) { transposeSquare(m, data, d0, d0 * w); });
             return kSuccess;
         }
         if (!v.isResizeable()) return kErrNotResizeable;
         typename TDataVector2D<T>::Index const target{unsigned(d1), unsigned(d0)};
         // A single row or column keeps its storage order.
         if (d0 <= 1 || d1 <= 1 || !data) return v.reshape(target), kSuccess;
+        std::size_t const lo = std::min(d0, d1), hi = std::max(d0, d1);
+        if (w <= kTileBytes && 4 * (hi - lo) <= hi) {
+            // Near-square: in place, with a scratch block for the strip only.
+            typename TDataVector2D<T>::Storage::storage_type strip;
+            try {
+                strip.resize((hi - lo) * lo * v.getTupleLength());
+            } catch (std::bad_alloc const&) {
+                return kErrOutOfMemory;
+            }
+            auto* s = reinterpret_cast<unsigned char*>(strip.data());
+            withMover(w, [&](auto m) { transposeInPlace(m, data, d1, d0, s); });
+            v.reshape(target);
+            return kSuccess;
+        }
         typename TDataVector2D<T>::Storage::storage_type block;
         try {
             block.resize(d0 * d1 * v.getTupleLength());
