@@ -7,6 +7,9 @@
 #endif
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
 #include <limits>
 #include <vector>
 #include <new>
@@ -428,34 +431,116 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
 }  // namespace
 
 // Carries points of the output through the exact path and builds and tests
-// cells; the coordinate layer is called once per batch of points.
+// cells; the coordinate layer is called once per batch of points. Inside a
+// split, every output pixel position is carried once: its raw input world
+// position is kept in a cache, so a quarter's corners (its parent's corners,
+// edge midpoints and centre) and the test points siblings and neighbours
+// share are read back rather than transformed again. A point carried alone
+// or in any batch gives the same bits, so sharing changes no result.
 struct MeshReprojectionTransform::Builder {
+    // The raw input world position of an output pixel position; ok false
+    // where it has none.
+    struct Entry {
+        double x = 0.0, y = 0.0;
+        bool ok = false;
+    };
+    struct Key {
+        std::uint64_t x, y;
+        bool operator==(Key const& o) const { return x == o.x && y == o.y; }
+    };
+    struct KeyHash {
+        std::size_t operator()(Key const& k) const
+        {
+            std::uint64_t h = k.x ^ (k.y * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull);
+            h ^= h >> 31;
+            h *= 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 29;
+            return static_cast<std::size_t>(h);
+        }
+    };
+
     MeshReprojectionTransform& mesh;
     ZELUNCoordSystem const& from;
     ZELUNCoordSystem const& to;
     double turn;
-    std::vector<double> world;
     std::vector<unsigned char> failed;
+    std::unordered_map<Key, Entry, KeyHash> cache;
+    std::vector<Entry*> pending;
+    std::vector<double> batch;
 
     explicit Builder(MeshReprojectionTransform& m)
         : mesh(m), from(m.m_outCover.getCoordSystem()), to(m.m_inCover.getCoordSystem()), turn(turnOf(m.m_inCover))
     {
     }
 
-    // Output pixel positions (x, y pairs) replaced by their exact input
+    static Key keyOf(double x, double y)
+    {
+        Key k;
+        std::memcpy(&k.x, &x, sizeof x);
+        std::memcpy(&k.y, &y, sizeof y);
+        return k;
+    }
+
+    // Output pixel positions (x, y pairs) replaced by their raw input world
     // positions; ok[i] false where a point has none.
-    void carry(double* xy, std::size_t n, unsigned char* ok)
+    void carryRaw(double* xy, std::size_t n, unsigned char* ok)
     {
         for (std::size_t i = 0; i < n; ++i) pixelToWorld(xy[2 * i], xy[2 * i + 1], mesh.m_box, mesh.m_outCover);
         failed.assign(n, 1);
         from.transform(to, xy, n, 2, failed.data());
+        for (std::size_t i = 0; i < n; ++i) ok[i] = !failed[i];
+    }
+
+    // A raw input world position as an input pixel position.
+    void toInputPixel(double& x, double& y) const
+    {
+        wrapLongitude(x, mesh.m_inCover, turn);
+        worldToPixel(x, y, mesh.m_inBox, mesh.m_inCover);
+    }
+
+    // Output pixel positions replaced by their exact input pixel positions;
+    // `raw` (when given) receives the input world positions.
+    void carry(double* xy, std::size_t n, unsigned char* ok, double* raw = nullptr)
+    {
+        carryRaw(xy, n, ok);
+        if (raw) std::copy(xy, xy + 2 * n, raw);
+        for (std::size_t i = 0; i < n; ++i)
+            if (ok[i]) toInputPixel(xy[2 * i], xy[2 * i + 1]);
+    }
+
+    // Keeps the raw input world position (rx, ry) of the output pixel
+    // position (x, y).
+    void remember(double x, double y, double rx, double ry, bool ok)
+    {
+        Entry& e = cache[keyOf(x, y)];
+        e.x = rx;
+        e.y = ry;
+        e.ok = ok;
+    }
+
+    // Carries, in one batch, the output pixel positions not yet cached.
+    void prefetch(double const* xy, std::size_t n)
+    {
+        pending.clear();
+        batch.clear();
         for (std::size_t i = 0; i < n; ++i) {
-            ok[i] = !failed[i];
-            if (!ok[i]) continue;
-            wrapLongitude(xy[2 * i], mesh.m_inCover, turn);
-            worldToPixel(xy[2 * i], xy[2 * i + 1], mesh.m_inBox, mesh.m_inCover);
+            auto const r = cache.try_emplace(keyOf(xy[2 * i], xy[2 * i + 1]));
+            if (!r.second) continue;
+            pending.push_back(&r.first->second);
+            batch.push_back(xy[2 * i]);
+            batch.push_back(xy[2 * i + 1]);
+        }
+        if (pending.empty()) return;
+        std::vector<unsigned char> ok(pending.size());
+        carryRaw(batch.data(), pending.size(), ok.data());
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            pending[i]->x = batch[2 * i];
+            pending[i]->y = batch[2 * i + 1];
+            pending[i]->ok = ok[i] != 0;
         }
     }
+
+    Entry const& cached(double x, double y) { return cache.find(keyOf(x, y))->second; }
 
     // True when the matrix lies within kMeshMaxError of the exact
     // positions at all five test points (given as exact positions `e` with
@@ -473,23 +558,37 @@ struct MeshReprojectionTransform::Builder {
         return true;
     }
 
-    // Builds and tests one sub-cell; true with its matrix when it passes.
+    // The corners (low-left, low-right, high-right, high-left) and then the
+    // five test points of a cell box, as output pixel positions.
+    static void cellPoints(ZELUNnBox<double, 2> const& b, double* p)
+    {
+        double const c[8] = {b.low[0], b.low[1], b.high[0], b.low[1], b.high[0], b.high[1], b.low[0], b.high[1]};
+        std::copy(c, c + 8, p);
+        testPoints(b, p + 8);
+    }
+
+    // Builds and tests one sub-cell whose points are cached; true with its
+    // matrix when it passes.
     bool buildAndTest(ZELUNnBox<double, 2> const& b, ZELUNMatrix3D& m)
     {
-        double p[18], e[18];
-        unsigned char ok[9];
-        double wx0 = b.low[0], wy0 = b.low[1], wx1 = b.high[0], wy1 = b.high[1];
-        pixelToWorld(wx0, wy0, mesh.m_box, mesh.m_outCover);
-        pixelToWorld(wx1, wy1, mesh.m_box, mesh.m_outCover);
-        double corners[8] = {wx0, wy0, wx1, wy0, wx1, wy1, wx0, wy1};
-        unsigned char cornerFailed[4] = {1, 1, 1, 1};
-        from.transform(to, corners, 4, 2, cornerFailed);
-        if (cornerFailed[0] || cornerFailed[1] || cornerFailed[2] || cornerFailed[3]) return false;
+        double p[18], e[10], corners[8];
+        unsigned char ok[5];
+        cellPoints(b, p);
+        for (int i = 0; i < 4; ++i) {
+            Entry const& c = cached(p[2 * i], p[2 * i + 1]);
+            if (!c.ok) return false;
+            corners[2 * i] = c.x;
+            corners[2 * i + 1] = c.y;
+        }
         m = cellMatrixFromCorners(b, corners, mesh.m_inBox, mesh.m_inCover);
-        testPoints(b, p);
-        for (int i = 0; i < 10; ++i) e[i] = p[i];
-        carry(e, 5, ok);
-        return passes(m, p, e, ok);
+        for (int i = 0; i < 5; ++i) {
+            Entry const& t = cached(p[8 + 2 * i], p[9 + 2 * i]);
+            ok[i] = t.ok;
+            e[2 * i] = t.x;
+            e[2 * i + 1] = t.y;
+            if (t.ok) toInputPixel(e[2 * i], e[2 * i + 1]);
+        }
+        return passes(m, p + 8, e, ok);
     }
 
     // The node of a failed cell box covering the centres [c0, c1) x [r0, r1).
@@ -511,12 +610,28 @@ struct MeshReprojectionTransform::Builder {
         ref.nodes[static_cast<std::size_t>(index)].splitY = splitY;
         std::int64_t const cs = splitX < inf ? MeshRefinement::firstCentreAtOrAfter(splitX, c0, c1) : c1;
         std::int64_t const rs = splitY < inf ? MeshRefinement::firstCentreAtOrAfter(splitY, r0, r1) : r1;
-        for (int q = 0; q < 4; ++q) {
+        auto childOf = [&](int q, ZELUNnBox<double, 2>& child) {
             bool const right = q & 1, up = q & 2;
-            if ((right && !(splitX < inf)) || (up && !(splitY < inf))) continue;
-            ZELUNnBox<double, 2> child = b;
+            if ((right && !(splitX < inf)) || (up && !(splitY < inf))) return false;
+            child = b;
             if (splitX < inf) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
             if (splitY < inf) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
+            return true;
+        };
+        // The points of all quarters in one batch.
+        double points[4 * 18];
+        std::size_t count = 0;
+        for (int q = 0; q < 4; ++q) {
+            ZELUNnBox<double, 2> child;
+            if (!childOf(q, child)) continue;
+            cellPoints(child, points + 18 * count);
+            ++count;
+        }
+        prefetch(points, 9 * count);
+        for (int q = 0; q < 4; ++q) {
+            bool const right = q & 1, up = q & 2;
+            ZELUNnBox<double, 2> child;
+            if (!childOf(q, child)) continue;
             ZELUNMatrix3D m;
             std::int32_t k;
             if (buildAndTest(child, m)) {
@@ -561,23 +676,58 @@ struct MeshReprojectionTransform::Builder {
     }
 };
 
+namespace {
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+}  // namespace
+
 // Tests every cell, one batch of test points per row of cells, and splits
-// the cells that fail.
+// the cells that fail. An edge midpoint two cells share (the same output
+// pixel position, bit for bit) is carried once: a row carries its centres,
+// its top midpoints and its vertical edges' midpoints, and takes its bottom
+// midpoints from the row below.
 void MeshReprojectionTransform::refine(std::int64_t rows)
 {
     Builder b(*this);
     std::size_t const perRow = static_cast<std::size_t>(m_cellsPerRow);
     double const cw = m_cellSize[0], ch = m_cellSize[1];
-    std::vector<double> p(10 * perRow), e(10 * perRow);
-    std::vector<unsigned char> ok(5 * perRow);
+    // The cell columns' x ranges (the same on every row) and whether the
+    // right edge of column j is the left edge of column j + 1.
+    std::vector<double> xlo(perRow), xhi(perRow);
+    std::vector<unsigned char> sharedX(perRow, 0);
+    for (std::size_t j = 0; j < perRow; ++j) {
+        ZELUNnBox<double, 2> const cell = cellBox(0, static_cast<std::int64_t>(j));
+        xlo[j] = cell.low[0];
+        xhi[j] = cell.high[0];
+    }
+    for (std::size_t j = 0; j + 1 < perRow; ++j) sharedX[j] = sameBits(xhi[j], xlo[j + 1]);
+    // A row's unique test points: bottoms, tops and centres (one per cell),
+    // then the vertical edges' midpoints; idx maps each cell's five test
+    // points (testPoints order) to them.
+    std::size_t vertical = 0;
+    std::vector<std::size_t> idx(5 * perRow);
+    for (std::size_t j = 0; j < perRow; ++j) {
+        idx[5 * j + 1] = j;
+        idx[5 * j + 2] = perRow + j;
+        idx[5 * j] = 2 * perRow + j;
+        idx[5 * j + 3] = (j > 0 && sharedX[j - 1]) ? idx[5 * (j - 1) + 4] : 3 * perRow + vertical++;
+        idx[5 * j + 4] = 3 * perRow + vertical++;
+    }
+    std::size_t const total = 3 * perRow + vertical;
+    std::vector<double> p(10 * perRow), q(2 * total), e(2 * total), raw(2 * total), ce(10);
+    std::vector<unsigned char> ok(total), cok(5);
     // The pixel centre columns and rows of each cell, as the rows and
     // transform() assign them.
     auto cellColumn = [&](std::int64_t c) -> std::int64_t {
         double const x = static_cast<double>(c) + 0.5;
         if (x > m_box.high[0]) return m_cellsPerRow;
         if (!(x >= m_box.low[0])) return -1;
-        auto const q = static_cast<std::int64_t>((x - m_box.low[0]) / cw);
-        return std::min(q, m_cellsPerRow - 1);
+        auto const qq = static_cast<std::int64_t>((x - m_box.low[0]) / cw);
+        return std::min(qq, m_cellsPerRow - 1);
     };
     auto cellRow = [&](std::int64_t r) -> std::int64_t {
         double const y = static_cast<double>(r) + 0.5;
@@ -595,16 +745,36 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
         while (c < kMaxCentre && cellOf(c) < k) ++c;
         return c;
     };
+    double prevHigh = 0.0;
     for (std::int64_t i = 0; i < rows; ++i) {
         for (std::size_t j = 0; j < perRow; ++j) {
             testPoints(cellBox(i, static_cast<std::int64_t>(j)), &p[10 * j]);
+            for (std::size_t k = 0; k < 5; ++k) {
+                q[2 * idx[5 * j + k]] = p[10 * j + 2 * k];
+                q[2 * idx[5 * j + k] + 1] = p[10 * j + 2 * k + 1];
+            }
         }
-        std::copy(p.begin(), p.end(), e.begin());
-        b.carry(e.data(), 5 * perRow, ok.data());
+        ZELUNnBox<double, 2> const first = cellBox(i, 0);
+        // The bottom midpoints are the row below's top ones when its top
+        // edge is this row's bottom edge; they were moved into place there.
+        std::size_t const from = (i > 0 && sameBits(prevHigh, first.low[1])) ? perRow : 0;
+        prevHigh = first.high[1];
+        std::copy(q.begin() + 2 * from, q.end(), e.begin() + 2 * from);
+        b.carry(&e[2 * from], total - from, &ok[from], &raw[2 * from]);
         for (std::size_t j = 0; j < perRow; ++j) {
             std::size_t const index = static_cast<std::size_t>(i) * perRow + j;
-            if (Builder::passes(m_matrices[index], &p[10 * j], &e[10 * j], &ok[5 * j])) continue;
+            for (std::size_t k = 0; k < 5; ++k) {
+                std::size_t const t = idx[5 * j + k];
+                ce[2 * k] = e[2 * t];
+                ce[2 * k + 1] = e[2 * t + 1];
+                cok[k] = ok[t];
+            }
+            if (Builder::passes(m_matrices[index], &p[10 * j], ce.data(), cok.data())) continue;
             if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
+            for (std::size_t k = 0; k < 5; ++k) {
+                std::size_t const t = idx[5 * j + k];
+                b.remember(q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1], ok[t] != 0);
+            }
             auto const jj = static_cast<std::int64_t>(j);
             std::int64_t const c0 = firstOf(jj, m_box.low[0], cw, cellColumn);
             std::int64_t const c1 = firstOf(jj + 1, m_box.low[0], cw, cellColumn);
@@ -612,6 +782,11 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
             std::int64_t const r1 = firstOf(i + 1, m_box.low[1], ch, cellRow);
             m_refinement.roots[index] = b.node(cellBox(i, jj), c0, c1, r0, r1);
         }
+        // This row's tops become the next row's bottoms.
+        std::copy(q.begin() + 2 * perRow, q.begin() + 4 * perRow, q.begin());
+        std::copy(e.begin() + 2 * perRow, e.begin() + 4 * perRow, e.begin());
+        std::copy(raw.begin() + 2 * perRow, raw.begin() + 4 * perRow, raw.begin());
+        std::copy(ok.begin() + perRow, ok.begin() + 2 * perRow, ok.begin());
     }
 }
 
