@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 #include <limits>
 #include <vector>
 #include <new>
@@ -438,24 +437,88 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
 // share are read back rather than transformed again. A point carried alone
 // or in any batch gives the same bits, so sharing changes no result.
 struct MeshReprojectionTransform::Builder {
-    // The raw input world position of an output pixel position; ok false
-    // where it has none.
-    struct Entry {
-        double x = 0.0, y = 0.0;
-        bool ok = false;
-    };
-    struct Key {
-        std::uint64_t x, y;
-        bool operator==(Key const& o) const { return x == o.x && y == o.y; }
-    };
-    struct KeyHash {
-        std::size_t operator()(Key const& k) const
+    // The raw input world positions of output pixel positions, keyed by
+    // the positions' bits: an open-addressing table with linear probing, at
+    // most half full, emptied for each top-level cell (a slot is in use when
+    // it carries the current generation), so one small table serves the
+    // whole build and stays in cache.
+    struct PointTable {
+        struct Slot {
+            std::uint64_t kx, ky;
+            double x, y;  // the raw input world position
+            std::uint32_t generation;
+            bool ok;  // false: the point has no position
+        };
+        std::vector<Slot> slots;
+        std::size_t size = 0;
+        std::uint32_t generation = 1;
+
+        bool used(Slot const& s) const { return s.generation == generation; }
+        void clear()
         {
-            std::uint64_t h = k.x ^ (k.y * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull);
-            h ^= h >> 31;
-            h *= 0xBF58476D1CE4E5B9ull;
-            h ^= h >> 29;
-            return static_cast<std::size_t>(h);
+            size = 0;
+            if (++generation == 0) {  // wrapped: no slot may look used
+                for (Slot& s : slots) s.generation = 0;
+                generation = 1;
+            }
+        }
+
+        static std::size_t hash(std::uint64_t kx, std::uint64_t ky)
+        {
+            auto mix = [](std::uint64_t h) {
+                h ^= h >> 33;
+                h *= 0xFF51AFD7ED558CCDull;
+                h ^= h >> 33;
+                h *= 0xC4CEB9FE1A85EC53ull;
+                h ^= h >> 33;
+                return h;
+            };
+            return static_cast<std::size_t>(mix(kx ^ mix(ky)));
+        }
+        static void bitsOf(double x, double y, std::uint64_t& kx, std::uint64_t& ky)
+        {
+            std::memcpy(&kx, &x, sizeof x);
+            std::memcpy(&ky, &y, sizeof y);
+        }
+        // Room for `more` insertions without moving the slots.
+        void reserve(std::size_t more)
+        {
+            if (2 * (size + more) <= slots.size()) return;
+            std::size_t capacity = slots.empty() ? 1024 : slots.size();
+            while (2 * (size + more) > capacity) capacity *= 2;
+            std::vector<Slot> old(capacity, Slot{0, 0, 0.0, 0.0, 0, false});
+            old.swap(slots);
+            for (Slot const& s : old)
+                if (used(s)) slots[probe(s.kx, s.ky)] = s;
+        }
+        // The slot of the key, or the empty one where it belongs.
+        std::size_t probe(std::uint64_t kx, std::uint64_t ky) const
+        {
+            std::size_t const mask = slots.size() - 1;
+            std::size_t i = hash(kx, ky) & mask;
+            while (used(slots[i]) && !(slots[i].kx == kx && slots[i].ky == ky)) i = (i + 1) & mask;
+            return i;
+        }
+        // The slot of (x, y), added when new (`added` true); reserve first.
+        Slot& insert(double x, double y, bool& added)
+        {
+            std::uint64_t kx, ky;
+            bitsOf(x, y, kx, ky);
+            Slot& s = slots[probe(kx, ky)];
+            added = !used(s);
+            if (added) {
+                s.kx = kx;
+                s.ky = ky;
+                s.generation = generation;
+                ++size;
+            }
+            return s;
+        }
+        Slot const& at(double x, double y) const
+        {
+            std::uint64_t kx, ky;
+            bitsOf(x, y, kx, ky);
+            return slots[probe(kx, ky)];
         }
     };
 
@@ -463,22 +526,14 @@ struct MeshReprojectionTransform::Builder {
     ZELUNCoordSystem const& from;
     ZELUNCoordSystem const& to;
     double turn;
-    std::vector<unsigned char> failed;
-    std::unordered_map<Key, Entry, KeyHash> cache;
-    std::vector<Entry*> pending;
+    std::vector<unsigned char> failed, flags;
+    PointTable cache;
+    std::vector<PointTable::Slot*> pending;
     std::vector<double> batch;
 
     explicit Builder(MeshReprojectionTransform& m)
         : mesh(m), from(m.m_outCover.getCoordSystem()), to(m.m_inCover.getCoordSystem()), turn(turnOf(m.m_inCover))
     {
-    }
-
-    static Key keyOf(double x, double y)
-    {
-        Key k;
-        std::memcpy(&k.x, &x, sizeof x);
-        std::memcpy(&k.y, &y, sizeof y);
-        return k;
     }
 
     // Output pixel positions (x, y pairs) replaced by their raw input world
@@ -512,10 +567,12 @@ struct MeshReprojectionTransform::Builder {
     // position (x, y).
     void remember(double x, double y, double rx, double ry, bool ok)
     {
-        Entry& e = cache[keyOf(x, y)];
-        e.x = rx;
-        e.y = ry;
-        e.ok = ok;
+        cache.reserve(1);
+        bool added;
+        PointTable::Slot& s = cache.insert(x, y, added);
+        s.x = rx;
+        s.y = ry;
+        s.ok = ok;
     }
 
     // Carries, in one batch, the output pixel positions not yet cached.
@@ -523,24 +580,26 @@ struct MeshReprojectionTransform::Builder {
     {
         pending.clear();
         batch.clear();
+        cache.reserve(n);
         for (std::size_t i = 0; i < n; ++i) {
-            auto const r = cache.try_emplace(keyOf(xy[2 * i], xy[2 * i + 1]));
-            if (!r.second) continue;
-            pending.push_back(&r.first->second);
+            bool added;
+            PointTable::Slot& s = cache.insert(xy[2 * i], xy[2 * i + 1], added);
+            if (!added) continue;
+            pending.push_back(&s);
             batch.push_back(xy[2 * i]);
             batch.push_back(xy[2 * i + 1]);
         }
         if (pending.empty()) return;
-        std::vector<unsigned char> ok(pending.size());
-        carryRaw(batch.data(), pending.size(), ok.data());
+        flags.resize(pending.size());
+        carryRaw(batch.data(), pending.size(), flags.data());
         for (std::size_t i = 0; i < pending.size(); ++i) {
             pending[i]->x = batch[2 * i];
             pending[i]->y = batch[2 * i + 1];
-            pending[i]->ok = ok[i] != 0;
+            pending[i]->ok = flags[i] != 0;
         }
     }
 
-    Entry const& cached(double x, double y) { return cache.find(keyOf(x, y))->second; }
+    PointTable::Slot const& cached(double x, double y) const { return cache.at(x, y); }
 
     // True when the matrix lies within kMeshMaxError of the exact
     // positions at all five test points (given as exact positions `e` with
@@ -575,14 +634,14 @@ struct MeshReprojectionTransform::Builder {
         unsigned char ok[5];
         cellPoints(b, p);
         for (int i = 0; i < 4; ++i) {
-            Entry const& c = cached(p[2 * i], p[2 * i + 1]);
+            PointTable::Slot const& c = cached(p[2 * i], p[2 * i + 1]);
             if (!c.ok) return false;
             corners[2 * i] = c.x;
             corners[2 * i + 1] = c.y;
         }
         m = cellMatrixFromCorners(b, corners, mesh.m_inBox, mesh.m_inCover);
         for (int i = 0; i < 5; ++i) {
-            Entry const& t = cached(p[8 + 2 * i], p[9 + 2 * i]);
+            PointTable::Slot const& t = cached(p[8 + 2 * i], p[9 + 2 * i]);
             ok[i] = t.ok;
             e[2 * i] = t.x;
             e[2 * i + 1] = t.y;
@@ -667,10 +726,10 @@ struct MeshReprojectionTransform::Builder {
                 *xy++ = static_cast<double>(c) + 0.5;
                 *xy++ = static_cast<double>(r) + 0.5;
             }
-        std::vector<unsigned char> ok(n);
-        carry(ref.positions.data() + leaf.offset, n, ok.data());
+        flags.resize(n);
+        carry(ref.positions.data() + leaf.offset, n, flags.data());
         for (std::size_t i = 0; i < n; ++i)
-            if (!ok[i]) ref.positions[leaf.offset + 2 * i] = std::numeric_limits<double>::quiet_NaN();
+            if (!flags[i]) ref.positions[leaf.offset + 2 * i] = std::numeric_limits<double>::quiet_NaN();
         ref.nodes[static_cast<std::size_t>(index)].exact = static_cast<std::int32_t>(ref.exactLeaves.size());
         ref.exactLeaves.push_back(leaf);
     }
@@ -771,6 +830,7 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
             }
             if (Builder::passes(m_matrices[index], &p[10 * j], ce.data(), cok.data())) continue;
             if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
+            b.cache.clear();
             for (std::size_t k = 0; k < 5; ++k) {
                 std::size_t const t = idx[5 * j + k];
                 b.remember(q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1], ok[t] != 0);
