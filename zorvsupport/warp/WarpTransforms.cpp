@@ -454,9 +454,12 @@ struct MeshReprojectionTransform::Builder {
         std::uint32_t generation = 1;
 
         bool used(Slot const& s) const { return s.generation == generation; }
+        std::vector<double> order;  // the positions in use, x, y pairs
+
         void clear()
         {
             size = 0;
+            order.clear();
             if (++generation == 0) {  // wrapped: no slot may look used
                 for (Slot& s : slots) s.generation = 0;
                 generation = 1;
@@ -511,6 +514,8 @@ struct MeshReprojectionTransform::Builder {
                 s.ky = ky;
                 s.generation = generation;
                 ++size;
+                order.push_back(x);
+                order.push_back(y);
             }
             return s;
         }
@@ -573,6 +578,35 @@ struct MeshReprojectionTransform::Builder {
         s.x = rx;
         s.y = ry;
         s.ok = ok;
+    }
+
+    // A carried point: output pixel position, raw input world position.
+    struct EdgePoint {
+        double px, py, rx, ry;
+        bool ok;
+    };
+
+    void seed(std::vector<EdgePoint> const& points)
+    {
+        for (EdgePoint const& e : points) remember(e.px, e.py, e.rx, e.ry, e.ok);
+    }
+
+    // The cached points on the right and on the top edge of a cell box.
+    void edges(ZELUNnBox<double, 2> const& b, std::vector<EdgePoint>& right, std::vector<EdgePoint>& top) const
+    {
+        right.clear();
+        top.clear();
+        std::uint64_t hx, hy, kx, ky;
+        PointTable::bitsOf(b.high[0], b.high[1], hx, hy);
+        for (std::size_t i = 0; i < cache.order.size(); i += 2) {
+            double const x = cache.order[i], y = cache.order[i + 1];
+            PointTable::bitsOf(x, y, kx, ky);
+            if (kx != hx && ky != hy) continue;
+            PointTable::Slot const& s = cache.at(x, y);
+            EdgePoint const e{x, y, s.x, s.y, s.ok};
+            if (kx == hx) right.push_back(e);
+            if (ky == hy) top.push_back(e);
+        }
     }
 
     // Carries, in one batch, the output pixel positions not yet cached.
@@ -804,6 +838,12 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
         while (c < kMaxCentre && cellOf(c) < k) ++c;
         return c;
     };
+    // The carried points on the right edge of the last split cell and on
+    // the top edge of each column's last split cell.
+    std::vector<Builder::EdgePoint> right;
+    std::vector<std::vector<Builder::EdgePoint>> top(perRow);
+    std::int64_t rightOf = -1;
+    std::vector<std::int64_t> topRow(perRow, -1);
     double prevHigh = 0.0;
     for (std::int64_t i = 0; i < rows; ++i) {
         for (std::size_t j = 0; j < perRow; ++j) {
@@ -830,7 +870,11 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
             }
             if (Builder::passes(m_matrices[index], &p[10 * j], ce.data(), cok.data())) continue;
             if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
+            // The split starts from the points of its left and lower
+            // neighbours' shared edges when those were split too.
             b.cache.clear();
+            if (j > 0 && rightOf == static_cast<std::int64_t>(index) - 1) b.seed(right);
+            if (i > 0 && topRow[j] == i - 1) b.seed(top[j]);
             for (std::size_t k = 0; k < 5; ++k) {
                 std::size_t const t = idx[5 * j + k];
                 b.remember(q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1], ok[t] != 0);
@@ -840,7 +884,11 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
             std::int64_t const c1 = firstOf(jj + 1, m_box.low[0], cw, cellColumn);
             std::int64_t const r0 = firstOf(i, m_box.low[1], ch, cellRow);
             std::int64_t const r1 = firstOf(i + 1, m_box.low[1], ch, cellRow);
-            m_refinement.roots[index] = b.node(cellBox(i, jj), c0, c1, r0, r1);
+            ZELUNnBox<double, 2> const cell = cellBox(i, jj);
+            m_refinement.roots[index] = b.node(cell, c0, c1, r0, r1);
+            b.edges(cell, right, top[j]);
+            rightOf = static_cast<std::int64_t>(index);
+            topRow[j] = i;
         }
         // This row's tops become the next row's bottoms.
         std::copy(q.begin() + 2 * perRow, q.begin() + 4 * perRow, q.begin());
