@@ -431,11 +431,13 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
 
 // Carries points of the output through the exact path and builds and tests
 // cells; the coordinate layer is called once per batch of points. Inside a
-// split, every output pixel position is carried once: its raw input world
-// position is kept in a cache, so a quarter's corners (its parent's corners,
-// edge midpoints and centre) and the test points siblings and neighbours
-// share are read back rather than transformed again. A point carried alone
-// or in any batch gives the same bits, so sharing changes no result.
+// split top-level cell, every output pixel position is carried once: its raw
+// input world position is kept in a table, so a quarter's corners (its
+// parent's corners, edge midpoints and centre) and the test points siblings
+// share are read back rather than transformed again, and the points on the
+// edges a split cell shares with split neighbours are handed on to them.
+// The coordinate layer carries each point of a batch on its own, to the same
+// bits as alone, so sharing changes no result.
 struct MeshReprojectionTransform::Builder {
     // The raw input world positions of output pixel positions, keyed by
     // the positions' bits: an open-addressing table with linear probing, at
