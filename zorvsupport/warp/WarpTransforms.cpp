@@ -840,12 +840,14 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
         while (c < kMaxCentre && cellOf(c) < k) ++c;
         return c;
     };
-    // The carried points on the right edge of the last split cell and on
-    // the top edge of each column's last split cell.
-    std::vector<Builder::EdgePoint> right;
-    std::vector<std::vector<Builder::EdgePoint>> top(perRow);
-    std::int64_t rightOf = -1;
-    std::vector<std::int64_t> topRow(perRow, -1);
+    // The cells whose own matrix fails, with their test points (output
+    // pixel position, raw input world position), split once all are known.
+    struct Failed {
+        std::int64_t i, j;
+        double points[20];
+        bool ok[5];
+    };
+    std::vector<Failed> failedCells;
     double prevHigh = 0.0;
     for (std::int64_t i = 0; i < rows; ++i) {
         for (std::size_t j = 0; j < perRow; ++j) {
@@ -871,32 +873,61 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
                 cok[k] = ok[t];
             }
             if (Builder::passes(m_matrices[index], &p[10 * j], ce.data(), cok.data())) continue;
-            if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
-            // The split starts from the points of its left and lower
-            // neighbours' shared edges when those were split too.
-            b.cache.clear();
-            if (j > 0 && rightOf == static_cast<std::int64_t>(index) - 1) b.seed(right);
-            if (i > 0 && topRow[j] == i - 1) b.seed(top[j]);
+            Failed f;
+            f.i = i;
+            f.j = static_cast<std::int64_t>(j);
             for (std::size_t k = 0; k < 5; ++k) {
                 std::size_t const t = idx[5 * j + k];
-                b.remember(q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1], ok[t] != 0);
+                double const v[4] = {q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1]};
+                std::copy(v, v + 4, f.points + 4 * k);
+                f.ok[k] = ok[t] != 0;
             }
-            auto const jj = static_cast<std::int64_t>(j);
-            std::int64_t const c0 = firstOf(jj, m_box.low[0], cw, cellColumn);
-            std::int64_t const c1 = firstOf(jj + 1, m_box.low[0], cw, cellColumn);
-            std::int64_t const r0 = firstOf(i, m_box.low[1], ch, cellRow);
-            std::int64_t const r1 = firstOf(i + 1, m_box.low[1], ch, cellRow);
-            ZELUNnBox<double, 2> const cell = cellBox(i, jj);
-            m_refinement.roots[index] = b.node(cell, c0, c1, r0, r1);
-            b.edges(cell, right, top[j]);
-            rightOf = static_cast<std::int64_t>(index);
-            topRow[j] = i;
+            failedCells.push_back(f);
         }
         // This row's tops become the next row's bottoms.
         std::copy(q.begin() + 2 * perRow, q.begin() + 4 * perRow, q.begin());
         std::copy(e.begin() + 2 * perRow, e.begin() + 4 * perRow, e.begin());
         std::copy(raw.begin() + 2 * perRow, raw.begin() + 4 * perRow, raw.begin());
         std::copy(ok.begin() + perRow, ok.begin() + 2 * perRow, ok.begin());
+    }
+    if (failedCells.empty()) return;
+    m_refinement.roots.assign(m_matrices.size(), -1);
+    // Room for the refinement of typical splits (about 7 to 15 nodes per
+    // split cell on real grids) taken at once, for up to 8192 split cells:
+    // grown by doubling, the storage would touch about twice the memory it
+    // keeps, and fresh pages cost; reserved pages never written are never
+    // touched.
+    MeshRefinement& ref = m_refinement;
+    std::size_t const split = std::min<std::size_t>(failedCells.size(), std::size_t(1) << 13);
+    ref.nodes.reserve(24 * split);
+    ref.matrices.reserve(18 * split);
+    ref.exactLeaves.reserve(6 * split);
+    ref.positions.reserve(192 * split);
+    // The carried points on the right edge of the last split cell and on
+    // the top edge of each column's last split cell.
+    std::vector<Builder::EdgePoint> right;
+    std::vector<std::vector<Builder::EdgePoint>> top(perRow);
+    std::int64_t rightOf = -1;
+    std::vector<std::int64_t> topRow(perRow, -1);
+    for (Failed const& f : failedCells) {
+        auto const j = static_cast<std::size_t>(f.j);
+        std::size_t const index = static_cast<std::size_t>(f.i) * perRow + j;
+        // The split starts from the points of its left and lower
+        // neighbours' shared edges when those were split too.
+        b.cache.clear();
+        if (j > 0 && rightOf == static_cast<std::int64_t>(index) - 1) b.seed(right);
+        if (f.i > 0 && topRow[j] == f.i - 1) b.seed(top[j]);
+        for (std::size_t k = 0; k < 5; ++k)
+            b.remember(f.points[4 * k], f.points[4 * k + 1], f.points[4 * k + 2], f.points[4 * k + 3], f.ok[k]);
+        std::int64_t const c0 = firstOf(f.j, m_box.low[0], cw, cellColumn);
+        std::int64_t const c1 = firstOf(f.j + 1, m_box.low[0], cw, cellColumn);
+        std::int64_t const r0 = firstOf(f.i, m_box.low[1], ch, cellRow);
+        std::int64_t const r1 = firstOf(f.i + 1, m_box.low[1], ch, cellRow);
+        ZELUNnBox<double, 2> const cell = cellBox(f.i, f.j);
+        ref.roots[index] = b.node(cell, c0, c1, r0, r1);
+        b.edges(cell, right, top[j]);
+        rightOf = static_cast<std::int64_t>(index);
+        topRow[j] = f.i;
     }
 }
 
