@@ -7,17 +7,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "warp/WarpTestSupport.h"
+#include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 using namespace ZORV_3_13_0_::DataSet::WarpUtils;
 using namespace zorvtest;
+using ZELUNCompGeom::ZELUNMatrix3D;
 
 namespace {
 
@@ -351,6 +354,137 @@ TEST(GeoidReprojection, ExactPixelsAreThePointTransforms)
             }
         EXPECT_GT(exactPixels, 0u) << t.name;
         std::printf("%s: %zu exact pixels\n", t.name, exactPixels);
+    }
+}
+
+// The refinement against a cell-by-cell rebuild that carries every point
+// alone through the coordinate layer: each node's split, each quarter's
+// pass or fail decision and each matrix leaf's bits, on the polar grid with
+// the factory's cells (integer boxes: shared edges and inherited corners)
+// and with fractional cells (clipped boxes whose edges need not coincide).
+class MeshRebuild {
+public:
+    MeshRebuild(MeshReprojectionTransform const& mesh, PointReprojectionTransform const& exact)
+        : m_mesh(mesh), m_exact(exact)
+    {
+    }
+
+    // Every top-level cell: split exactly where its own matrix fails.
+    void checkAll(std::int64_t rows, std::size_t& splitCells)
+    {
+        MeshRefinement const& ref = m_mesh.refinement();
+        ZELUNnBox<double, 2> const& box = m_mesh.box();
+        for (std::int64_t i = 0; i < rows; ++i)
+            for (std::int64_t j = 0; j < m_mesh.cellsPerRow(); ++j) {
+                ZELUNnBox<double, 2> cell;
+                for (int a = 0; a < 2; ++a) {
+                    double const lo = box.low[a] + (a ? i : j) * m_mesh.cellSize()[a], hi = lo + m_mesh.cellSize()[a];
+                    cell.low[a] = std::min(lo, box.high[a]);
+                    cell.high[a] = std::min(hi, box.high[a]);
+                }
+                auto const index = static_cast<std::size_t>(i * m_mesh.cellsPerRow() + j);
+                std::int32_t const root = ref.roots.empty() ? -1 : ref.roots[index];
+                ASSERT_EQ(root < 0, passes(m_mesh.matrices()[index], cell)) << "cell " << i << ", " << j;
+                if (root < 0) continue;
+                ++splitCells;
+                checkNode(root, cell);
+            }
+    }
+
+private:
+    // The cell's centre and edge midpoints within 0.125 input pixel of the
+    // exact path through a finite matrix.
+    bool passes(ZELUNMatrix3D const& m, ZELUNnBox<double, 2> const& b) const
+    {
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                if (!std::isfinite(m(r, c))) return false;
+        double const mx = (b.low[0] + b.high[0]) * 0.5, my = (b.low[1] + b.high[1]) * 0.5;
+        double const xs[5] = {mx, mx, mx, b.low[0], b.high[0]}, ys[5] = {my, b.low[1], b.high[1], my, my};
+        for (int k = 0; k < 5; ++k) {
+            double ex, ey, ax, ay;
+            if (!m_exact.transform(xs[k], ys[k], ex, ey)) return false;
+            applyMatrix(m, xs[k], ys[k], ax, ay);
+            if (!(std::fabs(ax - ex) <= 0.125 && std::fabs(ay - ey) <= 0.125)) return false;
+        }
+        return true;
+    }
+
+    // The matrix of a sub-cell from its four corners' exact positions
+    // (squareToQuad, then (Q S) T); false where a corner has none.
+    bool build(ZELUNnBox<double, 2> const& b, ZELUNMatrix3D& m) const
+    {
+        double p[4][2];
+        double const xs[4] = {b.low[0], b.high[0], b.high[0], b.low[0]}, ys[4] = {b.low[1], b.low[1], b.high[1], b.high[1]};
+        for (int k = 0; k < 4; ++k)
+            if (!m_exact.transform(xs[k], ys[k], p[k][0], p[k][1])) return false;
+        double const sx = ((p[0][0] - p[1][0]) + p[2][0]) - p[3][0];
+        double const sy = ((p[0][1] - p[1][1]) + p[2][1]) - p[3][1];
+        double const dx1 = p[1][0] - p[2][0], dx2 = p[3][0] - p[2][0];
+        double const dy1 = p[1][1] - p[2][1], dy2 = p[3][1] - p[2][1];
+        double const r = 1 / (dy2 * dx1 - dx2 * dy1);
+        double const g = (sx * dy2 - sy * dx2) * r, h = (sy * dx1 - sx * dy1) * r;
+        ZELUNMatrix3D const q(p[1][0] - p[0][0] + g * p[1][0], p[3][0] - p[0][0] + h * p[3][0], p[0][0],
+                              p[1][1] - p[0][1] + g * p[1][1], p[3][1] - p[0][1] + h * p[3][1], p[0][1], g, h, 1);
+        ZELUNMatrix3D const s(1 / (b.high[0] - b.low[0]), 0, 0, 0, 1 / (b.high[1] - b.low[1]), 0, 0, 0, 1);
+        ZELUNMatrix3D const t(1, 0, -b.low[0], 0, 1, -b.low[1], 0, 0, 1);
+        m = (q * s) * t;
+        return true;
+    }
+
+    void checkNode(std::int32_t index, ZELUNnBox<double, 2> const& b)
+    {
+        MeshRefinement const& ref = m_mesh.refinement();
+        MeshRefinement::Node const& n = ref.nodes[static_cast<std::size_t>(index)];
+        double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
+        if (w <= 4 && h <= 4) {
+            ASSERT_GE(n.exact, 0) << "a smallest failing cell takes the exact path";
+            return;
+        }
+        double const inf = std::numeric_limits<double>::infinity();
+        ASSERT_EQ(n.splitX, w > 4 ? b.low[0] + std::ceil(w / 2) : inf);
+        ASSERT_EQ(n.splitY, h > 4 ? b.low[1] + std::ceil(h / 2) : inf);
+        for (int q = 0; q < 4; ++q) {
+            bool const right = q & 1, up = q & 2;
+            if ((right && w <= 4) || (up && h <= 4)) continue;
+            ZELUNnBox<double, 2> child = b;
+            if (w > 4) (right ? child.low[0] : child.high[0]) = std::min(n.splitX, b.high[0]);
+            if (h > 4) (up ? child.low[1] : child.high[1]) = std::min(n.splitY, b.high[1]);
+            ZELUNMatrix3D m;
+            bool const passed = build(child, m) && passes(m, child);
+            MeshRefinement::Node const& c = ref.nodes[static_cast<std::size_t>(n.child[q])];
+            ASSERT_EQ(c.matrix >= 0, passed) << "quarter " << q << " of a cell at " << b.low[0] << ", " << b.low[1];
+            if (passed) {
+                ZELUNMatrix3D const& kept = ref.matrices[static_cast<std::size_t>(c.matrix)];
+                for (int r = 0; r < 3; ++r)
+                    for (int k = 0; k < 3; ++k) {
+                        double const a = kept(r, k), e = m(r, k);
+                        ASSERT_EQ(std::memcmp(&a, &e, sizeof a), 0) << "matrix element " << r << ", " << k;
+                    }
+            } else {
+                checkNode(n.child[q], child);
+            }
+        }
+    }
+
+    MeshReprojectionTransform const& m_mesh;
+    PointReprojectionTransform const& m_exact;
+};
+
+TEST(GeoidReprojection, RefinementEqualsACellByCellRebuild)
+{
+    REQUIRE_GEOID();
+    Target const polar{"polar", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 400, 400};
+    ZELUNCover const outCover = coverOf(polar);
+    ZELUNnBox<double, 2> const outBox = pixelBox(polar.w, polar.h), inBox = pixelBox(1440, 721);
+    for (ZELUNnPoint<double, 2> const cellSize : {kMeshCellSize, ZELUNnPoint<double, 2>(37.3, 45.7)}) {
+        long status = 0;
+        MeshReprojectionTransform const mesh(outBox, outCover, inBox, geoid().cover, cellSize, status);
+        ASSERT_EQ(status, 0);
+        PointReprojectionTransform const exact(outBox, outCover, inBox, geoid().cover);
+        std::size_t split = 0;
+        MeshRebuild(mesh, exact).checkAll(MeshReprojectionTransform::cellCount(400, cellSize[1]), split);
+        EXPECT_GT(split, 0u) << cellSize[0];
     }
 }
 

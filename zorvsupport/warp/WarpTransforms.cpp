@@ -7,6 +7,8 @@
 #endif
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 #include <new>
@@ -428,34 +430,212 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
 }  // namespace
 
 // Carries points of the output through the exact path and builds and tests
-// cells; the coordinate layer is called once per batch of points.
+// cells; the coordinate layer is called once per batch of points. Inside a
+// split top-level cell, every output pixel position is carried once: its raw
+// input world position is kept in a table, so a quarter's corners (its
+// parent's corners, edge midpoints and centre) and the test points siblings
+// share are read back rather than transformed again, and the points on the
+// edges a split cell shares with split neighbours are handed on to them.
+// The coordinate layer carries each point of a batch on its own, to the same
+// bits as alone, so sharing changes no result.
 struct MeshReprojectionTransform::Builder {
+    // The raw input world positions of output pixel positions, keyed by
+    // the positions' bits: an open-addressing table with linear probing, at
+    // most half full, emptied for each top-level cell (a slot is in use when
+    // it carries the current generation), so one small table serves the
+    // whole build and stays in cache.
+    struct PointTable {
+        struct Slot {
+            std::uint64_t kx, ky;
+            double x, y;  // the raw input world position
+            std::uint32_t generation;
+            bool ok;  // false: the point has no position
+        };
+        std::vector<Slot> slots;
+        std::size_t size = 0;
+        std::uint32_t generation = 1;
+
+        bool used(Slot const& s) const { return s.generation == generation; }
+        std::vector<double> order;  // the positions in use, x, y pairs
+
+        void clear()
+        {
+            size = 0;
+            order.clear();
+            if (++generation == 0) {  // wrapped: no slot may look used
+                for (Slot& s : slots) s.generation = 0;
+                generation = 1;
+            }
+        }
+
+        static std::size_t hash(std::uint64_t kx, std::uint64_t ky)
+        {
+            auto mix = [](std::uint64_t h) {
+                h ^= h >> 33;
+                h *= 0xFF51AFD7ED558CCDull;
+                h ^= h >> 33;
+                h *= 0xC4CEB9FE1A85EC53ull;
+                h ^= h >> 33;
+                return h;
+            };
+            return static_cast<std::size_t>(mix(kx ^ mix(ky)));
+        }
+        static void bitsOf(double x, double y, std::uint64_t& kx, std::uint64_t& ky)
+        {
+            std::memcpy(&kx, &x, sizeof x);
+            std::memcpy(&ky, &y, sizeof y);
+        }
+        // Room for `more` insertions without moving the slots.
+        void reserve(std::size_t more)
+        {
+            if (2 * (size + more) <= slots.size()) return;
+            std::size_t capacity = slots.empty() ? 1024 : slots.size();
+            while (2 * (size + more) > capacity) capacity *= 2;
+            std::vector<Slot> old(capacity, Slot{0, 0, 0.0, 0.0, 0, false});
+            old.swap(slots);
+            for (Slot const& s : old)
+                if (used(s)) slots[probe(s.kx, s.ky)] = s;
+        }
+        // The slot of the key, or the empty one where it belongs.
+        std::size_t probe(std::uint64_t kx, std::uint64_t ky) const
+        {
+            std::size_t const mask = slots.size() - 1;
+            std::size_t i = hash(kx, ky) & mask;
+            while (used(slots[i]) && !(slots[i].kx == kx && slots[i].ky == ky)) i = (i + 1) & mask;
+            return i;
+        }
+        // The slot of (x, y), added when new (`added` true); reserve first.
+        Slot& insert(double x, double y, bool& added)
+        {
+            std::uint64_t kx, ky;
+            bitsOf(x, y, kx, ky);
+            Slot& s = slots[probe(kx, ky)];
+            added = !used(s);
+            if (added) {
+                s.kx = kx;
+                s.ky = ky;
+                s.generation = generation;
+                ++size;
+                order.push_back(x);
+                order.push_back(y);
+            }
+            return s;
+        }
+        Slot const& at(double x, double y) const
+        {
+            std::uint64_t kx, ky;
+            bitsOf(x, y, kx, ky);
+            return slots[probe(kx, ky)];
+        }
+    };
+
     MeshReprojectionTransform& mesh;
     ZELUNCoordSystem const& from;
     ZELUNCoordSystem const& to;
     double turn;
-    std::vector<double> world;
-    std::vector<unsigned char> failed;
+    std::vector<unsigned char> failed, flags;
+    PointTable cache;
+    std::vector<PointTable::Slot*> pending;
+    std::vector<double> batch;
 
     explicit Builder(MeshReprojectionTransform& m)
         : mesh(m), from(m.m_outCover.getCoordSystem()), to(m.m_inCover.getCoordSystem()), turn(turnOf(m.m_inCover))
     {
     }
 
-    // Output pixel positions (x, y pairs) replaced by their exact input
+    // Output pixel positions (x, y pairs) replaced by their raw input world
     // positions; ok[i] false where a point has none.
-    void carry(double* xy, std::size_t n, unsigned char* ok)
+    void carryRaw(double* xy, std::size_t n, unsigned char* ok)
     {
         for (std::size_t i = 0; i < n; ++i) pixelToWorld(xy[2 * i], xy[2 * i + 1], mesh.m_box, mesh.m_outCover);
         failed.assign(n, 1);
         from.transform(to, xy, n, 2, failed.data());
-        for (std::size_t i = 0; i < n; ++i) {
-            ok[i] = !failed[i];
-            if (!ok[i]) continue;
-            wrapLongitude(xy[2 * i], mesh.m_inCover, turn);
-            worldToPixel(xy[2 * i], xy[2 * i + 1], mesh.m_inBox, mesh.m_inCover);
+        for (std::size_t i = 0; i < n; ++i) ok[i] = !failed[i];
+    }
+
+    // A raw input world position as an input pixel position.
+    void toInputPixel(double& x, double& y) const
+    {
+        wrapLongitude(x, mesh.m_inCover, turn);
+        worldToPixel(x, y, mesh.m_inBox, mesh.m_inCover);
+    }
+
+    // Output pixel positions replaced by their exact input pixel positions;
+    // `raw` (when given) receives the input world positions.
+    void carry(double* xy, std::size_t n, unsigned char* ok, double* raw = nullptr)
+    {
+        carryRaw(xy, n, ok);
+        if (raw) std::copy(xy, xy + 2 * n, raw);
+        for (std::size_t i = 0; i < n; ++i)
+            if (ok[i]) toInputPixel(xy[2 * i], xy[2 * i + 1]);
+    }
+
+    // Keeps the raw input world position (rx, ry) of the output pixel
+    // position (x, y).
+    void remember(double x, double y, double rx, double ry, bool ok)
+    {
+        cache.reserve(1);
+        bool added;
+        PointTable::Slot& s = cache.insert(x, y, added);
+        s.x = rx;
+        s.y = ry;
+        s.ok = ok;
+    }
+
+    // A carried point: output pixel position, raw input world position.
+    struct EdgePoint {
+        double px, py, rx, ry;
+        bool ok;
+    };
+
+    void seed(std::vector<EdgePoint> const& points)
+    {
+        for (EdgePoint const& e : points) remember(e.px, e.py, e.rx, e.ry, e.ok);
+    }
+
+    // The cached points on the right and on the top edge of a cell box.
+    void edges(ZELUNnBox<double, 2> const& b, std::vector<EdgePoint>& right, std::vector<EdgePoint>& top) const
+    {
+        right.clear();
+        top.clear();
+        std::uint64_t hx, hy, kx, ky;
+        PointTable::bitsOf(b.high[0], b.high[1], hx, hy);
+        for (std::size_t i = 0; i < cache.order.size(); i += 2) {
+            double const x = cache.order[i], y = cache.order[i + 1];
+            PointTable::bitsOf(x, y, kx, ky);
+            if (kx != hx && ky != hy) continue;
+            PointTable::Slot const& s = cache.at(x, y);
+            EdgePoint const e{x, y, s.x, s.y, s.ok};
+            if (kx == hx) right.push_back(e);
+            if (ky == hy) top.push_back(e);
         }
     }
+
+    // Carries, in one batch, the output pixel positions not yet cached.
+    void prefetch(double const* xy, std::size_t n)
+    {
+        pending.clear();
+        batch.clear();
+        cache.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            bool added;
+            PointTable::Slot& s = cache.insert(xy[2 * i], xy[2 * i + 1], added);
+            if (!added) continue;
+            pending.push_back(&s);
+            batch.push_back(xy[2 * i]);
+            batch.push_back(xy[2 * i + 1]);
+        }
+        if (pending.empty()) return;
+        flags.resize(pending.size());
+        carryRaw(batch.data(), pending.size(), flags.data());
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            pending[i]->x = batch[2 * i];
+            pending[i]->y = batch[2 * i + 1];
+            pending[i]->ok = flags[i] != 0;
+        }
+    }
+
+    PointTable::Slot const& cached(double x, double y) const { return cache.at(x, y); }
 
     // True when the matrix lies within kMeshMaxError of the exact
     // positions at all five test points (given as exact positions `e` with
@@ -473,23 +653,37 @@ struct MeshReprojectionTransform::Builder {
         return true;
     }
 
-    // Builds and tests one sub-cell; true with its matrix when it passes.
+    // The corners (low-left, low-right, high-right, high-left) and then the
+    // five test points of a cell box, as output pixel positions.
+    static void cellPoints(ZELUNnBox<double, 2> const& b, double* p)
+    {
+        double const c[8] = {b.low[0], b.low[1], b.high[0], b.low[1], b.high[0], b.high[1], b.low[0], b.high[1]};
+        std::copy(c, c + 8, p);
+        testPoints(b, p + 8);
+    }
+
+    // Builds and tests one sub-cell whose points are cached; true with its
+    // matrix when it passes.
     bool buildAndTest(ZELUNnBox<double, 2> const& b, ZELUNMatrix3D& m)
     {
-        double p[18], e[18];
-        unsigned char ok[9];
-        double wx0 = b.low[0], wy0 = b.low[1], wx1 = b.high[0], wy1 = b.high[1];
-        pixelToWorld(wx0, wy0, mesh.m_box, mesh.m_outCover);
-        pixelToWorld(wx1, wy1, mesh.m_box, mesh.m_outCover);
-        double corners[8] = {wx0, wy0, wx1, wy0, wx1, wy1, wx0, wy1};
-        unsigned char cornerFailed[4] = {1, 1, 1, 1};
-        from.transform(to, corners, 4, 2, cornerFailed);
-        if (cornerFailed[0] || cornerFailed[1] || cornerFailed[2] || cornerFailed[3]) return false;
+        double p[18], e[10], corners[8];
+        unsigned char ok[5];
+        cellPoints(b, p);
+        for (int i = 0; i < 4; ++i) {
+            PointTable::Slot const& c = cached(p[2 * i], p[2 * i + 1]);
+            if (!c.ok) return false;
+            corners[2 * i] = c.x;
+            corners[2 * i + 1] = c.y;
+        }
         m = cellMatrixFromCorners(b, corners, mesh.m_inBox, mesh.m_inCover);
-        testPoints(b, p);
-        for (int i = 0; i < 10; ++i) e[i] = p[i];
-        carry(e, 5, ok);
-        return passes(m, p, e, ok);
+        for (int i = 0; i < 5; ++i) {
+            PointTable::Slot const& t = cached(p[8 + 2 * i], p[9 + 2 * i]);
+            ok[i] = t.ok;
+            e[2 * i] = t.x;
+            e[2 * i + 1] = t.y;
+            if (t.ok) toInputPixel(e[2 * i], e[2 * i + 1]);
+        }
+        return passes(m, p + 8, e, ok);
     }
 
     // The node of a failed cell box covering the centres [c0, c1) x [r0, r1).
@@ -511,12 +705,28 @@ struct MeshReprojectionTransform::Builder {
         ref.nodes[static_cast<std::size_t>(index)].splitY = splitY;
         std::int64_t const cs = splitX < inf ? MeshRefinement::firstCentreAtOrAfter(splitX, c0, c1) : c1;
         std::int64_t const rs = splitY < inf ? MeshRefinement::firstCentreAtOrAfter(splitY, r0, r1) : r1;
-        for (int q = 0; q < 4; ++q) {
+        auto childOf = [&](int q, ZELUNnBox<double, 2>& child) {
             bool const right = q & 1, up = q & 2;
-            if ((right && !(splitX < inf)) || (up && !(splitY < inf))) continue;
-            ZELUNnBox<double, 2> child = b;
+            if ((right && !(splitX < inf)) || (up && !(splitY < inf))) return false;
+            child = b;
             if (splitX < inf) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
             if (splitY < inf) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
+            return true;
+        };
+        // The points of all quarters in one batch.
+        double points[4 * 18];
+        std::size_t count = 0;
+        for (int q = 0; q < 4; ++q) {
+            ZELUNnBox<double, 2> child;
+            if (!childOf(q, child)) continue;
+            cellPoints(child, points + 18 * count);
+            ++count;
+        }
+        prefetch(points, 9 * count);
+        for (int q = 0; q < 4; ++q) {
+            bool const right = q & 1, up = q & 2;
+            ZELUNnBox<double, 2> child;
+            if (!childOf(q, child)) continue;
             ZELUNMatrix3D m;
             std::int32_t k;
             if (buildAndTest(child, m)) {
@@ -552,32 +762,67 @@ struct MeshReprojectionTransform::Builder {
                 *xy++ = static_cast<double>(c) + 0.5;
                 *xy++ = static_cast<double>(r) + 0.5;
             }
-        std::vector<unsigned char> ok(n);
-        carry(ref.positions.data() + leaf.offset, n, ok.data());
+        flags.resize(n);
+        carry(ref.positions.data() + leaf.offset, n, flags.data());
         for (std::size_t i = 0; i < n; ++i)
-            if (!ok[i]) ref.positions[leaf.offset + 2 * i] = std::numeric_limits<double>::quiet_NaN();
+            if (!flags[i]) ref.positions[leaf.offset + 2 * i] = std::numeric_limits<double>::quiet_NaN();
         ref.nodes[static_cast<std::size_t>(index)].exact = static_cast<std::int32_t>(ref.exactLeaves.size());
         ref.exactLeaves.push_back(leaf);
     }
 };
 
+namespace {
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+}  // namespace
+
 // Tests every cell, one batch of test points per row of cells, and splits
-// the cells that fail.
+// the cells that fail. An edge midpoint two cells share (the same output
+// pixel position, bit for bit) is carried once: a row carries its centres,
+// its top midpoints and its vertical edges' midpoints, and takes its bottom
+// midpoints from the row below.
 void MeshReprojectionTransform::refine(std::int64_t rows)
 {
     Builder b(*this);
     std::size_t const perRow = static_cast<std::size_t>(m_cellsPerRow);
     double const cw = m_cellSize[0], ch = m_cellSize[1];
-    std::vector<double> p(10 * perRow), e(10 * perRow);
-    std::vector<unsigned char> ok(5 * perRow);
+    // The cell columns' x ranges (the same on every row) and whether the
+    // right edge of column j is the left edge of column j + 1.
+    std::vector<double> xlo(perRow), xhi(perRow);
+    std::vector<unsigned char> sharedX(perRow, 0);
+    for (std::size_t j = 0; j < perRow; ++j) {
+        ZELUNnBox<double, 2> const cell = cellBox(0, static_cast<std::int64_t>(j));
+        xlo[j] = cell.low[0];
+        xhi[j] = cell.high[0];
+    }
+    for (std::size_t j = 0; j + 1 < perRow; ++j) sharedX[j] = sameBits(xhi[j], xlo[j + 1]);
+    // A row's unique test points: bottoms, tops and centres (one per cell),
+    // then the vertical edges' midpoints; idx maps each cell's five test
+    // points (testPoints order) to them.
+    std::size_t vertical = 0;
+    std::vector<std::size_t> idx(5 * perRow);
+    for (std::size_t j = 0; j < perRow; ++j) {
+        idx[5 * j + 1] = j;
+        idx[5 * j + 2] = perRow + j;
+        idx[5 * j] = 2 * perRow + j;
+        idx[5 * j + 3] = (j > 0 && sharedX[j - 1]) ? idx[5 * (j - 1) + 4] : 3 * perRow + vertical++;
+        idx[5 * j + 4] = 3 * perRow + vertical++;
+    }
+    std::size_t const total = 3 * perRow + vertical;
+    std::vector<double> p(10 * perRow), q(2 * total), e(2 * total), raw(2 * total), ce(10);
+    std::vector<unsigned char> ok(total), cok(5);
     // The pixel centre columns and rows of each cell, as the rows and
     // transform() assign them.
     auto cellColumn = [&](std::int64_t c) -> std::int64_t {
         double const x = static_cast<double>(c) + 0.5;
         if (x > m_box.high[0]) return m_cellsPerRow;
         if (!(x >= m_box.low[0])) return -1;
-        auto const q = static_cast<std::int64_t>((x - m_box.low[0]) / cw);
-        return std::min(q, m_cellsPerRow - 1);
+        auto const qq = static_cast<std::int64_t>((x - m_box.low[0]) / cw);
+        return std::min(qq, m_cellsPerRow - 1);
     };
     auto cellRow = [&](std::int64_t r) -> std::int64_t {
         double const y = static_cast<double>(r) + 0.5;
@@ -595,23 +840,94 @@ void MeshReprojectionTransform::refine(std::int64_t rows)
         while (c < kMaxCentre && cellOf(c) < k) ++c;
         return c;
     };
+    // The cells whose own matrix fails, with their test points (output
+    // pixel position, raw input world position), split once all are known.
+    struct Failed {
+        std::int64_t i, j;
+        double points[20];
+        bool ok[5];
+    };
+    std::vector<Failed> failedCells;
+    double prevHigh = 0.0;
     for (std::int64_t i = 0; i < rows; ++i) {
         for (std::size_t j = 0; j < perRow; ++j) {
             testPoints(cellBox(i, static_cast<std::int64_t>(j)), &p[10 * j]);
+            for (std::size_t k = 0; k < 5; ++k) {
+                q[2 * idx[5 * j + k]] = p[10 * j + 2 * k];
+                q[2 * idx[5 * j + k] + 1] = p[10 * j + 2 * k + 1];
+            }
         }
-        std::copy(p.begin(), p.end(), e.begin());
-        b.carry(e.data(), 5 * perRow, ok.data());
+        ZELUNnBox<double, 2> const first = cellBox(i, 0);
+        // The bottom midpoints are the row below's top ones when its top
+        // edge is this row's bottom edge; they were moved into place there.
+        std::size_t const from = (i > 0 && sameBits(prevHigh, first.low[1])) ? perRow : 0;
+        prevHigh = first.high[1];
+        std::copy(q.begin() + 2 * from, q.end(), e.begin() + 2 * from);
+        b.carry(&e[2 * from], total - from, &ok[from], &raw[2 * from]);
         for (std::size_t j = 0; j < perRow; ++j) {
             std::size_t const index = static_cast<std::size_t>(i) * perRow + j;
-            if (Builder::passes(m_matrices[index], &p[10 * j], &e[10 * j], &ok[5 * j])) continue;
-            if (m_refinement.roots.empty()) m_refinement.roots.assign(m_matrices.size(), -1);
-            auto const jj = static_cast<std::int64_t>(j);
-            std::int64_t const c0 = firstOf(jj, m_box.low[0], cw, cellColumn);
-            std::int64_t const c1 = firstOf(jj + 1, m_box.low[0], cw, cellColumn);
-            std::int64_t const r0 = firstOf(i, m_box.low[1], ch, cellRow);
-            std::int64_t const r1 = firstOf(i + 1, m_box.low[1], ch, cellRow);
-            m_refinement.roots[index] = b.node(cellBox(i, jj), c0, c1, r0, r1);
+            for (std::size_t k = 0; k < 5; ++k) {
+                std::size_t const t = idx[5 * j + k];
+                ce[2 * k] = e[2 * t];
+                ce[2 * k + 1] = e[2 * t + 1];
+                cok[k] = ok[t];
+            }
+            if (Builder::passes(m_matrices[index], &p[10 * j], ce.data(), cok.data())) continue;
+            Failed f;
+            f.i = i;
+            f.j = static_cast<std::int64_t>(j);
+            for (std::size_t k = 0; k < 5; ++k) {
+                std::size_t const t = idx[5 * j + k];
+                double const v[4] = {q[2 * t], q[2 * t + 1], raw[2 * t], raw[2 * t + 1]};
+                std::copy(v, v + 4, f.points + 4 * k);
+                f.ok[k] = ok[t] != 0;
+            }
+            failedCells.push_back(f);
         }
+        // This row's tops become the next row's bottoms.
+        std::copy(q.begin() + 2 * perRow, q.begin() + 4 * perRow, q.begin());
+        std::copy(e.begin() + 2 * perRow, e.begin() + 4 * perRow, e.begin());
+        std::copy(raw.begin() + 2 * perRow, raw.begin() + 4 * perRow, raw.begin());
+        std::copy(ok.begin() + perRow, ok.begin() + 2 * perRow, ok.begin());
+    }
+    if (failedCells.empty()) return;
+    m_refinement.roots.assign(m_matrices.size(), -1);
+    // Room for the refinement of typical splits (about 7 to 15 nodes per
+    // split cell on real grids) taken at once, for up to 8192 split cells:
+    // grown by doubling, the storage would touch about twice the memory it
+    // keeps, and fresh pages cost; reserved pages never written are never
+    // touched.
+    MeshRefinement& ref = m_refinement;
+    std::size_t const split = std::min<std::size_t>(failedCells.size(), std::size_t(1) << 13);
+    ref.nodes.reserve(24 * split);
+    ref.matrices.reserve(18 * split);
+    ref.exactLeaves.reserve(6 * split);
+    ref.positions.reserve(192 * split);
+    // The carried points on the right edge of the last split cell and on
+    // the top edge of each column's last split cell.
+    std::vector<Builder::EdgePoint> right;
+    std::vector<std::vector<Builder::EdgePoint>> top(perRow);
+    std::int64_t rightOf = -1;
+    std::vector<std::int64_t> topRow(perRow, -1);
+    for (Failed const& f : failedCells) {
+        auto const j = static_cast<std::size_t>(f.j);
+        std::size_t const index = static_cast<std::size_t>(f.i) * perRow + j;
+        // The split starts from the points of its left and lower
+        // neighbours' shared edges when those were split too.
+        b.cache.clear();
+        if (j > 0 && rightOf == static_cast<std::int64_t>(index) - 1) b.seed(right);
+        if (f.i > 0 && topRow[j] == f.i - 1) b.seed(top[j]);
+        for (std::size_t k = 0; k < 5; ++k)
+            b.remember(f.points[4 * k], f.points[4 * k + 1], f.points[4 * k + 2], f.points[4 * k + 3], f.ok[k]);
+        std::int64_t const c0 = firstOf(f.j, m_box.low[0], cw, cellColumn);
+        std::int64_t const c1 = firstOf(f.j + 1, m_box.low[0], cw, cellColumn);
+        std::int64_t const r0 = firstOf(f.i, m_box.low[1], ch, cellRow);
+        std::int64_t const r1 = firstOf(f.i + 1, m_box.low[1], ch, cellRow);
+        ZELUNnBox<double, 2> const cell = cellBox(f.i, f.j);
+        ref.roots[index] = b.node(cell, c0, c1, r0, r1);
+        b.edges(cell, right, top[j]);
+        rightOf = static_cast<std::int64_t>(index);
+        topRow[j] = f.i;
     }
 }
 
