@@ -302,81 +302,35 @@ public:
 
     void sampleInto(double x, double y, C* out, unsigned n) const
     {
+        SamplerDetail::Axis<P> const ay(y, m_source.rows());
         if (m_source.cyclic()) {
-            sampleCyclic(x, y, out, n);
+            SamplerDetail::CyclicAxis<P> const ax(m_source.wrapColumn(x), m_source.columns());
+            if (!ax.valid || !ay.lowerValid) {
+                m_source.putNoData(out, n);
+                return;
+            }
+            // The column neighbours taken cyclically: both always exist.
+            Neighbour const nb[4] = {
+                {true, ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight},
+                {true, ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight},
+                {ay.upperValid, ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight},
+                {ay.upperValid, ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight},
+            };
+            blend(nb, out, n);
             return;
         }
         SamplerDetail::Axis<P> const ax(x, m_source.columns());
-        SamplerDetail::Axis<P> const ay(y, m_source.rows());
         if (!ax.lowerValid || !ay.lowerValid) {
             m_source.putNoData(out, n);
             return;
         }
-        // Neighbours in the order (i, j), (i+1, j), (i, j+1), (i+1, j+1);
-        // one that is not valid, weighs 0 or holds no-data is left out.
-        if constexpr (!K::kTuple && K::kPerElement == 1) {
-            // One component: the same sums without the component loops.
-            C const nd = m_source.noDataScalar();
-            P sum = P(0), total = P(0);
-            auto add = [&](std::size_t dx, std::size_t dy, P w) {
-                if (w == P(0)) return;
-                C const v = *m_source.at(ax.lower + dx, ay.lower + dy);
-                if (v == nd) return;
-                sum += w * static_cast<P>(v);
-                total += w;
-            };
-            add(0, 0, ax.lowerWeight * ay.lowerWeight);
-            if (ax.upperValid) add(1, 0, ax.upperWeight * ay.lowerWeight);
-            if (ay.upperValid) add(0, 1, ax.lowerWeight * ay.upperWeight);
-            if (ax.upperValid && ay.upperValid) add(1, 1, ax.upperWeight * ay.upperWeight);
-            if (total < K::kMinWeightSum)
-                out[0] = nd;
-            else
-                out[0] = K::store(sum / total);
-            (void)n;  // a scalar target has one component
-            return;
-        }
-        struct Neighbour {
-            bool visit;
-            std::size_t dx, dy;
-            P weight;
-        };
         Neighbour const nb[4] = {
-            {true, 0, 0, ax.lowerWeight * ay.lowerWeight},
-            {ax.upperValid, 1, 0, ax.upperWeight * ay.lowerWeight},
-            {ay.upperValid, 0, 1, ax.lowerWeight * ay.upperWeight},
-            {ax.upperValid && ay.upperValid, 1, 1, ax.upperWeight * ay.upperWeight},
+            {true, ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight},
+            {ax.upperValid, ax.lower + 1, ay.lower, ax.upperWeight * ay.lowerWeight},
+            {ay.upperValid, ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight},
+            {ax.upperValid && ay.upperValid, ax.lower + 1, ay.lower + 1, ax.upperWeight * ay.upperWeight},
         };
-        unsigned const comps = K::kTuple ? m_length * K::kPerElement : K::kPerElement;
-        unsigned const read = comps < m_source.comps() ? comps : m_source.comps();
-        P local[16];
-        std::unique_ptr<P[]> heap;
-        P* sum = local;
-        if (comps > 16) {
-            heap.reset(new P[comps]);
-            sum = heap.get();
-        }
-        for (unsigned k = 0; k < comps; ++k) sum[k] = P(0);
-        P total = P(0);
-        for (Neighbour const& b : nb) {
-            if (!b.visit || b.weight == P(0)) continue;
-            C const* e = m_source.at(ax.lower + b.dx, ay.lower + b.dy);
-            if (m_source.isNoData(e)) continue;
-            for (unsigned k = 0; k < read; ++k) sum[k] += b.weight * static_cast<P>(e[k]);
-            total += b.weight;
-        }
-        if (total < K::kMinWeightSum) {
-            m_source.putNoData(out, n);
-            return;
-        }
-        unsigned const m = n < comps ? n : comps;
-        if constexpr (K::kReciprocal) {
-            P const inv = P(1) / total;
-            for (unsigned k = 0; k < m; ++k) out[k] = K::store(sum[k] * inv);
-        } else {
-            for (unsigned k = 0; k < m; ++k) out[k] = K::store(sum[k] / total);
-        }
-        for (unsigned k = m; k < n; ++k) out[k] = C();
+        blend(nb, out, n);
     }
 
     SamplerDetail::Source<T> const& source() const { return m_source; }
@@ -384,47 +338,32 @@ public:
     unsigned tupleLength() const { return m_length; }
 
 private:
-    // sampleInto over columns that wrap around: the same neighbours, weights,
-    // sums and conversions, with the column neighbours taken cyclically.
-    void sampleCyclic(double x, double y, C* out, unsigned n) const
+    struct Neighbour {
+        bool visit;
+        std::size_t column, row;
+        P weight;
+    };
+
+    // The weighted mean of the neighbours in the order (i, j), (i+1, j),
+    // (i, j+1), (i+1, j+1); one that is not visited, weighs 0 or holds
+    // no-data is left out, and too little weight left gives no-data.
+    void blend(Neighbour const (&nb)[4], C* out, unsigned n) const
     {
-        SamplerDetail::CyclicAxis<P> const ax(m_source.wrapColumn(x), m_source.columns());
-        SamplerDetail::Axis<P> const ay(y, m_source.rows());
-        if (!ax.valid || !ay.lowerValid) {
-            m_source.putNoData(out, n);
-            return;
-        }
         if constexpr (!K::kTuple && K::kPerElement == 1) {
+            // One component: the same sums without the component loops.
             C const nd = m_source.noDataScalar();
             P sum = P(0), total = P(0);
-            auto add = [&](std::size_t column, std::size_t row, P w) {
-                if (w == P(0)) return;
-                C const v = *m_source.at(column, row);
-                if (v == nd) return;
-                sum += w * static_cast<P>(v);
-                total += w;
-            };
-            add(ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight);
-            add(ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight);
-            if (ay.upperValid) {
-                add(ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight);
-                add(ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight);
+            for (Neighbour const& b : nb) {
+                if (!b.visit || b.weight == P(0)) continue;
+                C const v = *m_source.at(b.column, b.row);
+                if (v == nd) continue;
+                sum += b.weight * static_cast<P>(v);
+                total += b.weight;
             }
             out[0] = total < K::kMinWeightSum ? nd : K::store(sum / total);
-            (void)n;
+            (void)n;  // a scalar target has one component
             return;
         }
-        struct Neighbour {
-            bool visit;
-            std::size_t column, row;
-            P weight;
-        };
-        Neighbour const nb[4] = {
-            {true, ax.lower, ay.lower, ax.lowerWeight * ay.lowerWeight},
-            {true, ax.upper, ay.lower, ax.upperWeight * ay.lowerWeight},
-            {ay.upperValid, ax.lower, ay.lower + 1, ax.lowerWeight * ay.upperWeight},
-            {ay.upperValid, ax.upper, ay.lower + 1, ax.upperWeight * ay.upperWeight},
-        };
         unsigned const comps = K::kTuple ? m_length * K::kPerElement : K::kPerElement;
         unsigned const read = comps < m_source.comps() ? comps : m_source.comps();
         P local[16];
