@@ -67,6 +67,7 @@
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/warp/WarpUtils.h"
+#include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/TransformSupport.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -497,9 +498,8 @@ void geoidReport(int k)
     }
     std::printf("geoid %s %ux%u: mesh build %.2f ms (median of 5), %zu cells split; largest mesh position error %.4f "
                 "input pixels; %.3f %% of pixels within 1 cm of the peer's exact warp; %zu no-data pixels\n",
-                t.name, t.w, t.h, times[2] * 1e3, mesh.refinement().roots.empty() ? std::size_t(0)
-                : std::size_t(std::count_if(mesh.refinement().roots.begin(), mesh.refinement().roots.end(),
-                                            [](std::int32_t v) { return v >= 0; })),
+                t.name, t.w, t.h, times[2] * 1e3,
+                MeshAccess::internals(mesh) ? MeshAccess::internals(mesh)->trees.size() : std::size_t(0),
                 worst, 100.0 * close / exact.size(), noData);
 }
 
@@ -512,8 +512,11 @@ struct MeshFigures {
 MeshFigures figuresOf(MeshReprojectionTransform const& mesh)
 {
     MeshFigures f;
-    f.nodes = mesh.refinement().nodes.size();
-    f.exact = mesh.refinement().positions.size() / 2;
+    if (MeshInternals const* in = MeshAccess::internals(mesh))
+        for (MeshCellTree const& t : in->trees) {
+            f.nodes += t.nodes.size();
+            f.exact += t.positions.size() / 2;
+        }
     return f;
 }
 
