@@ -514,8 +514,8 @@ MeshFigures figuresOf(MeshReprojectionTransform const& mesh)
     MeshFigures f;
     if (MeshInternals const* in = MeshAccess::internals(mesh))
         for (MeshCellTree const& t : in->trees) {
-            f.nodes += t.nodes.size();
-            f.exact += t.positions.size() / 2;
+            f.nodes += t.nodeCount;
+            f.exact += t.centreCount;
         }
     return f;
 }

@@ -521,7 +521,7 @@ std::size_t exactPixelsOf(MeshReprojectionTransform const& mesh)
 {
     std::size_t n = 0;
     if (MeshInternals const* in = MeshAccess::internals(mesh))
-        for (MeshCellTree const& t : in->trees) n += t.positions.size() / 2;
+        for (MeshCellTree const& t : in->trees) n += t.centreCount;
     return n;
 }
 

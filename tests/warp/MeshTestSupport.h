@@ -1,7 +1,7 @@
 #pragma once
 
 // Comparing two mesh transforms as they are held: box, cells, matrices and
-// the refinement of split cells, bit for bit.
+// the tree of every split cell, bit for bit (wherever the trees are stored).
 
 #include <cstring>
 #include <vector>
@@ -13,9 +13,15 @@ namespace zorvtest {
 using namespace ZORV_3_13_0_::DataSet::WarpUtils;
 
 template <class V>
+bool sameBytes(V const* a, V const* b, std::size_t n)
+{
+    return n == 0 || std::memcmp(a, b, n * sizeof(V)) == 0;
+}
+
+template <class V>
 bool sameBytes(std::vector<V> const& a, std::vector<V> const& b)
 {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(V)) == 0);
+    return a.size() == b.size() && sameBytes(a.data(), b.data(), a.size());
 }
 
 inline bool sameMesh(MeshReprojectionTransform const& a, MeshReprojectionTransform const& b)
@@ -33,8 +39,10 @@ inline bool sameMesh(MeshReprojectionTransform const& a, MeshReprojectionTransfo
     for (std::size_t k = 0; k < x->trees.size(); ++k) {
         MeshCellTree const& s = x->trees[k];
         MeshCellTree const& t = y->trees[k];
-        if (s.nodes != t.nodes || s.exactStarts != t.exactStarts || !sameBytes(s.matrices, t.matrices) ||
-            !sameBytes(s.positions, t.positions))
+        if (s.nodeCount != t.nodeCount || s.matrixCount != t.matrixCount || s.exactCount != t.exactCount ||
+            s.centreCount != t.centreCount || !sameBytes(s.nodes, t.nodes, s.nodeCount) ||
+            !sameBytes(s.matrices, t.matrices, s.matrixCount) || !sameBytes(s.exactStarts, t.exactStarts, s.exactCount) ||
+            !sameBytes(s.positions, t.positions, 2 * s.centreCount))
             return false;
     }
     return true;

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "zorvsupport/Export.h"
@@ -101,18 +103,26 @@ struct MeshGeometry {
 // A node value v >= 0 is an inner node whose children start at index v, one
 // per side of each axis that splits (child v + right + up * (x splits ? 2 :
 // 1); see meshSplit); v < 0 is a leaf: -1 - 2m holds matrix m, -2 - 2e is
-// exact leaf e, whose pixel centres were carried one by one.
+// exact leaf e, whose pixel centres were carried one by one. The tree views
+// arrays held elsewhere (its MeshTreeBlock).
 struct MeshCellTree {
-    std::vector<std::int32_t> nodes;
-    std::vector<ZELUNCompGeom::ZELUNMatrix3D> matrices;
-    std::vector<std::size_t> exactStarts;  // per exact leaf: its first centre in `positions`
-    std::vector<double> positions;         // x, y per centre, leaf by leaf, row by row; a NaN x: no source position
+    std::int32_t const* nodes = nullptr;
+    ZELUNCompGeom::ZELUNMatrix3D const* matrices = nullptr;
+    std::size_t const* exactStarts = nullptr;  // per exact leaf: its first centre in `positions`
+    double const* positions = nullptr;         // x, y per centre, leaf by leaf, row by row; a NaN x: no source position
+    std::size_t nodeCount = 0, matrixCount = 0, exactCount = 0, centreCount = 0;
 
     static std::int32_t matrixLeaf(std::size_t m) { return -1 - 2 * static_cast<std::int32_t>(m); }
     static std::int32_t exactLeaf(std::size_t e) { return -2 - 2 * static_cast<std::int32_t>(e); }
     static bool isExact(std::int32_t v) { return ((-1 - v) & 1) != 0; }
     static std::size_t leafIndex(std::int32_t v) { return static_cast<std::size_t>((-1 - v) >> 1); }
 };
+
+// The storage of one tree: its four arrays in one allocation.
+struct MeshTreeRelease {
+    void operator()(void* p) const { ::operator delete(p); }
+};
+using MeshTreeBlock = std::unique_ptr<void, MeshTreeRelease>;
 
 // A leaf reached by a walk: its node value, its box and its centres.
 struct MeshLeaf {
@@ -165,14 +175,19 @@ inline std::size_t exactCentreIndex(MeshCellTree const& tree, MeshLeaf const& le
 // Everything of a mesh with cells beside the box, the cell size and the
 // matrices; shared, unchanged, by the copies of a mesh.
 struct MeshInternals {
+    MeshInternals() = default;
+    MeshInternals(MeshInternals const&) = delete;  // the trees view its own blocks
+    MeshInternals& operator=(MeshInternals const&) = delete;
+
     MeshGeometry geometry;
     // The first centre of each cell column (cells per row + 1 values, the
     // last one the first centre beyond the box) and of each row of cells.
     std::vector<std::int64_t> columnStarts, rowStarts;
     // Per cell, row-major: -1 where its own matrix holds, else its tree in
-    // `trees`; empty when no cell split.
+    // `trees`; empty when no cell split. Tree k lies in blocks[k].
     std::vector<std::int32_t> roots;
     std::vector<MeshCellTree> trees;
+    std::vector<MeshTreeBlock> blocks;
     // The exact path, for points of exact leaves that are not stored centres.
     ZELUNCover outCover, inCover;
     ZELUNnBox<double, 2> inBox;

@@ -12,8 +12,6 @@
 #include <new>
 #include <stdexcept>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
@@ -28,7 +26,6 @@ namespace WarpUtils {
 
 using ZELUNCompGeom::ZELUNMatrix3D;
 
-std::atomic<std::size_t> gDbgN{0}, gDbgC{0};
 namespace {
 
 bool isSmallInteger(double v)
@@ -409,15 +406,16 @@ public:
 
     std::size_t carried() const { return m_carried; }
 
-    MeshCellTree refine(FailedCell const& f)
+    // The tree of a failing cell, in a block of its own.
+    MeshCellTree refine(FailedCell const& f, MeshTreeBlock& block)
     {
-        MeshCellTree& t = m_tree;
-        t.nodes.clear();
-        t.matrices.clear();
-        t.exactStarts.clear();
-        t.positions.clear();
+        m_nodes.clear();
+        m_leafMatrices.clear();
+        m_exactStarts.clear();
+        m_positions.clear();
         m_pool.clear();
         m_exact.clear();
+        m_exactEnd = 0;
         m_frontier.clear();
         Node root;
         root.box = m_b.g.cellBox(f.i, f.j);
@@ -443,13 +441,7 @@ public:
             m_frontier.push_back(root);
         while (!m_frontier.empty()) level();
         carryExact();
-        // Exactly sized copies: the scratch keeps its storage for the next cell.
-        MeshCellTree out;
-        out.nodes.assign(t.nodes.begin(), t.nodes.end());
-        out.matrices.assign(t.matrices.begin(), t.matrices.end());
-        out.exactStarts.assign(t.exactStarts.begin(), t.exactStarts.end());
-        out.positions.assign(t.positions.begin(), t.positions.end());
-        return out;
+        return pack(block);
     }
 
 private:
@@ -478,10 +470,11 @@ private:
 
     std::int32_t node()
     {
-        if (m_tree.nodes.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 4))
+        std::size_t const index = m_nodes.size();
+        if (index >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 4))
             throw std::bad_alloc();  // beyond what a node value can index
-        m_tree.nodes.push_back(0);
-        return static_cast<std::int32_t>(m_tree.nodes.size() - 1);
+        m_nodes.push_back(0);
+        return static_cast<std::int32_t>(index);
     }
 
     std::int32_t newPoint(double x, double y)
@@ -557,16 +550,15 @@ private:
 
     void matrixLeaf(Node const& n, ZELUNMatrix3D const& m)
     {
-        m_tree.nodes[static_cast<std::size_t>(n.index)] = MeshCellTree::matrixLeaf(m_tree.matrices.size());
-        m_tree.matrices.push_back(m);
+        setNode(n.index, MeshCellTree::matrixLeaf(m_leafMatrices.size()));
+        m_leafMatrices.push_back(m);
     }
 
     void exactLeaf(Node const& n)
     {
-        m_tree.nodes[static_cast<std::size_t>(n.index)] = MeshCellTree::exactLeaf(m_tree.exactStarts.size());
-        std::size_t const start = m_tree.exactStarts.empty() ? 0 : m_exactEnd;
-        m_tree.exactStarts.push_back(start);
-        m_exactEnd = start + static_cast<std::size_t>((n.columns.hi - n.columns.lo) * (n.rows.hi - n.rows.lo));
+        setNode(n.index, MeshCellTree::exactLeaf(m_exactStarts.size()));
+        m_exactStarts.push_back(m_exactEnd);
+        m_exactEnd += static_cast<std::size_t>((n.columns.hi - n.columns.lo) * (n.rows.hi - n.rows.lo));
         m_exact.push_back(Exact{n.columns, n.rows});
     }
 
@@ -662,7 +654,7 @@ private:
                 }
             }
         int const sides[2] = {splits[0] ? 2 : 1, splits[1] ? 2 : 1};
-        std::int32_t const first = static_cast<std::int32_t>(m_tree.nodes.size());
+        auto const first = static_cast<std::int32_t>(m_nodes.size());
         for (int b = 0; b < sides[1]; ++b)
             for (int a = 0; a < sides[0]; ++a) {
                 m_children.emplace_back();
@@ -676,30 +668,36 @@ private:
                 for (int cj = 0; cj < 3; ++cj)
                     for (int ci = 0; ci < 3; ++ci) c.points[ci + 3 * cj] = lattice[(2 * a + ci) + 5 * (2 * b + cj)];
             }
-        m_tree.nodes[static_cast<std::size_t>(n.index)] = first;
+        setNode(n.index, first);
+    }
+
+    void setNode(std::int32_t index, std::int32_t value)
+    {
+        m_nodes[static_cast<std::size_t>(index)] = value;
     }
 
     // The pixel centres of every exact leaf of the cell, in one batch,
     // carried in place.
     void carryExact()
     {
-        std::vector<double>& xy = m_tree.positions;
+        std::vector<double>& xy = m_positions;
         for (Exact const& e : m_exact)
             for (std::int64_t r = e.rows.lo; r < e.rows.hi; ++r)
                 for (std::int64_t c = e.columns.lo; c < e.columns.hi; ++c) {
                     xy.push_back(static_cast<double>(c) + 0.5);
                     xy.push_back(static_cast<double>(r) + 0.5);
                 }
+        double* const first = xy.data();
         std::size_t const n = xy.size() / 2;
         if (!n) return;
         m_failed.resize(n);
-        m_b.carryRaw(xy.data(), n, m_failed.data());
+        m_b.carryRaw(first, n, m_failed.data());
         m_carried += n;
         for (std::size_t k = 0; k < n; ++k) {
             if (m_failed[k])
-                xy[2 * k] = std::numeric_limits<double>::quiet_NaN();
+                first[2 * k] = std::numeric_limits<double>::quiet_NaN();
             else
-                m_b.toInputPixel(xy[2 * k], xy[2 * k + 1]);
+                m_b.toInputPixel(first[2 * k], first[2 * k + 1]);
         }
     }
 
@@ -773,8 +771,41 @@ private:
         CentreRange columns, rows;
     };
 
+    // The tree's four arrays copied into one exactly sized block: one
+    // allocation per cell, and the scratch arrays keep their storage.
+    MeshCellTree pack(MeshTreeBlock& block) const
+    {
+        std::size_t const matrixBytes = m_leafMatrices.size() * sizeof(ZELUNMatrix3D);
+        std::size_t const positionBytes = m_positions.size() * sizeof(double);
+        std::size_t const exactBytes = m_exactStarts.size() * sizeof(std::size_t);
+        std::size_t const nodeBytes = m_nodes.size() * sizeof(std::int32_t);
+        block.reset(::operator new(matrixBytes + positionBytes + exactBytes + nodeBytes));
+        auto* at = static_cast<unsigned char*>(block.get());
+        MeshCellTree t;
+        auto* matrices = reinterpret_cast<ZELUNMatrix3D*>(at);
+        std::uninitialized_copy(m_leafMatrices.begin(), m_leafMatrices.end(), matrices);
+        auto* positions = reinterpret_cast<double*>(at + matrixBytes);
+        std::uninitialized_copy(m_positions.begin(), m_positions.end(), positions);
+        auto* exactStarts = reinterpret_cast<std::size_t*>(at + matrixBytes + positionBytes);
+        std::uninitialized_copy(m_exactStarts.begin(), m_exactStarts.end(), exactStarts);
+        auto* nodes = reinterpret_cast<std::int32_t*>(at + matrixBytes + positionBytes + exactBytes);
+        std::uninitialized_copy(m_nodes.begin(), m_nodes.end(), nodes);
+        t.matrices = matrices;
+        t.positions = positions;
+        t.exactStarts = exactStarts;
+        t.nodes = nodes;
+        t.nodeCount = m_nodes.size();
+        t.matrixCount = m_leafMatrices.size();
+        t.exactCount = m_exactStarts.size();
+        t.centreCount = m_positions.size() / 2;
+        return t;
+    }
+
     Build const& m_b;
-    MeshCellTree m_tree;
+    std::vector<std::int32_t> m_nodes;
+    std::vector<ZELUNMatrix3D> m_leafMatrices;
+    std::vector<std::size_t> m_exactStarts;
+    std::vector<double> m_positions;
     std::vector<Point> m_pool;
     std::vector<std::int32_t> m_queue;
     std::vector<Node> m_frontier, m_children;
@@ -857,13 +888,15 @@ void MeshReprojectionTransform::Build::run()
     // takes the next cell when it is free. Each cell's tree lands in its own
     // slot, so the trees do not depend on who built them.
     std::vector<MeshCellTree> trees(failed.size());
+    std::vector<MeshTreeBlock> blocks(failed.size());
     Refiner alone(*this);
     std::size_t k = 0;
-    for (; k < failed.size() && (alone.carried() < kPointsPerThread || threads < 2); ++k) trees[k] = alone.refine(failed[k]);
+    for (; k < failed.size() && (alone.carried() < kPointsPerThread || threads < 2); ++k)
+        trees[k] = alone.refine(failed[k], blocks[k]);
     if (k < failed.size()) {
         unsigned const n = threadsFor(failed.size() - k, static_cast<double>(alone.carried()), k, threads);
         Units units{{k}, failed.size()};
-        std::vector<Refiner> refiners(n - 1, Refiner(*this));
+        std::vector<Refiner> refiners(n - 1, Refiner(*this));  // the other threads'
         auto const work = [&](unsigned t) {
             Refiner& refiner = t == 0 ? alone : refiners[t - 1];
             try {
@@ -871,7 +904,7 @@ void MeshReprojectionTransform::Build::run()
                     if (stop.load(std::memory_order_relaxed)) return;
                     std::size_t const u = units.next.fetch_add(1, std::memory_order_relaxed);
                     if (u >= units.count) return;
-                    trees[u] = refiner.refine(failed[u]);
+                    trees[u] = refiner.refine(failed[u], blocks[u]);
                 }
             } catch (...) {
                 stop.store(true, std::memory_order_relaxed);
@@ -885,6 +918,7 @@ void MeshReprojectionTransform::Build::run()
         in.roots[static_cast<std::size_t>(failed[f].i) * perRow + static_cast<std::size_t>(failed[f].j)] =
             static_cast<std::int32_t>(f);
     in.trees.swap(trees);
+    in.blocks.swap(blocks);
 }
 
 // ---- MeshReprojectionTransform ----
@@ -903,9 +937,7 @@ MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const&
     if (m_cellsPerRow == 0 || meshCellCount(extentY(m_box), m_cellSize[1]) == 0) return;  // a mesh without cells
     long failure = kSuccess;
     try {
-        gDbgN = 0; gDbgC = 0;
         Build::make(*this, outCover, inBox, inCover, status);
-        if (std::getenv("DBG_MESH")) std::fprintf(stderr, "points %zu calls %zu\n", gDbgN.load(), gDbgC.load());
         return;
     } catch (CoordFailure const& f) {
         failure = f.status;
