@@ -192,7 +192,10 @@ struct MeshReprojectionTransform::Build {
     {
         for (std::size_t i = 0; i < n; ++i) pixelToWorld(xy[2 * i], xy[2 * i + 1], g.box, in.outCover);
         long const status = n ? from.transform(to, xy, n, 2, failed) : kSuccess;
-        if (status != kSuccess && status != kErrCoordTransformFailed) throw CoordFailure{status};
+        if (status == kSuccess || status == kErrCoordTransformFailed) return;
+        // The pair has an operation (it carried the cells' corners): one
+        // that cannot be had now on this thread is a resource that ran out.
+        throw CoordFailure{status == kErrCoordTransformUnavailable ? kErrOutOfMemory : status};
     }
 
     // A raw input world position as an input pixel position.
