@@ -10,8 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <memory>
-#include <new>
 #include <vector>
 
 #include "zorvsupport/Export.h"
@@ -104,7 +102,7 @@ struct MeshGeometry {
 // per side of each axis that splits (child v + right + up * (x splits ? 2 :
 // 1); see meshSplit); v < 0 is a leaf: -1 - 2m holds matrix m, -2 - 2e is
 // exact leaf e, whose pixel centres were carried one by one. The tree views
-// arrays held elsewhere (its MeshTreeBlock).
+// arrays held elsewhere (in an arena).
 struct MeshCellTree {
     std::int32_t const* nodes = nullptr;
     ZELUNCompGeom::ZELUNMatrix3D const* matrices = nullptr;
@@ -118,11 +116,30 @@ struct MeshCellTree {
     static std::size_t leafIndex(std::int32_t v) { return static_cast<std::size_t>((-1 - v) >> 1); }
 };
 
-// The storage of one tree: its four arrays in one allocation.
-struct MeshTreeRelease {
-    void operator()(void* p) const { ::operator delete(p); }
+// Storage for the trees one thread builds: blocks taken one after the
+// other from chunks that grow (the later ones large enough for huge pages,
+// so that a large refinement faults its memory in a few large pages), all
+// released together.
+class MeshArena {
+public:
+    MeshArena() = default;
+    MeshArena(MeshArena&& other) noexcept;
+    MeshArena& operator=(MeshArena&& other) noexcept;
+    MeshArena(MeshArena const&) = delete;
+    MeshArena& operator=(MeshArena const&) = delete;
+    ~MeshArena();
+
+    // `bytes` of storage aligned for doubles; throws std::bad_alloc.
+    void* take(std::size_t bytes);
+
+private:
+    struct Chunk {
+        void* data;
+        std::size_t bytes;
+    };
+    std::vector<Chunk> m_chunks;
+    std::size_t m_used = 0;  // in the last chunk
 };
-using MeshTreeBlock = std::unique_ptr<void, MeshTreeRelease>;
 
 // A leaf reached by a walk: its node value, its box and its centres.
 struct MeshLeaf {
@@ -176,7 +193,7 @@ inline std::size_t exactCentreIndex(MeshCellTree const& tree, MeshLeaf const& le
 // matrices; shared, unchanged, by the copies of a mesh.
 struct MeshInternals {
     MeshInternals() = default;
-    MeshInternals(MeshInternals const&) = delete;  // the trees view its own blocks
+    MeshInternals(MeshInternals const&) = delete;  // the trees view its own arenas
     MeshInternals& operator=(MeshInternals const&) = delete;
 
     MeshGeometry geometry;
@@ -184,10 +201,10 @@ struct MeshInternals {
     // last one the first centre beyond the box) and of each row of cells.
     std::vector<std::int64_t> columnStarts, rowStarts;
     // Per cell, row-major: -1 where its own matrix holds, else its tree in
-    // `trees`; empty when no cell split. Tree k lies in blocks[k].
+    // `trees`; empty when no cell split. The trees lie in the arenas.
     std::vector<std::int32_t> roots;
     std::vector<MeshCellTree> trees;
-    std::vector<MeshTreeBlock> blocks;
+    std::vector<MeshArena> arenas;
     // The exact path, for points of exact leaves that are not stored centres.
     ZELUNCover outCover, inCover;
     ZELUNnBox<double, 2> inBox;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/datavector/LargeBlocks.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/TransformSupport.h"
@@ -161,6 +162,56 @@ ZELUNnBox<double, 2> MeshGeometry::cellBox(std::int64_t i, std::int64_t j) const
     return clipBox(ZELUNnBox<double, 2>(lo, hi), box);
 }
 
+// ---- The arena ----
+
+namespace {
+
+// The first chunk is small (most meshes split a few cells or none); the
+// next is the first that huge pages back (4 MiB, see LargeBlocks.h), and
+// each later one doubles, up to 64 MiB.
+constexpr std::size_t kFirstChunk = std::size_t(64) << 10;
+constexpr std::size_t kSecondChunk = std::size_t(4) << 20;
+constexpr std::size_t kLargestChunk = std::size_t(64) << 20;
+
+}  // namespace
+
+MeshArena::MeshArena(MeshArena&& other) noexcept : m_chunks(std::move(other.m_chunks)), m_used(other.m_used)
+{
+    other.m_chunks.clear();
+    other.m_used = 0;
+}
+
+MeshArena& MeshArena::operator=(MeshArena&& other) noexcept
+{
+    if (this != &other) {
+        this->~MeshArena();
+        new (this) MeshArena(std::move(other));
+    }
+    return *this;
+}
+
+MeshArena::~MeshArena()
+{
+    for (Chunk const& c : m_chunks) detail::freeZeroedBlock(c.data, c.bytes);
+}
+
+void* MeshArena::take(std::size_t bytes)
+{
+    bytes = (bytes + 15) & ~std::size_t(15);
+    if (m_chunks.empty() || m_chunks.back().bytes - m_used < bytes) {
+        std::size_t size = m_chunks.empty()       ? kFirstChunk
+                           : m_chunks.size() == 1 ? kSecondChunk
+                                                  : std::min(2 * m_chunks.back().bytes, kLargestChunk);
+        if (size < bytes) size = bytes;
+        m_chunks.reserve(m_chunks.size() + 1);
+        m_chunks.push_back(Chunk{detail::allocateZeroedBlock(size), size});
+        m_used = 0;
+    }
+    void* p = static_cast<unsigned char*>(m_chunks.back().data) + m_used;
+    m_used += bytes;
+    return p;
+}
+
 // One construction: what every thread reads, and the steps.
 struct MeshReprojectionTransform::Build {
     MeshReprojectionTransform& mesh;
@@ -190,7 +241,17 @@ struct MeshReprojectionTransform::Build {
     // CoordFailure for any other failure of the coordinate layer.
     void carryRaw(double* xy, std::size_t n, unsigned char* failed) const
     {
-        for (std::size_t i = 0; i < n; ++i) pixelToWorld(xy[2 * i], xy[2 * i + 1], g.box, in.outCover);
+        for (std::size_t i = 0; i < n; ++i) toWorld(xy[2 * i], xy[2 * i + 1]);
+        carryWorld(xy, n, failed);
+    }
+
+    // An output pixel position as an output world position.
+    void toWorld(double& x, double& y) const { pixelToWorld(x, y, g.box, in.outCover); }
+
+    // Output world positions replaced by raw input world positions, as
+    // carryRaw.
+    void carryWorld(double* xy, std::size_t n, unsigned char* failed) const
+    {
         long const status = n ? from.transform(to, xy, n, 2, failed) : kSuccess;
         if (status == kSuccess || status == kErrCoordTransformFailed) return;
         // The pair has an operation (it carried the cells' corners): one
@@ -409,8 +470,10 @@ public:
 
     std::size_t carried() const { return m_carried; }
 
-    // The tree of a failing cell, in a block of its own.
-    MeshCellTree refine(FailedCell const& f, MeshTreeBlock& block)
+    MeshArena& arena() { return m_arena; }
+
+    // The tree of a failing cell, stored in the arena.
+    MeshCellTree refine(FailedCell const& f)
     {
         m_nodes.clear();
         m_leafMatrices.clear();
@@ -422,21 +485,35 @@ public:
         m_frontier.clear();
         Node root;
         root.box = m_b.g.cellBox(f.i, f.j);
+        m_index.start(root.box);
+        seed(f, root.box);
         root.columns = m_b.in.columnsOf(f.j);
         root.rows = m_b.in.rowsOf(f.i);
         root.index = node();
-        // The lattice (x fastest) from the carried test points and the
-        // corners, carried with the first level.
+        // The lattice (x fastest): the carried test points and the corners,
+        // carried with the first level.
         for (int k = 0; k < 5; ++k) {
             Carried const& c = f.points[k];
-            root.points[kTests[k]] = newPoint(c.px, c.py);
-            Point& q = m_pool.back();
-            q.wx = c.wx, q.wy = c.wy, q.x = c.x, q.y = c.y, q.ok = c.ok, q.state = kCarried;
+            bool added;
+            std::int32_t& slot = m_index.findOrAdd(c.px, c.py, added);
+            if (added) {
+                slot = newPoint(c.px, c.py, 0, 0);
+                Point& q = m_pool.back();
+                q.wx = c.wx, q.wy = c.wy, q.x = c.x, q.y = c.y, q.ok = c.ok, q.state = kCarried;
+            }
+            root.points[kTests[k]] = slot;
         }
         for (int k : kCorners) {
             double const x = k % 3 == 0 ? root.box.low[0] : root.box.high[0];
             double const y = k < 3 ? root.box.low[1] : root.box.high[1];
-            root.points[k] = newPoint(x, y);
+            bool added;
+            std::int32_t& slot = m_index.findOrAdd(x, y, added);
+            if (added) {
+                double wx = x, wy = y;
+                m_b.toWorld(wx, wy);
+                slot = newPoint(x, y, wx, wy);
+            }
+            root.points[k] = slot;
         }
         if (smallest(root.box))
             exactLeaf(root);
@@ -444,7 +521,8 @@ public:
             m_frontier.push_back(root);
         while (!m_frontier.empty()) level();
         carryExact();
-        return pack(block);
+        keepEdges(f, root.box);
+        return pack();
     }
 
 private:
@@ -480,13 +558,17 @@ private:
         return static_cast<std::int32_t>(index);
     }
 
-    std::int32_t newPoint(double x, double y)
+    // A point not carried yet, at output pixel (x, y) and output world
+    // (wx, wy) (its input world position once carried).
+    std::int32_t newPoint(double x, double y, double wx, double wy)
     {
         // Filled in place: a whole Point built aside and copied makes the
         // copy wait for the narrow stores of its last fields.
         Point& q = m_pool.emplace_back();
         q.px = x;
         q.py = y;
+        q.wx = wx;
+        q.wy = wy;
         q.state = kNew;
         return static_cast<std::int32_t>(m_pool.size() - 1);
     }
@@ -508,10 +590,10 @@ private:
         m_failed.resize(n);
         for (std::size_t k = 0; k < n; ++k) {
             Point const& q = m_pool[static_cast<std::size_t>(m_queue[k])];
-            m_xy[2 * k] = q.px;
-            m_xy[2 * k + 1] = q.py;
+            m_xy[2 * k] = q.wx;
+            m_xy[2 * k + 1] = q.wy;
         }
-        m_b.carryRaw(m_xy.data(), n, m_failed.data());
+        m_b.carryWorld(m_xy.data(), n, m_failed.data());
         m_carried += n;
         for (std::size_t k = 0; k < n; ++k) {
             Point& q = m_pool[static_cast<std::size_t>(m_queue[k])];
@@ -570,7 +652,6 @@ private:
     void level()
     {
         m_children.clear();
-        m_table.clear();
         for (Node const& n : m_frontier) split(n);
         for (Node const& c : m_children) {
             if (smallest(c.box)) {
@@ -622,39 +703,37 @@ private:
         double const split[2] = {meshSplit(n.box.low[0], n.box.high[0]), meshSplit(n.box.low[1], n.box.high[1])};
         bool const splits[2] = {split[0] < std::numeric_limits<double>::infinity(),
                                 split[1] < std::numeric_limits<double>::infinity()};
-        // Per axis the lattice values and, for each, the place of the same
-        // value in the node's own lattice (-1: none).
+        // Per axis the lattice values.
         double v[2][5];
-        int own[2][5];
         int count[2];
         for (int a = 0; a < 2; ++a) {
-            double const lo = n.box.low[a], hi = n.box.high[a], mid = (lo + hi) * 0.5;
+            double const lo = n.box.low[a], hi = n.box.high[a];
             if (!splits[a]) {
                 count[a] = 3;
-                v[a][0] = lo, v[a][1] = mid, v[a][2] = hi;
-                own[a][0] = 0, own[a][1] = 1, own[a][2] = 2;
+                v[a][0] = lo, v[a][1] = (lo + hi) * 0.5, v[a][2] = hi;
                 continue;
             }
             double const s = split[a] < hi ? split[a] : hi;
             count[a] = 5;
             v[a][0] = lo, v[a][1] = (lo + s) * 0.5, v[a][2] = s, v[a][3] = (s + hi) * 0.5, v[a][4] = hi;
-            own[a][0] = 0, own[a][1] = -1, own[a][2] = sameBits(s, mid) ? 1 : -1, own[a][3] = -1, own[a][4] = 2;
         }
+        // Their output world values: x depends on the column alone, y on
+        // the row.
+        double w[2][5];
+        for (int k = 0; k < std::max(count[0], count[1]); ++k) {
+            w[0][k] = v[0][std::min(k, count[0] - 1)];
+            w[1][k] = v[1][std::min(k, count[1] - 1)];
+            m_b.toWorld(w[0][k], w[1][k]);
+        }
+        // Each point once in the cell: the node's own, its neighbours' and
+        // those the cells before shared are found by their position.
         std::int32_t lattice[25];
-        m_table.reserve(16);
         for (int j = 0; j < count[1]; ++j)
             for (int i = 0; i < count[0]; ++i) {
-                std::int32_t& p = lattice[i + 5 * j];
-                if (own[0][i] >= 0 && own[1][j] >= 0) {
-                    p = n.points[own[0][i] + 3 * own[1][j]];
-                } else if (i == 0 || j == 0 || i == count[0] - 1 || j == count[1] - 1) {
-                    bool added;
-                    std::int32_t& slot = m_table.findOrAdd(v[0][i], v[1][j], added);
-                    if (added) slot = newPoint(v[0][i], v[1][j]);
-                    p = slot;
-                } else {
-                    p = newPoint(v[0][i], v[1][j]);
-                }
+                bool added;
+                std::int32_t& slot = m_index.findOrAdd(v[0][i], v[1][j], added);
+                if (added) slot = newPoint(v[0][i], v[1][j], w[0][i], w[1][j]);
+                lattice[i + 5 * j] = slot;
             }
         int const sides[2] = {splits[0] ? 2 : 1, splits[1] ? 2 : 1};
         auto const first = static_cast<std::int32_t>(m_nodes.size());
@@ -683,31 +762,87 @@ private:
     // carried in place.
     void carryExact()
     {
+        // x in world coordinates depends on the column alone, y on the
+        // row: each is converted once per leaf column and row.
         std::vector<double>& xy = m_positions;
-        for (Exact const& e : m_exact)
-            for (std::int64_t r = e.rows.lo; r < e.rows.hi; ++r)
-                for (std::int64_t c = e.columns.lo; c < e.columns.hi; ++c) {
-                    xy.push_back(static_cast<double>(c) + 0.5);
-                    xy.push_back(static_cast<double>(r) + 0.5);
-                }
-        double* const first = xy.data();
+        for (Exact const& e : m_exact) {
+            std::size_t const columns = static_cast<std::size_t>(e.columns.hi - e.columns.lo);
+            std::size_t const rows = static_cast<std::size_t>(e.rows.hi - e.rows.lo);
+            std::size_t const at = xy.size();
+            xy.resize(at + 2 * columns * rows);
+            for (std::size_t c = 0; c < columns; ++c) {
+                double wx = static_cast<double>(e.columns.lo + static_cast<std::int64_t>(c)) + 0.5;
+                double wy = static_cast<double>(e.rows.lo) + 0.5;
+                m_b.toWorld(wx, wy);
+                for (std::size_t r = 0; r < rows; ++r) xy[at + 2 * (r * columns + c)] = wx;
+            }
+            for (std::size_t r = 0; r < rows; ++r) {
+                double wx = static_cast<double>(e.columns.lo) + 0.5;
+                double wy = static_cast<double>(e.rows.lo + static_cast<std::int64_t>(r)) + 0.5;
+                m_b.toWorld(wx, wy);
+                for (std::size_t c = 0; c < columns; ++c) xy[at + 2 * (r * columns + c) + 1] = wy;
+            }
+        }
         std::size_t const n = xy.size() / 2;
         if (!n) return;
         m_failed.resize(n);
-        m_b.carryRaw(first, n, m_failed.data());
+        m_b.carryWorld(xy.data(), n, m_failed.data());
         m_carried += n;
         for (std::size_t k = 0; k < n; ++k) {
             if (m_failed[k])
-                first[2 * k] = std::numeric_limits<double>::quiet_NaN();
+                xy[2 * k] = std::numeric_limits<double>::quiet_NaN();
             else
-                m_b.toInputPixel(first[2 * k], first[2 * k + 1]);
+                m_b.toInputPixel(xy[2 * k], xy[2 * k + 1]);
         }
     }
 
-    // The lattice points on node edges of one level, keyed by their bits:
-    // an open-addressing table at most half full, emptied per level by a
-    // generation count.
-    class EdgeTable {
+    // Sharing with the cells refined before on this thread: the points
+    // carried on the right edge of the last cell and on the top edge of the
+    // last cell of each column are read back by the cell to the right of it
+    // and the cell above it, when their edges are the same bit for bit.
+    struct EdgeSet {
+        std::int64_t i = -2, j = -2;  // the cell they lie on
+        double edge = 0.0;            // its right x or top y
+        std::vector<Point> points;
+    };
+
+    void seed(FailedCell const& f, ZELUNnBox<double, 2> const& box)
+    {
+        if (m_tops.size() != static_cast<std::size_t>(m_b.g.cells[0])) m_tops.resize(static_cast<std::size_t>(m_b.g.cells[0]));
+        EdgeSet const* sets[2] = {&m_right, &m_tops[static_cast<std::size_t>(f.j)]};
+        bool const match[2] = {m_right.i == f.i && m_right.j == f.j - 1 && sameBits(m_right.edge, box.low[0]),
+                               sets[1]->i == f.i - 1 && sets[1]->j == f.j && sameBits(sets[1]->edge, box.low[1])};
+        for (int k = 0; k < 2; ++k) {
+            if (!match[k]) continue;
+            for (Point const& p : sets[k]->points) {
+                bool added;
+                std::int32_t& slot = m_index.findOrAdd(p.px, p.py, added);
+                if (!added) continue;
+                slot = static_cast<std::int32_t>(m_pool.size());
+                m_pool.push_back(p);
+            }
+        }
+    }
+
+    void keepEdges(FailedCell const& f, ZELUNnBox<double, 2> const& box)
+    {
+        EdgeSet& top = m_tops[static_cast<std::size_t>(f.j)];
+        m_right.i = top.i = f.i;
+        m_right.j = top.j = f.j;
+        m_right.edge = box.high[0];
+        top.edge = box.high[1];
+        m_right.points.clear();
+        top.points.clear();
+        for (Point const& p : m_pool) {
+            if (p.state != kCarried) continue;
+            if (sameBits(p.px, box.high[0])) m_right.points.push_back(p);
+            if (sameBits(p.py, box.high[1])) top.points.push_back(p);
+        }
+    }
+
+    // Output pixel positions keyed by their bits: an open-addressing table
+    // at most half full, emptied by a generation count.
+    class BitsTable {
     public:
         void clear()
         {
@@ -741,6 +876,16 @@ private:
             }
             return s.value;
         }
+        // The value of (x, y), or null.
+        std::int32_t const* find(double x, double y) const
+        {
+            if (m_slots.empty()) return nullptr;
+            std::uint64_t kx, ky;
+            std::memcpy(&kx, &x, sizeof x);
+            std::memcpy(&ky, &y, sizeof y);
+            Slot const& s = m_slots[probe(kx, ky)];
+            return s.generation == m_generation ? &s.value : nullptr;
+        }
 
     private:
         struct Slot {
@@ -769,21 +914,75 @@ private:
         std::uint32_t m_generation = 1;
     };
 
+    // The points of a cell by their output pixel position: where the cell
+    // box is integral and at most 256 pixels a side, every point lies on
+    // its half-pixel lattice (splits fall on whole pixels, test points half
+    // way between) and the index is a grid of that lattice; elsewhere a
+    // table keyed by the positions' bits. Emptied per cell by a generation
+    // count.
+    class PointIndex {
+    public:
+        void start(ZELUNnBox<double, 2> const& b)
+        {
+            double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
+            m_dense = isSmallInteger(b.low[0]) && isSmallInteger(b.low[1]) && isSmallInteger(w) &&
+                      isSmallInteger(h) && w >= 0 && h >= 0 && w <= 256 && h <= 256;
+            m_hash.clear();
+            if (!m_dense) return;
+            m_x0 = b.low[0];
+            m_y0 = b.low[1];
+            m_nx = static_cast<std::size_t>(2 * w) + 1;
+            m_ny = static_cast<std::size_t>(2 * h) + 1;
+            if (m_grid.size() < m_nx * m_ny) m_grid.resize(m_nx * m_ny, Slot{0, 0});
+            if (++m_generation == 0) {
+                for (Slot& s : m_grid) s.generation = 0;
+                m_generation = 1;
+            }
+        }
+        // The value of (x, y), added (`added` true) when it was not there.
+        std::int32_t& findOrAdd(double x, double y, bool& added)
+        {
+            if (m_dense) {
+                double const i = (x - m_x0) * 2.0, j = (y - m_y0) * 2.0;
+                if (i >= 0.0 && j >= 0.0 && i < static_cast<double>(m_nx) && j < static_cast<double>(m_ny) &&
+                    i == std::trunc(i) && j == std::trunc(j)) {
+                    Slot& s = m_grid[static_cast<std::size_t>(j) * m_nx + static_cast<std::size_t>(i)];
+                    added = s.generation != m_generation;
+                    if (added) s.generation = m_generation;
+                    return s.value;
+                }
+            }
+            m_hash.reserve(1);
+            return m_hash.findOrAdd(x, y, added);
+        }
+
+    private:
+        struct Slot {
+            std::int32_t value;
+            std::uint32_t generation;
+        };
+        bool m_dense = false;
+        double m_x0 = 0.0, m_y0 = 0.0;
+        std::size_t m_nx = 0, m_ny = 0;
+        std::vector<Slot> m_grid;
+        std::uint32_t m_generation = 0;
+        BitsTable m_hash;
+    };
+
     // The centres of an exact leaf.
     struct Exact {
         CentreRange columns, rows;
     };
 
-    // The tree's four arrays copied into one exactly sized block: one
-    // allocation per cell, and the scratch arrays keep their storage.
-    MeshCellTree pack(MeshTreeBlock& block) const
+    // The tree's four arrays copied into the arena, exactly sized; the
+    // scratch arrays keep their storage for the next cell.
+    MeshCellTree pack()
     {
         std::size_t const matrixBytes = m_leafMatrices.size() * sizeof(ZELUNMatrix3D);
         std::size_t const positionBytes = m_positions.size() * sizeof(double);
         std::size_t const exactBytes = m_exactStarts.size() * sizeof(std::size_t);
         std::size_t const nodeBytes = m_nodes.size() * sizeof(std::int32_t);
-        block.reset(::operator new(matrixBytes + positionBytes + exactBytes + nodeBytes));
-        auto* at = static_cast<unsigned char*>(block.get());
+        auto* at = static_cast<unsigned char*>(m_arena.take(matrixBytes + positionBytes + exactBytes + nodeBytes));
         MeshCellTree t;
         auto* matrices = reinterpret_cast<ZELUNMatrix3D*>(at);
         std::uninitialized_copy(m_leafMatrices.begin(), m_leafMatrices.end(), matrices);
@@ -805,6 +1004,7 @@ private:
     }
 
     Build const& m_b;
+    MeshArena m_arena;
     std::vector<std::int32_t> m_nodes;
     std::vector<ZELUNMatrix3D> m_leafMatrices;
     std::vector<std::size_t> m_exactStarts;
@@ -816,7 +1016,9 @@ private:
     std::vector<std::size_t> m_pending;     // smallest children whose centre passed
     std::vector<Exact> m_exact;
     std::size_t m_exactEnd = 0;
-    EdgeTable m_table;
+    PointIndex m_index;
+    EdgeSet m_right;
+    std::vector<EdgeSet> m_tops;
     std::vector<double> m_xy;
     std::vector<unsigned char> m_failed;
     std::size_t m_carried = 0;
@@ -891,15 +1093,16 @@ void MeshReprojectionTransform::Build::run()
     // takes the next cell when it is free. Each cell's tree lands in its own
     // slot, so the trees do not depend on who built them.
     std::vector<MeshCellTree> trees(failed.size());
-    std::vector<MeshTreeBlock> blocks(failed.size());
     Refiner alone(*this);
+    std::vector<Refiner> refiners;
     std::size_t k = 0;
     for (; k < failed.size() && (alone.carried() < kPointsPerThread || threads < 2); ++k)
-        trees[k] = alone.refine(failed[k], blocks[k]);
+        trees[k] = alone.refine(failed[k]);
     if (k < failed.size()) {
         unsigned const n = threadsFor(failed.size() - k, static_cast<double>(alone.carried()), k, threads);
         Units units{{k}, failed.size()};
-        std::vector<Refiner> refiners(n - 1, Refiner(*this));  // the other threads'
+        refiners.reserve(n - 1);  // the other threads'
+        while (refiners.size() + 1 < n) refiners.emplace_back(*this);
         auto const work = [&](unsigned t) {
             Refiner& refiner = t == 0 ? alone : refiners[t - 1];
             try {
@@ -907,7 +1110,7 @@ void MeshReprojectionTransform::Build::run()
                     if (stop.load(std::memory_order_relaxed)) return;
                     std::size_t const u = units.next.fetch_add(1, std::memory_order_relaxed);
                     if (u >= units.count) return;
-                    trees[u] = refiner.refine(failed[u], blocks[u]);
+                    trees[u] = refiner.refine(failed[u]);
                 }
             } catch (...) {
                 stop.store(true, std::memory_order_relaxed);
@@ -920,8 +1123,10 @@ void MeshReprojectionTransform::Build::run()
     for (std::size_t f = 0; f < failed.size(); ++f)
         in.roots[static_cast<std::size_t>(failed[f].i) * perRow + static_cast<std::size_t>(failed[f].j)] =
             static_cast<std::int32_t>(f);
+    in.arenas.reserve(refiners.size() + 1);
+    in.arenas.push_back(std::move(alone.arena()));
+    for (Refiner& r : refiners) in.arenas.push_back(std::move(r.arena()));
     in.trees.swap(trees);
-    in.blocks.swap(blocks);
 }
 
 // ---- MeshReprojectionTransform ----
