@@ -159,6 +159,19 @@ TEST(MeshReprojectionTransform, StopsAtTheFirstFailingCell)
     EXPECT_FALSE(apply(mesh, 70.5, 10.5).ok);
 }
 
+// An output system without an inverse: the status of its corners'
+// transformation, not a resource's.
+TEST(MeshReprojectionTransform, SystemWithoutInverseIsTheCornersStatus)
+{
+    ZELUNCover const outCover(ZELUNCoordSystem("+proj=bertin1953 +type=crs"), -1e6, -1e6, 1e6, 1e6);
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:4326"), -10, -10, 10, 10);
+    long status = 0;
+    MeshReprojectionTransform const mesh(box(0, 0, 128, 128), outCover, box(0, 0, 64, 64), inCover, kMeshCellSize,
+                                         status);
+    EXPECT_EQ(status, kErrCoordTransformUnavailable);
+    EXPECT_TRUE(mesh.matrices().empty());
+}
+
 TEST(MeshReprojectionTransform, InvalidOutputSystemIsTheCellCoverStatus)
 {
     ZELUNCover const outCover(ZELUNCoordSystem(), 0, 0, 64, 64), inCover = planeCover(0, 0, 64, 64);

@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
@@ -183,10 +184,8 @@ MeshArena::MeshArena(MeshArena&& other) noexcept : m_chunks(std::move(other.m_ch
 
 MeshArena& MeshArena::operator=(MeshArena&& other) noexcept
 {
-    if (this != &other) {
-        this->~MeshArena();
-        new (this) MeshArena(std::move(other));
-    }
+    std::swap(m_chunks, other.m_chunks);  // `other` releases this arena's chunks
+    std::swap(m_used, other.m_used);
     return *this;
 }
 
@@ -249,13 +248,12 @@ struct MeshReprojectionTransform::Build {
     void toWorld(double& x, double& y) const { pixelToWorld(x, y, g.box, in.outCover); }
 
     // Output world positions replaced by raw input world positions, as
-    // carryRaw.
+    // carryRaw. After the corners, the pair is known to have an operation:
+    // one that cannot be had now on this thread is a resource run out.
     void carryWorld(double* xy, std::size_t n, unsigned char* failed) const
     {
         long const status = n ? from.transform(to, xy, n, 2, failed) : kSuccess;
         if (status == kSuccess || status == kErrCoordTransformFailed) return;
-        // The pair has an operation (it carried the cells' corners): one
-        // that cannot be had now on this thread is a resource that ran out.
         throw CoordFailure{status == kErrCoordTransformUnavailable ? kErrOutOfMemory : status};
     }
 
@@ -378,7 +376,11 @@ private:
             line[static_cast<std::size_t>(j)].px = j < perRow ? cell.low[0] : cell.high[0];
             line[static_cast<std::size_t>(j)].py = y;
         }
-        m_b.carry(line.data(), line.size(), m_xy, m_failed);
+        try {
+            m_b.carry(line.data(), line.size(), m_xy, m_failed);
+        } catch (CoordFailure const&) {
+            throw LatticeFailure();  // the cells' own statuses decide
+        }
         m_carried += line.size();
         for (Carried const& p : line)
             if (!p.ok) throw LatticeFailure();
