@@ -350,8 +350,8 @@ private:
         for (std::size_t j = 0; j < perRow; ++j) {
             ZELUNnBox<double, 2> const cell = g.cellBox(i, static_cast<std::int64_t>(j));
             double wx0 = cell.low[0], wy0 = first.low[1], wx1 = cell.high[0], wy1 = first.high[1];
-            pixelToWorld(wx0, wy0, g.box, m_b.in.outCover);
-            pixelToWorld(wx1, wy1, g.box, m_b.in.outCover);
+            m_b.toWorld(wx0, wy0);
+            m_b.toWorld(wx1, wy1);
             if (ZELUNCover(m_b.from, wx0, wy0, wx1, wy1).status()) throw LatticeFailure();
             double const corners[8] = {m_lower[j].wx,     m_lower[j].wy,     m_lower[j + 1].wx, m_lower[j + 1].wy,
                                        m_upper[j + 1].wx, m_upper[j + 1].wy, m_upper[j].wx,     m_upper[j].wy};
@@ -458,14 +458,15 @@ private:
 
 // Refines one failing cell level by level: every node of a level that
 // fails is split, and the points its children need are carried in one
-// batch per level. A child's corners and test points form the node's
-// lattice of 5 x 5 points (3 along an axis that does not split): the
-// points of the node's own lattice are read from it, the points on the
-// node's edges are shared with its neighbours at the level through a table
-// keyed by their bits, and the others are the node's own. A smallest child
-// is first tested at its centre only; its edge midpoints are carried when
-// the centre passes. The pixel centres of the smallest children that fail
-// are carried one by one, in one batch per cell.
+// batch per level. The children's corners and test points form the node's
+// lattice of 5 x 5 points (3 along an axis that does not split); every
+// point is carried once per cell (a point index by output position finds
+// the node's own points, its neighbours' and those shared by the cells to
+// the left and below built before on this thread). A smallest child is
+// first tested at its centre only; its edge midpoints are carried when the
+// centre passes. The pixel centres of the smallest children that fail are
+// carried one by one, in one batch per cell. Sharing changes no bit: the
+// coordinate layer carries each point of a batch as it would alone.
 class MeshReprojectionTransform::Build::Refiner {
 public:
     explicit Refiner(Build const& b) : m_b(b) {}
@@ -485,38 +486,7 @@ public:
         m_exact.clear();
         m_exactEnd = 0;
         m_frontier.clear();
-        Node root;
-        root.box = m_b.g.cellBox(f.i, f.j);
-        m_index.start(root.box);
-        seed(f, root.box);
-        root.columns = m_b.in.columnsOf(f.j);
-        root.rows = m_b.in.rowsOf(f.i);
-        root.index = node();
-        // The lattice (x fastest): the carried test points and the corners,
-        // carried with the first level.
-        for (int k = 0; k < 5; ++k) {
-            Carried const& c = f.points[k];
-            bool added;
-            std::int32_t& slot = m_index.findOrAdd(c.px, c.py, added);
-            if (added) {
-                slot = newPoint(c.px, c.py, 0, 0);
-                Point& q = m_pool.back();
-                q.wx = c.wx, q.wy = c.wy, q.x = c.x, q.y = c.y, q.ok = c.ok, q.state = kCarried;
-            }
-            root.points[kTests[k]] = slot;
-        }
-        for (int k : kCorners) {
-            double const x = k % 3 == 0 ? root.box.low[0] : root.box.high[0];
-            double const y = k < 3 ? root.box.low[1] : root.box.high[1];
-            bool added;
-            std::int32_t& slot = m_index.findOrAdd(x, y, added);
-            if (added) {
-                double wx = x, wy = y;
-                m_b.toWorld(wx, wy);
-                slot = newPoint(x, y, wx, wy);
-            }
-            root.points[k] = slot;
-        }
+        Node const root = rootOf(f);
         if (smallest(root.box))
             exactLeaf(root);
         else
@@ -550,6 +520,44 @@ private:
     static constexpr int kTests[5] = {4, 1, 7, 3, 5};
 
     static bool smallest(ZELUNnBox<double, 2> const& b) { return !(extentX(b) > 4.0) && !(extentY(b) > 4.0); }
+
+    // The cell as the tree's node 0, its lattice (x fastest) made of its
+    // carried test points and its corners, carried with the first level.
+    Node rootOf(FailedCell const& f)
+    {
+        Node root;
+        root.box = m_b.g.cellBox(f.i, f.j);
+        m_index.start(root.box);
+        seed(f, root.box);
+        root.columns = m_b.in.columnsOf(f.j);
+        root.rows = m_b.in.rowsOf(f.i);
+        root.index = node();
+        for (int k = 0; k < 5; ++k) {
+            Carried const& c = f.points[k];
+            bool added;
+            std::int32_t& slot = m_index.findOrAdd(c.px, c.py, added);
+            if (added) {
+                slot = newPoint(c.px, c.py, 0, 0);
+                Point& q = m_pool.back();
+                q.wx = c.wx, q.wy = c.wy, q.x = c.x, q.y = c.y, q.ok = c.ok, q.state = kCarried;
+            }
+            root.points[kTests[k]] = slot;
+        }
+        for (int k : kCorners) {
+            double const x = k % 3 == 0 ? root.box.low[0] : root.box.high[0];
+            double const y = k < 3 ? root.box.low[1] : root.box.high[1];
+            bool added;
+            std::int32_t& slot = m_index.findOrAdd(x, y, added);
+            if (added) {
+                double wx = x, wy = y;
+                m_b.toWorld(wx, wy);
+                slot = newPoint(x, y, wx, wy);
+            }
+            root.points[k] = slot;
+        }
+        return root;
+    }
+
 
     std::int32_t node()
     {
