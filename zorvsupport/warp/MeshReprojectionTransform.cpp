@@ -10,13 +10,11 @@
 #include <exception>
 #include <limits>
 #include <new>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/LargeBlocks.h"
-#include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
@@ -886,17 +884,6 @@ private:
             }
             return s.value;
         }
-        // The value of (x, y), or null.
-        std::int32_t const* find(double x, double y) const
-        {
-            if (m_slots.empty()) return nullptr;
-            std::uint64_t kx, ky;
-            std::memcpy(&kx, &x, sizeof x);
-            std::memcpy(&ky, &y, sizeof y);
-            Slot const& s = m_slots[probe(kx, ky)];
-            return s.generation == m_generation ? &s.value : nullptr;
-        }
-
     private:
         struct Slot {
             std::uint64_t kx, ky;
