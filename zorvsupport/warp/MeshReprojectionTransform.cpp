@@ -46,9 +46,11 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
     return true;
 }
 
-// The work one more thread must find before it is started: about as many
-// points as a fresh thread's coordinate engine takes to set up.
-constexpr double kPointsPerThread = 16384;
+// The points one more thread must find to be started: a fresh thread's
+// coordinate engine takes a few milliseconds to set up, and those of
+// several threads set up one after the other (measured: the refinement of
+// 170,000 points ran fastest on 3 threads, slower on 4 and 8).
+constexpr double kPointsPerThread = 65536;
 
 // A failure of the coordinate layer other than a point without image (an
 // allocation, an engine context that cannot be made): it ends the build
@@ -149,7 +151,32 @@ void testPoints(ZELUNnBox<double, 2> const& b, double* p)
 struct FailedCell {
     std::int64_t i, j;
     Carried points[5];
+    double work;  // about the points its refinement carries
 };
+
+// About the points the refinement of a failing cell of box b carries, from
+// the largest error of its matrix m at its test points: the error falls
+// about four times with each halving of the cells, so it needs about
+// log4(error / bound) levels of four times more cells each, 4 points a
+// cell; a cell that needs more levels than its size allows, or whose test
+// cannot be made, is about all carried one by one.
+double refinementWork(ZELUNMatrix3D const& m, ZELUNnBox<double, 2> const& b, Carried const* const* tests)
+{
+    double const w = extentX(b), h = extentY(b);
+    int depth = 0;
+    for (double side = std::max(w, h); side > 4.0; side = std::ceil(side / 2)) ++depth;
+    double const whole = w * h + 4.0 * std::pow(4.0, depth);
+    if (!finiteMatrix(m)) return whole;
+    double error = 0.0;
+    for (int k = 0; k < 5; ++k) {
+        if (!tests[k]->ok) return whole;
+        double x, y;
+        applyMatrix(m, tests[k]->px, tests[k]->py, x, y);
+        error = std::max({error, std::fabs(x - tests[k]->x), std::fabs(y - tests[k]->y)});
+    }
+    double const levels = std::ceil(std::log(std::max(error / kMeshMaxError, 4.0)) / std::log(4.0));
+    return !(levels <= depth) ? whole : 4.0 * std::pow(4.0, levels);
+}
 
 }  // namespace
 
@@ -327,8 +354,6 @@ class MeshReprojectionTransform::Build::Rows {
 public:
     explicit Rows(Build& b) : m_b(b) {}
 
-    std::size_t carried() const { return m_carried; }
-
     void row(std::int64_t i, bool lattice, std::vector<FailedCell>& failed)
     {
         if (lattice) latticeRow(i);
@@ -379,7 +404,6 @@ private:
         } catch (CoordFailure const&) {
             throw LatticeFailure();  // the cells' own statuses decide
         }
-        m_carried += line.size();
         for (Carried const& p : line)
             if (!p.ok) throw LatticeFailure();
     }
@@ -418,7 +442,6 @@ private:
         std::size_t const from = takeBottoms ? perRow : 0;
         if (takeBottoms) std::copy(m_tops.begin(), m_tops.end(), m_points.begin());
         m_b.carry(m_points.data() + from, m_points.size() - from, m_xy, m_failed);
-        m_carried += m_points.size() - from;
         for (std::size_t j = 0; j < perRow; ++j) {
             ZELUNnBox<double, 2> const cell = g.cellBox(i, static_cast<std::int64_t>(j));
             Carried const* tests[5];
@@ -428,6 +451,7 @@ private:
             f.i = i;
             f.j = static_cast<std::int64_t>(j);
             for (std::size_t k = 0; k < 5; ++k) f.points[k] = *tests[k];
+            f.work = refinementWork(m_b.mesh.m_matrices[static_cast<std::size_t>(i) * perRow + j], cell, tests);
             failed.push_back(f);
         }
         m_tops.assign(m_points.begin() + static_cast<std::ptrdiff_t>(perRow),
@@ -449,7 +473,6 @@ private:
     std::vector<std::size_t> m_index;
     std::vector<double> m_xy;
     std::vector<unsigned char> m_failed;
-    std::size_t m_carried = 0;
 };
 
 // ---- The refinement of a failing cell ----
@@ -468,8 +491,6 @@ private:
 class MeshReprojectionTransform::Build::Refiner {
 public:
     explicit Refiner(Build const& b) : m_b(b) {}
-
-    std::size_t carried() const { return m_carried; }
 
     MeshArena& arena() { return m_arena; }
 
@@ -602,7 +623,6 @@ private:
             m_xy[2 * k + 1] = q.wy;
         }
         m_b.carryWorld(m_xy.data(), n, m_failed.data());
-        m_carried += n;
         for (std::size_t k = 0; k < n; ++k) {
             Point& q = m_pool[static_cast<std::size_t>(m_queue[k])];
             q.state = kCarried;
@@ -795,7 +815,6 @@ private:
         if (!n) return;
         m_failed.resize(n);
         m_b.carryWorld(xy.data(), n, m_failed.data());
-        m_carried += n;
         for (std::size_t k = 0; k < n; ++k) {
             if (m_failed[k])
                 xy[2 * k] = std::numeric_limits<double>::quiet_NaN();
@@ -1018,7 +1037,6 @@ private:
     std::vector<EdgeSet> m_tops;
     std::vector<double> m_xy;
     std::vector<unsigned char> m_failed;
-    std::size_t m_carried = 0;
 };
 
 // ---- The steps, and the threads ----
@@ -1031,15 +1049,12 @@ struct Units {
     std::size_t count;
 };
 
-// The threads for `left` more units when one took `done` points so far
-// spread over `doneUnits`: enough that each finds kPointsPerThread points,
-// at most `limit` and one per unit.
-unsigned threadsFor(std::size_t left, double done, std::size_t doneUnits, unsigned limit)
+// The threads for `units` units of about `points` points in all: one per
+// kPointsPerThread points, at most `limit` and one per unit.
+unsigned threadsFor(std::size_t units, double points, unsigned limit)
 {
-    if (limit < 2 || left < 2) return 1;
-    double const perUnit = doneUnits ? done / static_cast<double>(doneUnits) : 0.0;
-    double const wanted = std::floor(perUnit * static_cast<double>(left) / kPointsPerThread);
-    double const most = std::min<double>(limit, static_cast<double>(left));
+    double const wanted = std::floor(points / kPointsPerThread);
+    double const most = std::min<double>(limit, static_cast<double>(units));
     return wanted >= most ? static_cast<unsigned>(most) : wanted < 1.0 ? 1u : static_cast<unsigned>(wanted);
 }
 
@@ -1052,24 +1067,14 @@ void MeshReprojectionTransform::Build::run()
     bool const lattice = mesh.m_matrices.size() != perRow * static_cast<std::size_t>(rows);
     if (lattice) mesh.m_matrices.resize(perRow * static_cast<std::size_t>(rows));
 
-    // Rows of cells: the caller's thread takes them in order until it has
-    // carried enough points to tell whether threads pay, then the rest go in
-    // bands, one per thread.
+    // Rows of cells, in bands, one per thread.
     std::vector<std::vector<FailedCell>> failedByRow(static_cast<std::size_t>(rows));
-    Rows first(*this);
-    std::int64_t i = 0;
-    for (; i < rows && (first.carried() < kPointsPerThread || threads < 2); ++i)
-        first.row(i, lattice, failedByRow[static_cast<std::size_t>(i)]);
-    if (i < rows) {
-        unsigned const n = threadsFor(static_cast<std::size_t>(rows - i), static_cast<double>(first.carried()),
-                                      static_cast<std::size_t>(i), threads);
-        std::vector<Rows> bands;
-        bands.reserve(n);
-        bands.push_back(std::move(first));
-        while (bands.size() < n) bands.emplace_back(*this);
-        std::int64_t const from = i;
+    {
+        double const points = static_cast<double>(rows) * static_cast<double>(lattice ? 4 * perRow + 1 : 3 * perRow);
+        unsigned const n = threadsFor(static_cast<std::size_t>(rows), points, threads);
+        std::vector<Rows> bands(n, Rows(*this));
         auto const band = [&](unsigned k) {
-            auto const range = splitRows(static_cast<unsigned>(from), static_cast<unsigned>(rows), n, k);
+            auto const range = splitRows(0, static_cast<unsigned>(rows), n, k);
             try {
                 for (unsigned r = range.first; r < range.second && !stop.load(std::memory_order_relaxed); ++r)
                     bands[k].row(r, lattice, failedByRow[r]);
@@ -1086,42 +1091,36 @@ void MeshReprojectionTransform::Build::run()
     failedByRow.shrink_to_fit();
     if (failed.empty()) return;
 
-    // Failing cells: likewise the caller's thread first, then every thread
-    // takes the next cell when it is free. Each cell's tree lands in its own
-    // slot, so the trees do not depend on who built them.
+    // Failing cells: every thread takes the next cell when it is free. Each
+    // cell's tree lands in its own slot, so the trees do not depend on who
+    // built them.
     std::vector<MeshCellTree> trees(failed.size());
-    Refiner alone(*this);
+    double work = 0.0;
+    for (FailedCell const& f : failed) work += f.work;
+    unsigned const n = threadsFor(failed.size(), work, threads);
     std::vector<Refiner> refiners;
-    std::size_t k = 0;
-    for (; k < failed.size() && (alone.carried() < kPointsPerThread || threads < 2); ++k)
-        trees[k] = alone.refine(failed[k]);
-    if (k < failed.size()) {
-        unsigned const n = threadsFor(failed.size() - k, static_cast<double>(alone.carried()), k, threads);
-        Units units{{k}, failed.size()};
-        refiners.reserve(n - 1);  // the other threads'
-        while (refiners.size() + 1 < n) refiners.emplace_back(*this);
-        auto const work = [&](unsigned t) {
-            Refiner& refiner = t == 0 ? alone : refiners[t - 1];
-            try {
-                for (;;) {
-                    if (stop.load(std::memory_order_relaxed)) return;
-                    std::size_t const u = units.next.fetch_add(1, std::memory_order_relaxed);
-                    if (u >= units.count) return;
-                    trees[u] = refiner.refine(failed[u]);
-                }
-            } catch (...) {
-                stop.store(true, std::memory_order_relaxed);
-                throw;
+    refiners.reserve(n);
+    while (refiners.size() < n) refiners.emplace_back(*this);
+    Units units{{0}, failed.size()};
+    auto const refine = [&](unsigned t) {
+        try {
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed)) return;
+                std::size_t const u = units.next.fetch_add(1, std::memory_order_relaxed);
+                if (u >= units.count) return;
+                trees[u] = refiners[t].refine(failed[u]);
             }
-        };
-        runTasks(n, 1, work, CreateThread());
-    }
+        } catch (...) {
+            stop.store(true, std::memory_order_relaxed);
+            throw;
+        }
+    };
+    runTasks(n, 1, refine, CreateThread());
     in.roots.assign(mesh.m_matrices.size(), -1);
     for (std::size_t f = 0; f < failed.size(); ++f)
         in.roots[static_cast<std::size_t>(failed[f].i) * perRow + static_cast<std::size_t>(failed[f].j)] =
             static_cast<std::int32_t>(f);
-    in.arenas.reserve(refiners.size() + 1);
-    in.arenas.push_back(std::move(alone.arena()));
+    in.arenas.reserve(refiners.size());
     for (Refiner& r : refiners) in.arenas.push_back(std::move(r.arena()));
     in.trees.swap(trees);
 }
