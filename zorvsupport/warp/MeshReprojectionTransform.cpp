@@ -500,7 +500,6 @@ public:
         m_nodes.clear();
         m_leafMatrices.clear();
         m_exactStarts.clear();
-        m_positions.clear();
         m_pool.clear();
         m_exact.clear();
         m_exactEnd = 0;
@@ -511,9 +510,11 @@ public:
         else
             m_frontier.push_back(root);
         while (!m_frontier.empty()) level();
-        carryExact();
         keepEdges(f, root.box);
-        return pack();
+        double* positions = nullptr;
+        MeshCellTree const tree = pack(positions);
+        carryExact(positions);
+        return tree;
     }
 
 private:
@@ -755,11 +756,16 @@ private:
         }
         // Each point once in the cell: the node's own, its neighbours' and
         // those the cells before shared are found by their position.
+        std::ptrdiff_t place[2][5];
+        bool placed = true;
+        for (int a = 0; a < 2; ++a)
+            for (int k = 0; k < count[a]; ++k) placed = (place[a][k] = m_index.place(a, v[a][k])) >= 0 && placed;
         std::int32_t lattice[25];
         for (int j = 0; j < count[1]; ++j)
             for (int i = 0; i < count[0]; ++i) {
                 bool added;
-                std::int32_t& slot = m_index.findOrAdd(v[0][i], v[1][j], added);
+                std::int32_t& slot = placed ? m_index.at(place[0][i], place[1][j], added)
+                                            : m_index.findOrAdd(v[0][i], v[1][j], added);
                 if (added) slot = newPoint(v[0][i], v[1][j], w[0][i], w[1][j]);
                 lattice[i + 5 * j] = slot;
             }
@@ -788,16 +794,14 @@ private:
 
     // The pixel centres of every exact leaf of the cell, in one batch,
     // carried in place.
-    void carryExact()
+    void carryExact(double* xy)
     {
         // x in world coordinates depends on the column alone, y on the
         // row: each is converted once per leaf column and row.
-        std::vector<double>& xy = m_positions;
+        std::size_t at = 0;
         for (Exact const& e : m_exact) {
             std::size_t const columns = static_cast<std::size_t>(e.columns.hi - e.columns.lo);
             std::size_t const rows = static_cast<std::size_t>(e.rows.hi - e.rows.lo);
-            std::size_t const at = xy.size();
-            xy.resize(at + 2 * columns * rows);
             for (std::size_t c = 0; c < columns; ++c) {
                 double wx = static_cast<double>(e.columns.lo + static_cast<std::int64_t>(c)) + 0.5;
                 double wy = static_cast<double>(e.rows.lo) + 0.5;
@@ -810,11 +814,12 @@ private:
                 m_b.toWorld(wx, wy);
                 for (std::size_t c = 0; c < columns; ++c) xy[at + 2 * (r * columns + c) + 1] = wy;
             }
+            at += 2 * columns * rows;
         }
-        std::size_t const n = xy.size() / 2;
+        std::size_t const n = at / 2;
         if (!n) return;
         m_failed.resize(n);
-        m_b.carryWorld(xy.data(), n, m_failed.data());
+        m_b.carryWorld(xy, n, m_failed.data());
         for (std::size_t k = 0; k < n; ++k) {
             if (m_failed[k])
                 xy[2 * k] = std::numeric_limits<double>::quiet_NaN();
@@ -955,19 +960,30 @@ private:
                 m_generation = 1;
             }
         }
+        // The grid column (axis 0) or row of coordinate v, or -1 where the
+        // index is not a grid or v is not on it.
+        std::ptrdiff_t place(int axis, double v) const
+        {
+            if (!m_dense) return -1;
+            double const k = (v - (axis ? m_y0 : m_x0)) * 2.0;
+            return k >= 0.0 && k < static_cast<double>(axis ? m_ny : m_nx) && k == std::trunc(k)
+                       ? static_cast<std::ptrdiff_t>(k)
+                       : -1;
+        }
+        // The value of the point at grid column i and row j (both placed),
+        // added (`added` true) when it was not there.
+        std::int32_t& at(std::ptrdiff_t i, std::ptrdiff_t j, bool& added)
+        {
+            Slot& s = m_grid[static_cast<std::size_t>(j) * m_nx + static_cast<std::size_t>(i)];
+            added = s.generation != m_generation;
+            if (added) s.generation = m_generation;
+            return s.value;
+        }
         // The value of (x, y), added (`added` true) when it was not there.
         std::int32_t& findOrAdd(double x, double y, bool& added)
         {
-            if (m_dense) {
-                double const i = (x - m_x0) * 2.0, j = (y - m_y0) * 2.0;
-                if (i >= 0.0 && j >= 0.0 && i < static_cast<double>(m_nx) && j < static_cast<double>(m_ny) &&
-                    i == std::trunc(i) && j == std::trunc(j)) {
-                    Slot& s = m_grid[static_cast<std::size_t>(j) * m_nx + static_cast<std::size_t>(i)];
-                    added = s.generation != m_generation;
-                    if (added) s.generation = m_generation;
-                    return s.value;
-                }
-            }
+            std::ptrdiff_t const i = place(0, x), j = place(1, y);
+            if (i >= 0 && j >= 0) return at(i, j, added);
             m_hash.reserve(1);
             return m_hash.findOrAdd(x, y, added);
         }
@@ -990,20 +1006,20 @@ private:
         CentreRange columns, rows;
     };
 
-    // The tree's four arrays copied into the arena, exactly sized; the
-    // scratch arrays keep their storage for the next cell.
-    MeshCellTree pack()
+    // The tree's arrays in the arena, exactly sized (the scratch arrays
+    // keep their storage for the next cell); the positions of its exact
+    // leaves are carried there in place.
+    MeshCellTree pack(double*& positions)
     {
         std::size_t const matrixBytes = m_leafMatrices.size() * sizeof(ZELUNMatrix3D);
-        std::size_t const positionBytes = m_positions.size() * sizeof(double);
+        std::size_t const positionBytes = 2 * m_exactEnd * sizeof(double);
         std::size_t const exactBytes = m_exactStarts.size() * sizeof(std::size_t);
         std::size_t const nodeBytes = m_nodes.size() * sizeof(std::int32_t);
         auto* at = static_cast<unsigned char*>(m_arena.take(matrixBytes + positionBytes + exactBytes + nodeBytes));
         MeshCellTree t;
         auto* matrices = reinterpret_cast<ZELUNMatrix3D*>(at);
         std::uninitialized_copy(m_leafMatrices.begin(), m_leafMatrices.end(), matrices);
-        auto* positions = reinterpret_cast<double*>(at + matrixBytes);
-        std::uninitialized_copy(m_positions.begin(), m_positions.end(), positions);
+        positions = reinterpret_cast<double*>(at + matrixBytes);  // written by carryExact
         auto* exactStarts = reinterpret_cast<std::size_t*>(at + matrixBytes + positionBytes);
         std::uninitialized_copy(m_exactStarts.begin(), m_exactStarts.end(), exactStarts);
         auto* nodes = reinterpret_cast<std::int32_t*>(at + matrixBytes + positionBytes + exactBytes);
@@ -1015,7 +1031,7 @@ private:
         t.nodeCount = m_nodes.size();
         t.matrixCount = m_leafMatrices.size();
         t.exactCount = m_exactStarts.size();
-        t.centreCount = m_positions.size() / 2;
+        t.centreCount = m_exactEnd;
         return t;
     }
 
@@ -1024,7 +1040,6 @@ private:
     std::vector<std::int32_t> m_nodes;
     std::vector<ZELUNMatrix3D> m_leafMatrices;
     std::vector<std::size_t> m_exactStarts;
-    std::vector<double> m_positions;
     std::vector<Point> m_pool;
     std::vector<std::int32_t> m_queue;
     std::vector<Node> m_frontier, m_children;
