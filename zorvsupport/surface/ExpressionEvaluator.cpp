@@ -237,20 +237,6 @@ struct Term {
     std::uint32_t node;
 };
 
-// Name values: through the compiled pointers, or looked up in a map.
-struct CompiledNames {
-    double operator()(ExpressionEvaluator::Node const& node) const { return *node.variable; }
-};
-
-struct MappedNames {
-    std::map<ZELUNUString, double> const& variables;
-    double operator()(ExpressionEvaluator::Node const& node) const
-    {
-        auto const it = variables.find(node.name());
-        return it == variables.end() ? 0.0 : it->second;
-    }
-};
-
 }  // namespace
 
 // The grammar and the last parse, as a tree of nodes in one array (the root
@@ -258,6 +244,19 @@ struct MappedNames {
 // if at all, only into the operands of higher levels, so its depth is bounded
 // by the nesting that the grammar bounds.
 struct ExpressionEvaluator::Impl {
+    // Name values: through the compiled pointers, or looked up in a map.
+    struct CompiledNames {
+        double operator()(Node const& node) const { return *node.variable; }
+    };
+    struct MappedNames {
+        std::map<ZELUNUString, double> const& variables;
+        double operator()(Node const& node) const
+        {
+            auto const it = variables.find(node.name());
+            return it == variables.end() ? 0.0 : it->second;
+        }
+    };
+
     explicit Impl(bool numericType);
     Impl(Impl const&) = delete;
     Impl& operator=(Impl const&) = delete;
@@ -293,9 +292,8 @@ struct ExpressionEvaluator::Impl {
     }
 
     // The names of the variables, resolved once in one NodeIteratorAttrI:
-    // true when `attributes` can be read through `bound`, which is then made
-    // for it (false: read through getValue).
-    bool bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables);
+    // makes `bound` for `attributes` unless it is made for it already.
+    void bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables);
     void unbind() { boundTo = nullptr; }
 
     bool numeric;
@@ -323,7 +321,6 @@ struct ExpressionEvaluator::Impl {
     std::vector<Bound> bound;
     NodeIteratorAttrI const* boundTo = nullptr;
     std::uint64_t boundSerial = 0;
-    bool boundExact = false;
 
 private:
     // A chain being read: its level, where its terms start in `pending`,
@@ -661,19 +658,15 @@ bool ExpressionEvaluator::Impl::condition(std::uint32_t i, Names const& names) c
     }
 }
 
-inline bool ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables)
+inline void ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes,
+                                            std::map<ZELUNUString, double>& variables)
 {
-    if (boundTo == &attributes && boundSerial == attributes.serial()) return boundExact;
+    if (boundTo == &attributes && boundSerial == attributes.serial()) return;
     unbind();
-    // A class derived from it may read its names otherwise.
-    bool const exact = typeid(attributes) == typeid(NodeIteratorAttrI);
     bound.clear();
-    if (exact)
-        for (auto& variable : variables) bound.push_back(Bound{&variable.second, attributes.find(variable.first)});
-    boundExact = exact;
+    for (auto& variable : variables) bound.push_back(Bound{&variable.second, attributes.find(variable.first)});
     boundSerial = attributes.serial();
     boundTo = &attributes;
-    return exact;
 }
 
 ExpressionEvaluator::ExpressionEvaluator(EvalType type)
@@ -749,56 +742,41 @@ bool ExpressionEvaluator::validateBoolExpression(Node const& node, std::set<ZELU
 double ExpressionEvaluator::evaluateExpression(Node const& node,
                                                std::map<ZELUNUString, double> const& variables) const
 {
-    return m_impl->number(m_impl->indexOf(node), MappedNames{variables});
+    return m_impl->number(m_impl->indexOf(node), Impl::MappedNames{variables});
 }
 
 bool ExpressionEvaluator::evaluateBoolExpression(Node const& node,
                                                  std::map<ZELUNUString, double> const& variables) const
 {
-    return m_impl->condition(m_impl->indexOf(node), MappedNames{variables});
+    return m_impl->condition(m_impl->indexOf(node), Impl::MappedNames{variables});
 }
 
 // Inline: the evaluate members below are its only callers, once per node.
 inline bool ExpressionEvaluator::refresh(AttributeInterface& attributes)
 {
     if (!m_impl->ready) return false;
+    // A class derived from NodeIteratorAttrI may read its names otherwise.
+    if (typeid(attributes) == typeid(NodeIteratorAttrI)) {
+        auto const& exact = static_cast<NodeIteratorAttrI const&>(attributes);
+        m_impl->bind(exact, m_variables);
+        for (Impl::Bound const& b : m_impl->bound) *b.value = exact.valueOf(b.attribute);
+        return true;
+    }
     for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
-    return true;
-}
-
-inline bool ExpressionEvaluator::refresh(NodeIteratorAttrI& attributes)
-{
-    if (!m_impl->ready) return false;
-    if (!m_impl->bind(attributes, m_variables)) return refresh(static_cast<AttributeInterface&>(attributes));
-    for (Impl::Bound const& b : m_impl->bound) *b.value = attributes.valueOf(b.attribute);
     return true;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, double& out)
 {
     bool const ready = refresh(attributes);
-    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
+    out = ready ? m_impl->number(0, Impl::CompiledNames{}) : 0.0;
     return ready;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, bool& out)
 {
     bool const ready = refresh(attributes);
-    out = ready && m_impl->condition(0, CompiledNames{});
-    return ready;
-}
-
-bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, double& out)
-{
-    bool const ready = refresh(attributes);
-    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
-    return ready;
-}
-
-bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, bool& out)
-{
-    bool const ready = refresh(attributes);
-    out = ready && m_impl->condition(0, CompiledNames{});
+    out = ready && m_impl->condition(0, Impl::CompiledNames{});
     return ready;
 }
 

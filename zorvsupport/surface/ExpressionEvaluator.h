@@ -11,7 +11,6 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 
 class AttributeInterface;
-class NodeIteratorAttrI;
 
 // Parses a short expression over named attributes, checks that every name it
 // uses is offered, and evaluates it again and again against changing values.
@@ -79,15 +78,10 @@ public:
     // Refreshes every variable through getValue (in name order), then
     // evaluates the last parse. When the last parse did not match the whole
     // text (or there was none), `out` becomes 0.0 or false and the result is
-    // false; otherwise true.
+    // false; otherwise true. A NodeIteratorAttrI (exactly that class) is
+    // read without looking its names up at every call.
     bool evaluate(AttributeInterface& attributes, double& out);
     bool evaluate(AttributeInterface& attributes, bool& out);
-    // The same, reading each variable's band as getValue does, with the
-    // names looked up in `attributes` once (again after it is assigned or
-    // the variables change) instead of once per call. A class derived from
-    // NodeIteratorAttrI is read through getValue.
-    bool evaluate(NodeIteratorAttrI& attributes, double& out);
-    bool evaluate(NodeIteratorAttrI& attributes, bool& out);
 
     // The names of the variables: every name accepted so far.
     std::set<ZELUNUString> getNeededVars() const;
@@ -97,10 +91,12 @@ public:
     // for an empty text) and enters the names into the variables.
     std::set<ZELUNUString> getRequiredAttributes(ZELUNUString const& expression);
 
+protected:
     // A node of the parse tree (defined where the grammar is).
     struct Node;
 
-protected:
+    // What set does once the text is stored: parses it and validates it
+    // against the offered names; false with the failure's message.
     bool validate(AttributeInterface& attributes);
     // The walks of validation: a numeric operand, and a condition. Each
     // returns false at the first failure; a missing name is reported.
@@ -120,7 +116,6 @@ private:
                       ZELUNUString& reportedName);
     // Reads the variables; false when there is no parse to evaluate.
     bool refresh(AttributeInterface& attributes);
-    bool refresh(NodeIteratorAttrI& attributes);
 
     ZELUNUString m_text;
     std::map<ZELUNUString, double> m_variables;
