@@ -396,3 +396,105 @@ TEST(WarpShortage, PointShadingNeverReadsAShortageAsNoData)
 {
     sweepShortage<PointShading>("shadeBuffer, point method");
 }
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kStackBounds = false;  // the sanitizers pad every frame
+#else
+constexpr bool kStackBounds = true;
+#endif
+
+// The library's own frames of each entry point, both methods: a first call
+// on a fresh thread whose covers lie in one system, so that the engine is
+// asked for no operation (it only makes the thread's context).
+constexpr std::size_t kOwnStackBound = 16 * 1024;
+
+struct StackCase {
+    char const* label;
+    ReprojectMethod method;
+    bool shade;
+    char const* outSystem;
+    char const* inSystem;
+};
+
+std::size_t stackOf(StackCase const& k, std::size_t stackBytes, long& status)
+{
+    ZELUNCover const outCover(CS(k.outSystem), -3e6, -3e6, 3e6, 3e6);
+    ZELUNCover const inCover = std::strcmp(k.inSystem, "EPSG:4326") == 0
+                                   ? ZELUNCover(CS(k.inSystem), -180, -90, 180, -50)
+                                   : ZELUNCover(CS(k.inSystem), -4e6, -4e6, 4e6, 4e6);
+    auto out = rampOf(300, 300, 1e6f);
+    auto const in = rampOf(360, 40);
+    auto image = imageOf(300, 300);
+    auto const normals = normalsOf(360, 40);
+    Variant const noData(F32(), -1.0f);
+    setNumThreads(1);  // the caller's thread: the one measured
+    std::size_t const used = runOnSmallStack(stackBytes, [&] {
+        status = k.shade ? shadeBuffer(*image, outCover, imageNoData(), *normals, inCover, view(kZeroNormal),
+                                       view(kLight), k.method)
+                         : reprojectBuffer(*out, outCover, *in, inCover, noData, k.method, kBilinear, false);
+    });
+    setNumThreads(0);
+    return used;
+}
+
+}  // namespace
+
+// The stack each entry point takes on a host's thread, as the headers state:
+// its own frames at most 16 KiB (asserted in release builds, printed under
+// the sanitizers); the engine's search for an operation on a thread's first
+// call between two systems, printed.
+TEST(WarpStack, EntryPointsOnASmallStack)
+{
+    StackCase const own[] = {
+        {"reprojectBuffer, point", kPointReprojection, false, "EPSG:3031", "EPSG:3031"},
+        {"reprojectBuffer, mesh", kMeshReprojection, false, "EPSG:3031", "EPSG:3031"},
+        {"shadeBuffer, point", kPointReprojection, true, "EPSG:3031", "EPSG:3031"},
+        {"shadeBuffer, mesh", kMeshReprojection, true, "EPSG:3031", "EPSG:3031"},
+    };
+    for (StackCase const& k : own) {
+        long status = -1;
+        std::size_t const used = stackOf(k, kSmallStack, status);
+        EXPECT_EQ(status, 0) << k.label;
+        EXPECT_GT(used, 0u) << k.label;
+        std::printf("%s: %zu bytes of stack\n", k.label, used);
+        if (kStackBounds) {
+            EXPECT_LE(used, kOwnStackBound) << k.label;
+        }
+    }
+    StackCase const first[] = {
+        {"reprojectBuffer, point, first EPSG:3031 -> EPSG:4326 on the thread", kPointReprojection, false,
+         "EPSG:3031", "EPSG:4326"},
+        {"reprojectBuffer, mesh, first EPSG:3031 -> EPSG:4326 on the thread", kMeshReprojection, false,
+         "EPSG:3031", "EPSG:4326"},
+        {"shadeBuffer, point, first EPSG:3031 -> EPSG:4326 on the thread", kPointReprojection, true, "EPSG:3031",
+         "EPSG:4326"},
+    };
+    for (StackCase const& k : first) {
+        long status = -1;
+        std::size_t const used = stackOf(k, 1 << 20, status);
+        EXPECT_EQ(status, 0) << k.label;
+        std::printf("%s: %zu bytes of stack\n", k.label, used);
+    }
+
+    // The point transform called by a host: a first call on a fresh thread,
+    // in one system and between two.
+    ZELUNnBox<double, 2> const box(ZELUNnPoint<double, 2>(0, 0), ZELUNnPoint<double, 2>(300, 300));
+    ZELUNCover const polar(CS("EPSG:3031"), -3e6, -3e6, 3e6, 3e6);
+    ZELUNCover const geographic(CS("EPSG:4326"), -180, -90, 180, -50);
+    for (ZELUNCover const* in : {&polar, &geographic}) {
+        PointReprojectionTransform const t(box, polar, box, *in);
+        long status = -1;
+        std::size_t const used = runOnSmallStack(in == &polar ? kSmallStack : std::size_t(1) << 20, [&] {
+            double x, y;
+            status = t.transformPoint(150.5, 20.5, x, y);
+        });
+        EXPECT_EQ(status, 0);
+        std::printf("PointReprojectionTransform::transformPoint, %s: %zu bytes of stack\n",
+                    in == &polar ? "one system" : "first EPSG:3031 -> EPSG:4326 on the thread", used);
+        if (kStackBounds && in == &polar) {
+            EXPECT_LE(used, kOwnStackBound);
+        }
+    }
+}

@@ -41,6 +41,9 @@
 // The library throws nothing out of the transformations. A constructor that
 // runs short of memory, also inside the engine while it reads the
 // definition, throws std::bad_alloc rather than make an invalid system.
+// The engine itself (PROJ 9.1) may end the process when memory stays gone
+// inside its search for an operation; the library begins no such search
+// while memory is already short.
 class ZORV_EXPORT ZELUNCoordSystem {
 public:
     static constexpr unsigned kMaxDefinitionBytes = 65536;
