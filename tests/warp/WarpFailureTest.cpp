@@ -498,3 +498,47 @@ TEST(WarpStack, EntryPointsOnASmallStack)
         }
     }
 }
+
+// A host's own calls of the point transform tell a shortage (or a pair
+// without a transformation) from a point without a source position; the
+// boolean form answers false for all of them.
+TEST(WarpShortage, PointTransformTellsAShortageFromNoImage)
+{
+    ZELUNnBox<double, 2> const box(ZELUNnPoint<double, 2>(0, 0), ZELUNnPoint<double, 2>(100, 100));
+    char const* const sphere = "+proj=longlat +R=6370997";
+    char const* const ortho = "+proj=ortho +lat_0=0 +lon_0=0 +R=6370997";
+    // Output pixels of an orthographic view 2.5 radii wide: the corners lie
+    // off the globe.
+    ZELUNCover const disk(CS(ortho), -8e6, -8e6, 8e6, 8e6);
+    ZELUNCover const globe(CS(sphere), -180, -90, 180, 90);
+    PointReprojectionTransform const t(box, disk, box, globe);
+    double x = -1, y = -1;
+    EXPECT_EQ(t.transformPoint(0.5, 0.5, x, y), kErrCoordTransformFailed);
+    EXPECT_FALSE(t.transform(0.5, 0.5, x, y));
+    EXPECT_EQ(x, -1);
+    ASSERT_EQ(t.transformPoint(50.5, 50.5, x, y), 0);
+    double tx, ty;
+    ASSERT_TRUE(t.transform(50.5, 50.5, tx, ty));
+    EXPECT_EQ(x, tx);
+    EXPECT_EQ(y, ty);
+
+    // A pair this thread has not seen, first asked while memory is gone.
+    ZELUNCover const freshView(CS(ortho), -8e6, -8e6, 8e6, 8e6);
+    ZELUNCover const freshGlobe(CS(sphere), -180, -90, 180, 90);
+    PointReprojectionTransform const fresh(box, freshView, box, freshGlobe);
+    double fx = -1, fy = -1;
+    {
+        FailingAllocation noMemory(1, FailingAllocation::kThatAndLater);
+        EXPECT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), kErrOutOfMemory);
+        EXPECT_FALSE(fresh.transform(50.5, 50.5, fx, fy));
+    }
+    EXPECT_EQ(fx, -1);
+    ASSERT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), 0);
+    EXPECT_EQ(fx, x);
+    EXPECT_EQ(fy, y);
+
+    // No transformation between the systems.
+    ZELUNCover const noInverse(CS(kBertin), -1e6, -1e6, 1e6, 1e6);  // kept by pointer: it outlives the transform
+    PointReprojectionTransform const refused(box, noInverse, box, globe);
+    EXPECT_EQ(refused.transformPoint(50.5, 50.5, fx, fy), kErrCoordTransformUnavailable);
+}
