@@ -543,9 +543,13 @@ bool ZELUNCoordSystem::isEqual(ZELUNCoordSystem const& other, bool equivalent) c
     if (!a.valid || !b.valid) return false;
     if (a.definition == b.definition) return true;
     if (!equivalent) return false;
-    ThreadEngine& e = engine();
-    Pair* p = e.pair(a, b);
-    return p && e.identical(*p, a, b) == 1;
+    try {
+        ThreadEngine& e = engine();
+        Pair* p = e.pair(a, b);
+        return p && e.identical(*p, a, b) == 1;
+    } catch (std::bad_alloc const&) {
+        return false;  // cannot be told now
+    }
 }
 
 long ZELUNCoordSystem::prepareTransform(ZELUNCoordSystem const& target) const
