@@ -15,22 +15,19 @@ namespace RowDetail {
 struct PointRowAccess;
 }
 
-// Carries every point through the coordinate systems: output pixel ->
-// output world -> input world -> input pixel. The output box and cover are
-// the caller's objects, kept by pointer: they must outlive the transform and
-// its copies, unchanged.
+// Carries every point through the coordinate systems: output pixel, output world, input world, input pixel.
+// The output box and cover are the caller's objects, kept by pointer.
+// They must outlive the transform and its copies, unchanged.
 //
-// For a geographic input, a longitude that lands outside the input cover is
-// moved by whole turns to its nearest image (the one inside the cover when
-// there is one). There is no bounds test otherwise: a position outside the
-// input grid is returned as it is, for the sampler to judge.
+// For a geographic input, a longitude that lands outside the input cover moves by whole turns to its nearest image.
+// That image is the one inside the cover when there is one.
+// There is no other bounds test: a position outside the input grid is returned as it is, for the sampler to judge.
 //
-// Threads: the transform is immutable and may be used on several threads at
-// once; each thread converts through its own scratch point (initCache) and
-// its own engine objects. Stack: about 3.5 KiB on a thread's first call
-// (the engine's context made); the first conversion between two systems on
-// a thread also runs the engine's search for an operation, about 10 KiB in
-// all measured with PROJ 9.1.
+// Threads: the transform is immutable and may be used on several threads at once.
+// Each thread converts through its own scratch point (initCache) and its own engine objects.
+// Stack: about 3.5 KiB on a thread's first call, the engine's context made.
+// A thread's first conversion between two systems also runs the engine's search for an operation.
+// With it, about 10 KiB in all were measured (PROJ 9.1).
 class ZORV_EXPORT PointReprojectionTransform : public WarpTransform {
 public:
     PointReprojectionTransform(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover,
@@ -38,17 +35,15 @@ public:
     PointReprojectionTransform(PointReprojectionTransform const& other);
     ~PointReprojectionTransform();
 
-    // True with the input pixel position under (x, y); false when the point
-    // has no source position, and also when memory ran short or the systems
-    // have no transformation (transformPoint tells these apart).
+    // True with the input pixel position under (x, y).
+    // False when the point has no source position, and also when memory ran short or the systems have no
+    // transformation; transformPoint tells these apart.
     bool transform(double x, double y, double& outX, double& outY) const override;
 
-    // The same conversion with its status: 0 (outX, outY written),
-    // kErrCoordTransformFailed when the point has no source position,
-    // kErrOutOfMemory when memory or the thread's engine context ran short
-    // (a later call may succeed), kErrCoordSystemInvalid or
-    // kErrCoordTransformUnavailable when the two systems have no
-    // transformation. outX and outY are written only for 0.
+    // The same conversion with its status; outX and outY are written only for 0.
+    // - kErrCoordTransformFailed: the point has no source position.
+    // - kErrOutOfMemory: memory or the thread's engine context ran short; a later call may succeed.
+    // - kErrCoordSystemInvalid, kErrCoordTransformUnavailable: the two systems have no transformation.
     long transformPoint(double x, double y, double& outX, double& outY) const;
 
 private:
