@@ -104,7 +104,11 @@ ZORV_EXPORT bool subsectionEqual(DataVectorND<2> const& a, ZELUNnBox<unsigned, 2
 // then the method (kErrInterpolationNotSupported for bilinear on tuples
 // without `tupleFallback` and on 3-vectors, kErrUnknownInterpolationMethod
 // for any method but kHold and kBilinear). An empty source box fills the
-// destination box with `noData`.
+// destination box with `noData`. Its working tables (per destination column
+// and row, and a copy of the source block when the boxes overlap in one
+// vector) are all allocated before the first element is written: when one
+// cannot be had, std::bad_alloc leaves the call and both vectors are
+// unchanged.
 ZORV_EXPORT long scaleAndCopySubsection(DataVectorND<2>& dst, ZELUNnBox<unsigned, 2> const& dstBox,
                                         DataVectorND<2> const& src, ZELUNnBox<unsigned, 2> const& srcBox,
                                         Variant const& noData, InterpolationMethod method, bool tupleFallback);
