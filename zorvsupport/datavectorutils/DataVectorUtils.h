@@ -18,7 +18,9 @@ class Variant;
 // Bulk operations on data vectors. Each checks its arguments, dispatches
 // once on the element type (and where needed the dimension count) and runs a
 // typed kernel over the raw storage. A returned status leaves the vectors
-// unchanged unless the operation says otherwise.
+// unchanged unless the operation says otherwise. Stack: every call needs a
+// few KiB of the caller's stack at most (under 16 KiB, the heavy transpose
+// and scaled copy included): buffers and working tables are on the heap.
 namespace DataVectorUtils {
 
 // Copies every element whose index lies inside both vectors from `src` to
@@ -52,8 +54,11 @@ ZORV_EXPORT long copySubsection(DataVectorND<2>& dst, ZELUNnPoint<unsigned, 2> d
 // Transposes in place: dimensions (d0, d1) become (d1, d0) and element
 // (x, y) takes the old element (y, x). A square vector is transposed even
 // when it is not resizeable; any other one needs the resizeable flag
-// (kErrNotResizeable) and, unless one dimension is 1 or 0, one new block of
-// its own size (kErrOutOfMemory). A failure leaves the vector unchanged.
+// (kErrNotResizeable). Unless a dimension is 1 or 0, the call takes tile
+// buffers of at most 32 KiB from the heap and, for a non-square vector, a
+// block of at most its own size, both before it moves anything
+// (kErrOutOfMemory when either cannot be had). A failure leaves the vector
+// unchanged.
 ZORV_EXPORT long transpose(DataVectorND<2>& vector);
 
 // Smallest and largest element, leaving out the elements equal to
