@@ -114,9 +114,10 @@ TEST(VectorOpsStack, HeavyEntriesKeepUnder16KiB)
 {
     DataType const f32(DataType::kFloat32);
     Case const cases[] = {
-        // Square tile pairs (1-byte tiles are the largest), near-square wide
-        // and tall, far from square, a 16-byte tuple.
+        // Square tile pairs (1-byte tiles are the largest), a square of one
+        // tile, near-square wide and tall, far from square, a 16-byte tuple.
         transposeCase(f32, 300, 300),
+        transposeCase(f32, 20, 20),
         transposeCase(DataType(DataType::kUInt8), 1000, 1000),
         transposeCase(f32, 300, 241),
         transposeCase(DataType(DataType::kUInt8), 241, 300),

@@ -54,11 +54,11 @@ ZORV_EXPORT long copySubsection(DataVectorND<2>& dst, ZELUNnPoint<unsigned, 2> d
 // Transposes in place: dimensions (d0, d1) become (d1, d0) and element
 // (x, y) takes the old element (y, x). A square vector is transposed even
 // when it is not resizeable; any other one needs the resizeable flag
-// (kErrNotResizeable). Unless a dimension is 1 or 0, the call takes tile
-// buffers of at most 32 KiB from the heap and, for a non-square vector, a
-// block of at most its own size, both before it moves anything
-// (kErrOutOfMemory when either cannot be had). A failure leaves the vector
-// unchanged.
+// (kErrNotResizeable). Before it moves anything the call obtains tile
+// buffers of up to 32 KiB (from the heap when above 4 KiB) and, for a
+// non-square vector of two or more rows and columns, a block of at most its
+// own size (kErrOutOfMemory when either cannot be had). A failure leaves the
+// vector unchanged.
 ZORV_EXPORT long transpose(DataVectorND<2>& vector);
 
 // Smallest and largest element, leaving out the elements equal to

@@ -243,25 +243,32 @@ constexpr std::size_t kSquareTileBytes = 2 * kTileBytes;
 static_assert(tileSide(1) * tileSide(1) <= kSquareTileBytes && tileSide(2) * tileSide(2) * 2 <= kSquareTileBytes,
               "square tiles fit their buffers");
 
-// The tile buffers of one call live on the heap, obtained before anything is
-// written: a shortage then leaves the vector as it was, and the caller's
-// stack (perhaps a small host thread's) holds none of them.
+// The tile buffers of one call, obtained before anything is written, so that
+// a shortage leaves the vector as it was. Buffers of a few KiB (small
+// vectors) are part of this object; larger ones come from the heap, so that
+// the caller's stack (perhaps a small host thread's) never holds them.
 class TileBuffers {
 public:
-    static constexpr std::size_t kAlign = 64;
+    static constexpr std::size_t kAlign = 64, kLocalBytes = 4096;
     // False when the bytes cannot be had.
     bool obtain(std::size_t bytes)
     {
-        m_block.reset(static_cast<unsigned char*>(::operator new[](bytes, std::align_val_t(kAlign), std::nothrow)));
-        return m_block != nullptr;
+        if (bytes <= kLocalBytes) {
+            m_data = m_local;
+            return true;
+        }
+        m_block.reset(new (std::nothrow) unsigned char[bytes + kAlign - 1]);
+        if (!m_block) return false;
+        auto const at = reinterpret_cast<std::uintptr_t>(m_block.get());
+        m_data = m_block.get() + (kAlign - at % kAlign) % kAlign;
+        return true;
     }
-    unsigned char* data() const { return m_block.get(); }
+    unsigned char* data() const { return m_data; }
 
 private:
-    struct Release {
-        void operator()(unsigned char* p) const noexcept { ::operator delete[](p, std::align_val_t(kAlign)); }
-    };
-    std::unique_ptr<unsigned char[], Release> m_block;
+    std::unique_ptr<unsigned char[]> m_block;
+    unsigned char* m_data = nullptr;
+    alignas(kAlign) unsigned char m_local[kLocalBytes];
 };
 
 constexpr std::size_t roundToLine(std::size_t bytes)
