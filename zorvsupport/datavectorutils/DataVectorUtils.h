@@ -19,8 +19,8 @@ class Variant;
 // once on the element type (and where needed the dimension count) and runs a
 // typed kernel over the raw storage. A returned status leaves the vectors
 // unchanged unless the operation says otherwise. Stack: every call needs a
-// few KiB of the caller's stack at most (under 16 KiB, the heavy transpose
-// and scaled copy included): buffers and working tables are on the heap.
+// few KiB of the caller's stack, under 16 KiB (the heavy transpose and
+// scaled copy included): large buffers and working tables are on the heap.
 namespace DataVectorUtils {
 
 // Copies every element whose index lies inside both vectors from `src` to

@@ -423,8 +423,8 @@ void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_
     transposeInto(m, dst, rows * m.width(), src, cols * m.width(), rows, cols, buffer);
 }
 
-// Bytes the tile buffers of transposeInPlace need: those of its strip and
-// of its square, one after the other.
+// Bytes the tile buffers of transposeInPlace need: the larger of what its
+// strip and its square need, which use them one after the other.
 constexpr std::size_t inPlaceBufferBytes(std::size_t w, std::size_t rows, std::size_t cols)
 {
     return std::max(intoBufferBytes(w, rows > cols ? cols : cols - rows), squareBufferBytes(w, std::min(rows, cols)));
