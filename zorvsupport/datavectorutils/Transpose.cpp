@@ -477,10 +477,11 @@ void transposeIntoWide(unsigned char* dst, unsigned char const* src, std::size_t
         for (std::size_t c = 0; c < cols; ++c) std::memcpy(dst + (c * rows + r) * w, src + (r * cols + c) * w, w);
 }
 
-// Calls f(mover) with the mover for an element width: fixed widths for the
-// scalar kinds and the tuples that match them, a run-time width otherwise.
+// Returns f(mover) with the mover for an element width: fixed widths for
+// the scalar kinds and the tuples that match them (so that the tile sizes
+// are constants), a run-time width otherwise.
 template <class F>
-void withMover(std::size_t w, F&& f)
+long withMover(std::size_t w, F&& f)
 {
     switch (w) {
     case 1: return f(Mover<1>{0});
@@ -510,9 +511,11 @@ struct TransposeVisitor {
         if (d0 == d1) {
             if (!data || d0 < 2) return kSuccess;
             if (w > kTileBytes) return transposeSquareWide(data, d0, w), kSuccess;
-            if (!buffers.obtain(squareBufferBytes(w, d0))) return kErrOutOfMemory;
-            withMover(w, [&](auto m) { transposeSquare(m, data, d0, d0 * w, buffers.data()); });
-            return kSuccess;
+            return withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(squareBufferBytes(m.width(), d0))) return kErrOutOfMemory;
+                transposeSquare(m, data, d0, d0 * w, buffers.data());
+                return kSuccess;
+            });
         }
         if (!v.isResizeable()) return kErrNotResizeable;
         typename TDataVector2D<T>::Index const target{unsigned(d1), unsigned(d0)};
@@ -527,11 +530,14 @@ struct TransposeVisitor {
             } catch (std::bad_alloc const&) {
                 return kErrOutOfMemory;
             }
-            if (!buffers.obtain(inPlaceBufferBytes(w, d1, d0))) return kErrOutOfMemory;
             auto* s = reinterpret_cast<unsigned char*>(strip.data());
-            withMover(w, [&](auto m) { transposeInPlace(m, data, d1, d0, s, buffers.data()); });
-            v.reshape(target);
-            return kSuccess;
+            long const status = withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(inPlaceBufferBytes(m.width(), d1, d0))) return kErrOutOfMemory;
+                transposeInPlace(m, data, d1, d0, s, buffers.data());
+                return kSuccess;
+            });
+            if (status == kSuccess) v.reshape(target);
+            return status;
         }
         typename TDataVector2D<T>::Storage::storage_type block;
         try {
@@ -540,14 +546,18 @@ struct TransposeVisitor {
             return kErrOutOfMemory;
         }
         auto* out = reinterpret_cast<unsigned char*>(block.data());
+        long status = kSuccess;
         if (w > kTileBytes) {
             transposeIntoWide(out, data, d1, d0, w);
         } else {
-            if (!buffers.obtain(intoBufferBytes(w, d0))) return kErrOutOfMemory;
-            withMover(w, [&](auto m) { transposeInto(m, out, data, d1, d0, buffers.data()); });
+            status = withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(intoBufferBytes(m.width(), d0))) return kErrOutOfMemory;
+                transposeInto(m, out, data, d1, d0, buffers.data());
+                return kSuccess;
+            });
         }
-        v.reshape(target, &block);
-        return kSuccess;
+        if (status == kSuccess) v.reshape(target, &block);
+        return status;
     }
 };
 
