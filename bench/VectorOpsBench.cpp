@@ -232,6 +232,12 @@ void TransposeOblongOurs(benchmark::State& state) { transposeOurs(state, kSide -
 void TransposeOblongBaseline(benchmark::State& state) { transposeBaseline(state, std::size_t(kSide - 1) * (kSide + 1)); }
 void TransposeRowOurs(benchmark::State& state) { transposeOurs(state, 1, 10000000); }
 void TransposeRowBaseline(benchmark::State& state) { transposeBaseline(state, 10000000); }
+// Small squares, cache-resident: what the per-call tile buffers cost.
+void TransposeSmallOurs(benchmark::State& state) { transposeOurs(state, unsigned(state.range(0)), unsigned(state.range(0))); }
+void TransposeSmallBaseline(benchmark::State& state)
+{
+    transposeBaseline(state, std::size_t(state.range(0)) * std::size_t(state.range(0)));
+}
 
 // --- min/max ----------------------------------------------------------------------
 
@@ -373,6 +379,10 @@ BENCHMARK(TransposeOblongOurs)->Name("transpose_8191x8193/ours")->Unit(benchmark
 BENCHMARK(TransposeOblongBaseline)->Name("transpose_8191x8193/baseline")->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(TransposeRowOurs)->Name("transpose_1x10e7/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(TransposeRowBaseline)->Name("transpose_1x10e7/baseline")->Unit(benchmark::kMillisecond);
+BENCHMARK(TransposeSmallOurs)->Name("transpose_16x16/ours")->Arg(16)->Unit(benchmark::kNanosecond);
+BENCHMARK(TransposeSmallBaseline)->Name("transpose_16x16/baseline")->Arg(16)->Unit(benchmark::kNanosecond);
+BENCHMARK(TransposeSmallOurs)->Name("transpose_64x64/ours")->Arg(64)->Unit(benchmark::kNanosecond);
+BENCHMARK(TransposeSmallBaseline)->Name("transpose_64x64/baseline")->Arg(64)->Unit(benchmark::kNanosecond);
 #define ZORV_OBLONG(k, name)                                                                                 \
     BENCHMARK_CAPTURE(transposeOblongOurs, k, k)->Name("transpose_" name "/ours")->Unit(benchmark::kMillisecond)->MinTime(2); \
     BENCHMARK_CAPTURE(transposeOblongBaseline, k, k)                                                         \

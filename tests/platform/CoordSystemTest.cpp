@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -277,6 +278,7 @@ TEST(ZELUNCoordSystem, FailuresLeaveTheOutputUnchanged)
         {"U+0000", CS(withUnit("EPSG:4326", 0)), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
         {"lone surrogate", CS(withUnit("EPSG:4326", 0xDC00)), CS("EPSG:4326"), {1, 2}, kErrCoordSystemInvalid},
         {"another body", CS("IAU_2015:49900"), CS("EPSG:4326"), {1, 2}, kErrCoordTransformUnavailable},
+        {"no inverse", CS("+proj=bertin1953 +type=crs"), CS("EPSG:4326"), {1, 2}, kErrCoordTransformUnavailable},
         {"NaN longitude", CS("EPSG:4326"), CS("EPSG:32633"), {kNaN, 45}, kErrCoordTransformFailed},
         {"infinite latitude", CS("EPSG:4326"), CS("EPSG:32633"), {15, kInf}, kErrCoordTransformFailed},
         {"NaN into the same system", CS("EPSG:4326"), CS("EPSG:4326"), {kNaN, 45}, kErrCoordTransformFailed},
@@ -288,6 +290,9 @@ TEST(ZELUNCoordSystem, FailuresLeaveTheOutputUnchanged)
         {"no value", CS("EPSG:4326"), CS("EPSG:32633"), {}, kErrBadCoordPoint},
     };
     for (Row const& r : rows) {
+        // Whether the pair has a transformation, told without a point.
+        bool const pairFails = r.status == kErrCoordSystemInvalid || r.status == kErrCoordTransformUnavailable;
+        EXPECT_EQ(r.source.prepareTransform(r.target), pairFails ? r.status : 0) << r.label;
         ZELUNArray<double> const in = point(r.in);
         ZELUNArray<double> out = point({-7, -8, -9});
         EXPECT_EQ(r.source.transform(r.target, in, out), r.status) << r.label;
@@ -427,55 +432,237 @@ TEST(ZELUNCoordSystem, HostThreadsTransformAtOnce)
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(errors[t], 0) << "thread " << t;
 }
 
+namespace {
+
+// The three forms of transform() on one point (x, y) between a pair of
+// systems, each with its input made before the call.
+struct PointCall {
+    std::pair<CS, CS> systems;
+    ZELUNArray<double> one;
+    ZELUNArray<ZELUNArray<double>> list;
+    double batch[2];
+    unsigned char failed = 9;
+
+    PointCall(char const* from, char const* to, double x, double y)
+        : systems(CS(from), CS(to)), one(point({x, y})), list(1), batch{x, y}
+    {
+        list[0] = one;
+    }
+    // The status of one call of the given form (0 one point, 1 list, 2
+    // batch); the converted point, when the status is 0, in `xy`.
+    long run(int form, double xy[2])
+    {
+        CS const& a = systems.first;
+        CS const& b = systems.second;
+        long st;
+        if (form == 0) {
+            st = a.transform(b, one, one);
+            xy[0] = one[0], xy[1] = one[1];
+        } else if (form == 1) {
+            st = a.transform(b, list, list);
+            xy[0] = list[0][0], xy[1] = list[0][1];
+        } else {
+            st = a.transform(b, batch, 1, 2, &failed);
+            xy[0] = batch[0], xy[1] = batch[1];
+        }
+        return st;
+    }
+};
+
+char const* const kFormNames[] = {"one point", "list", "batch"};
+
+}  // namespace
+
 // An allocation that fails while the first transformation of a pair builds
-// its engine objects must not disable the pair: the next plain call gives
-// the exact result of a pair that never failed. The first call goes through
-// the one-point and the batch form (the list form shares the one-point
-// route). The engine (PROJ 9.1) loses some objects of its own on its failure
-// paths (the leak checker finds them inside proj_create_crs_to_crs_from_pj
-// and proj_normalize_for_visualization, whose results we always destroy),
-// so what the failing call allocates is not checked for leaks.
+// its engine objects is a shortage (kErrOutOfMemory), never an answer about
+// the pair: the failing call gives that or the exact result, and the next
+// plain call gives the exact result of a pair that never failed. Each failure
+// point is swept with the one failure alone, and for the pairs whose systems
+// are equivalent (no operation is made) also with every later allocation
+// failing. Refused pairs give their refusal or the shortage, and are refused
+// again once memory is back. The engine (PROJ 9.1) loses some objects of its
+// own on its failure paths (the leak checker finds them inside its operation
+// factory, whose results we always destroy), so what the failing call
+// allocates is not checked for leaks.
 TEST(ZELUNCoordSystem, AllocationFailureLeavesThePairUsable)
 {
+    using zorvtest::FailingAllocation;
     struct Row {
         char const* from;
         char const* to;
         double x, y;
+        bool alsoLater;  // memory gone from the failing allocation on
     } const rows[] = {
-        {"EPSG:4326", "EPSG:32633", 13.5, 46.5},
-        {"EPSG:4326", "OGC:CRS84", 0.1 + 0.2, -0.0},  // equivalent: copied as it is
+        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, false},
+        {"EPSG:4326", "OGC:CRS84", 0.1 + 0.2, -0.0, true},  // equivalent: copied as it is
+        {"OGC:CRS84", "EPSG:4326", 0.1 + 0.2, -0.0, true},
+        {"IAU_2015:49900", "EPSG:4326", 1, 2, true},  // refused: another body
     };
     for (Row const& r : rows) {
-        ZELUNArray<double> expected = point({r.x, r.y});
-        ASSERT_EQ(CS(r.from).transform(CS(r.to), expected, expected), 0) << r.to;
-        for (bool const batch : {false, true}) {
-            unsigned const points = zorvtest::forEachAllocationFailure(
-                [&] { return std::make_pair(CS(r.from), CS(r.to)); },
-                [&](std::pair<CS, CS>& pair) {
+        double expected[2] = {r.x, r.y};
+        long const answer = PointCall(r.from, r.to, r.x, r.y).run(0, expected);
+        for (int form = 0; form < 3; ++form) {
+            for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
+                if (extent == FailingAllocation::kThatAndLater && !r.alsoLater) continue;
+                std::string const label = std::string(r.from) + " -> " + r.to + ", " + kFormNames[form] +
+                                          (extent == FailingAllocation::kOnlyThat ? ", one failure" : ", all later");
+                unsigned const points = zorvtest::forEachAllocationFailure(
+                    [&] { return PointCall(r.from, r.to, r.x, r.y); },
+                    [&](PointCall& call) {
 #if defined(__SANITIZE_ADDRESS__)
-                    __lsan::ScopedDisabler engineLeaks;
+                        __lsan::ScopedDisabler engineLeaks;
 #endif
-                    double xy[2] = {r.x, r.y};
-                    ZELUNArray<double> p = point({r.x, r.y});
-                    if (batch)
-                        pair.first.transform(pair.second, xy, 1, 2, nullptr);
-                    else
-                        pair.first.transform(pair.second, p, p);
-                },
-                [&](std::pair<CS, CS>& pair, bool) {
-                    ZELUNArray<double> p = point({r.x, r.y});
-                    ASSERT_EQ(pair.first.transform(pair.second, p, p), 0) << r.to << (batch ? " batch" : "");
-                    expectSameBits(p, expected, r.to);
-                });
-            EXPECT_GT(points, 0u) << r.to;
+                        double xy[2];
+                        long const st = call.run(form, xy);
+                        if (st == kErrOutOfMemory) {
+                            if (form == 2) {
+                                EXPECT_EQ(call.failed, 1) << label;
+                            }
+                            return;
+                        }
+                        ASSERT_EQ(st, answer) << label;
+                        if (st == 0) {
+                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
+                        }
+                    },
+                    [&](PointCall& call, bool threw) {
+                        EXPECT_FALSE(threw) << label;
+                        PointCall again(r.from, r.to, r.x, r.y);
+                        again.systems = call.systems;
+                        double xy[2];
+                        ASSERT_EQ(again.run(0, xy), answer) << label;
+                        if (answer == 0) {
+                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
+                        }
+                    },
+                    extent);
+                EXPECT_GT(points, 0u) << label;
+            }
         }
     }
+}
 
-    // A pair the engine refuses stays refused, call after call, while its
-    // attempts are spaced out.
-    CS const mars("IAU_2015:49900"), wgs84("EPSG:4326");
-    for (int i = 0; i < 3000; ++i) {
-        ZELUNArray<double> p = point({1, 2});
-        ASSERT_EQ(mars.transform(wgs84, p, p), kErrCoordTransformUnavailable) << i;
+// A pair whose first transformations all ran short of memory works at once
+// when memory is back: the shortage never counts as a failure of the pair.
+TEST(ZELUNCoordSystem, ShortageNeverDelaysThePair)
+{
+    double expected[2] = {13.5, 46.5};
+    ASSERT_EQ(PointCall("EPSG:4326", "EPSG:32633", 13.5, 46.5).run(0, expected), 0);
+    for (int const shortCalls : {8, 64, 1030}) {
+        CS const wgs84("EPSG:4326"), utm("EPSG:32633");  // a pair this thread has not seen
+        std::vector<ZELUNArray<double>> points(shortCalls + 1100, point({13.5, 46.5}));
+        long shortage = 0;
+        {
+            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
+            for (int i = 0; i < shortCalls; ++i)
+                if (wgs84.transform(utm, points[i], points[i]) == kErrOutOfMemory) ++shortage;
+        }
+        EXPECT_EQ(shortage, shortCalls) << shortCalls;
+        int refused = 0;
+        for (std::size_t i = shortCalls; i < points.size(); ++i) {
+            if (wgs84.transform(utm, points[i], points[i]) != 0) {
+                ++refused;
+                continue;
+            }
+            EXPECT_TRUE(sameBits(points[i][0], expected[0]) && sameBits(points[i][1], expected[1])) << i;
+        }
+        EXPECT_EQ(refused, 0) << "after " << shortCalls << " calls short of memory";
     }
+}
+
+// The engine's refusals are kept: after the first answer a refused pair is
+// answered without the engine, so it allocates nothing. Conversions into an
+// output system without an inverse are refused in that direction only.
+TEST(ZELUNCoordSystem, RefusalsAreRemembered)
+{
+    char const* const bertin = "+proj=bertin1953 +type=crs";
+    struct Row {
+        char const* from;
+        char const* to;
+    } const refused[] = {
+        {"IAU_2015:49900", "EPSG:4326"},
+        {"EPSG:4326", "IAU_2015:49900"},
+        {bertin, "EPSG:4326"},
+    };
+    for (Row const& r : refused) {
+        CS const from(r.from), to(r.to);
+        ASSERT_TRUE(from.isValid() && to.isValid()) << r.from;
+        ZELUNArray<double> p = point({1, 2});
+        ASSERT_EQ(from.transform(to, p, p), kErrCoordTransformUnavailable) << r.from << " -> " << r.to;
+        int allocating = 0;
+        for (int i = 0; i < 3000; ++i) {
+            double xy[4] = {1, 2, 3, 4};
+            unsigned char failed[2] = {0, 0};
+            zorvtest::FailingAllocation watch(1);
+            EXPECT_EQ(from.prepareTransform(to), kErrCoordTransformUnavailable);
+            EXPECT_EQ(from.transform(to, p, p), kErrCoordTransformUnavailable);
+            EXPECT_EQ(from.transform(to, xy, 2, 2, failed), kErrCoordTransformUnavailable);
+            EXPECT_TRUE(failed[0] == 1 && failed[1] == 1);
+            if (watch.reached()) ++allocating;
+        }
+        EXPECT_EQ(allocating, 0) << r.from << " -> " << r.to;
+        expectSameBits(p, point({1, 2}), r.from);
+    }
+    // The forward direction of the projection exists.
+    ZELUNArray<double> p = point({10, 20});
+    EXPECT_EQ(CS("EPSG:4326").transform(CS(bertin), p, p), 0);
+    EXPECT_EQ(CS("EPSG:4326").prepareTransform(CS(bertin)), 0);
+}
+
+// A definition read while memory runs short is read right or the
+// constructor throws std::bad_alloc: a shortage never makes a valid text
+// invalid (nor an invalid one valid). Codes only: the engine (PROJ 9.1)
+// corrupts its heap at some failing allocations inside its reader of PROJ
+// strings.
+TEST(ZELUNCoordSystem, ReadingUnderAShortage)
+{
+    using zorvtest::FailingAllocation;
+    for (char const* definition : {"EPSG:32633", "EPSG:4326", "EPSG:4978", "EPSG:5703"}) {
+        CS const plain(definition);
+        for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
+            unsigned threw = 0;
+            unsigned const points = zorvtest::forEachAllocationFailure(
+                [] { return std::unique_ptr<CS>(); },
+                [&](std::unique_ptr<CS>& made) { made.reset(new CS(definition)); },
+                [&](std::unique_ptr<CS>& made, bool thrown) {
+                    if (thrown) {
+                        ++threw;
+                        return;
+                    }
+                    ASSERT_TRUE(made) << definition;
+                    EXPECT_EQ(made->isValid(), plain.isValid()) << definition;
+                    EXPECT_EQ(made->userToMmOnGroundFactor(), plain.userToMmOnGroundFactor()) << definition;
+                    EXPECT_EQ(made->fullTurn(), plain.fullTurn()) << definition;
+                },
+                extent);
+            EXPECT_GT(points, 0u) << definition;
+            EXPECT_GT(threw, 0u) << definition;
+        }
+    }
+}
+
+// A thread whose engine context cannot be made is short of a resource, not
+// refused: kErrOutOfMemory (every point flagged), then the exact result once
+// memory is back.
+TEST(ZELUNCoordSystem, ContextThatCannotBeMade)
+{
+    CS const wgs84("EPSG:4326"), utm("EPSG:32633");
+    ZELUNArray<double> expected = point({13.5, 46.5});
+    ASSERT_EQ(wgs84.transform(utm, expected, expected), 0);
+    std::thread([&] {
+        ZELUNArray<double> p = point({13.5, 46.5});
+        double xy[2] = {13.5, 46.5};
+        unsigned char failed = 0;
+        {
+            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
+            EXPECT_EQ(wgs84.prepareTransform(utm), kErrOutOfMemory);
+            EXPECT_EQ(wgs84.transform(utm, p, p), kErrOutOfMemory);
+            EXPECT_EQ(wgs84.transform(utm, xy, 1, 2, &failed), kErrOutOfMemory);
+            EXPECT_TRUE(noMemory.reached());
+        }
+        EXPECT_EQ(failed, 1);
+        expectSameBits(p, point({13.5, 46.5}), "untouched");
+        ASSERT_EQ(wgs84.transform(utm, p, p), 0);
+        expectSameBits(p, expected, "after the shortage");
+    }).join();
 }

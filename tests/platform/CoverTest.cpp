@@ -3,6 +3,11 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include "support/FailingAllocation.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNCover.h"
@@ -148,5 +153,50 @@ TEST(ZELUNCover, TransformTo)
         ZELUNCover const c = r.cover.transformTo(r.target, st);
         EXPECT_EQ(st, r.status) << r.label;
         expectNull(c, r.label);
+    }
+}
+
+// A cover carried into another system while an allocation fails gives its
+// bounds or kErrOutOfMemory (never a failed or refused transformation), and
+// the next call the bounds of a call that never failed. (With memory gone
+// for good inside its operation factory the engine, PROJ 9.1, may end the
+// process, so only single failures are swept.)
+TEST(ZELUNCover, TransformToUnderAShortage)
+{
+    long st = -1;
+    ZELUNCover const expected = ZELUNCover(CS("EPSG:4326"), 12, 45, 15, 48).transformTo(CS("EPSG:32633"), st);
+    ASSERT_EQ(st, 0);
+    auto const sameBounds = [&](ZELUNCover const& c) {
+        return c.getMinX() == expected.getMinX() && c.getMinY() == expected.getMinY() &&
+               c.getMaxX() == expected.getMaxX() && c.getMaxY() == expected.getMaxY() && !c.isNull();
+    };
+    struct Fresh {
+        ZELUNCover cover;
+        CS target;
+        ZELUNCover result;
+        long status = -1;
+    };
+    {
+        unsigned const points = zorvtest::forEachAllocationFailure(
+            [] { return Fresh{ZELUNCover(CS("EPSG:4326"), 12, 45, 15, 48), CS("EPSG:32633"), ZELUNCover()}; },
+            [&](Fresh& f) {
+#if defined(__SANITIZE_ADDRESS__)
+                __lsan::ScopedDisabler engineLeaks;
+#endif
+                f.result = f.cover.transformTo(f.target, f.status);
+            },
+            [&](Fresh& f, bool threw) {
+                EXPECT_FALSE(threw);
+                if (f.status == kErrOutOfMemory) {
+                    expectNull(f.result, "short of memory");
+                } else {
+                    EXPECT_EQ(f.status, 0);
+                    EXPECT_TRUE(sameBounds(f.result));
+                }
+                long again = -1;
+                EXPECT_TRUE(sameBounds(f.cover.transformTo(f.target, again)));
+                EXPECT_EQ(again, 0);
+            });
+        EXPECT_GT(points, 0u);
     }
 }

@@ -4,8 +4,8 @@
 // changed gives its depth. Each query runs once before (per-thread set-up
 // of the engines is not what is measured).
 //
-// The bounds: a single position at most 1 KiB, a list at most 8 KiB (the
-// batch of converted positions lives on the heap). No engine frames count:
+// The bounds: a single position at most 1 KiB, a list or a box at most
+// 8 KiB (the batch of converted positions lives on the heap). No engine frames count:
 // the conversion, where set, is between two names of one system, so the
 // whole chain of the library runs but the projection engine is not called.
 // The sanitizers pad every frame, so under them the depths are printed and
@@ -185,6 +185,8 @@ TEST(QueryStack, PointAndListQueriesOfEveryShape)
             // Lists shorter than a batch, and longer than the largest.
             ZELUNArray<ZELUNArray<double>> const in10 = inside(10), in3000 = inside(3000), out3000 = outside(3000);
             auto const vin3000 = vectors(3000, c), vout3000 = vectors(3000, -5);
+            ZELUNnBox<double, 3> const box(ZELUNnPoint<double, 3>(c - 0.1, c - 0.1, 0.4),
+                                           ZELUNnPoint<double, 3>(c + 0.1, c + 0.1, 0.6));
 
             struct Query {
                 char const* what;
@@ -198,6 +200,9 @@ TEST(QueryStack, PointAndListQueriesOfEveryShape)
                 {"interacts(3000 points outside)", true, [&] { return shape.interacts(out3000); }, false},
                 {"contains(3000 vectors)", true, [&] { return shape.contains(*vin3000); }, true},
                 {"interacts(3000 vectors outside)", true, [&] { return shape.interacts(*vout3000); }, false},
+                // A box is tested by its eight corners: the bound of lists.
+                {"contains(box)", true, [&] { return shape.contains(box); }, true},
+                {"interacts(box)", true, [&] { return shape.interacts(box); }, true},
             };
             for (Query const& q : queries) {
                 auto const [answer, depth] = stackOf(q.run);

@@ -54,6 +54,39 @@ std::string longCondition(std::size_t length)
     return head + std::string(length - head.size(), '1');
 }
 
+// What a text gives on a thread with a small stack: set, then evaluate in
+// the form of its type (a condition as 1 or 0), and the names that a fresh
+// evaluator collects from it.
+struct SmallStackRun {
+    long status = -1;
+    bool ran = false;
+    double value = -2;
+    std::set<ZELUNUString> required;
+    std::string printed;
+    std::size_t used = 0;
+};
+
+SmallStackRun onSmallStack(std::string const& text, ExpressionEvaluator::EvalType type, double d)
+{
+    SmallStackRun run;
+    run.used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+        MapAttributes attributes({{"d", d}});
+        ExpressionEvaluator evaluator(type);
+        StdoutCapture capture;
+        run.status = evaluator.set(ZELUNUString(text), attributes);
+        if (type == ExpressionEvaluator::kEvalNumeric) {
+            run.ran = evaluator.evaluate(attributes, run.value);
+        } else {
+            bool pass = false;
+            run.ran = evaluator.evaluate(attributes, pass);
+            run.value = pass;
+        }
+        run.required = ExpressionEvaluator(type).getRequiredAttributes(ZELUNUString(text));
+        run.printed = capture.text();
+    });
+    return run;
+}
+
 }  // namespace
 
 TEST(ExpressionEvaluator, NumericValues)
@@ -330,8 +363,9 @@ TEST(ExpressionEvaluator, NumbersReadTheSameUnderACommaLocale)
     EXPECT_FALSE(pass);
 }
 
-// Chains of one operator as long as a text may be: each is parsed, validated
-// and evaluated on a thread whose stack is as small as a host's pool may give.
+// Chains as long as a text may be, of each operator and of several levels
+// mixed: each is parsed, validated and evaluated on a thread whose stack is
+// as small as a host's pool may give.
 TEST(ExpressionEvaluatorStack, LongChainsOnASmallStack)
 {
     std::size_t const n = 2047;
@@ -348,85 +382,97 @@ TEST(ExpressionEvaluatorStack, LongChainsOnASmallStack)
         {"^", chainOf("d", "^d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1},
         {"*", chainOf("d", "*d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, -1, 0, 1},
         {"+", chainOf("d", "+d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1024},
+        // From the left: 1 - 1 - ... is 1 - 1023, and 2 / 2 / ... is 2^-1022.
+        {"-", chainOf("d", "-d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, -1022},
+        {"/", chainOf("d", "/d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 2, 0, std::ldexp(1.0, -1022)},
+        // Each link adds 2 * 2 and takes ((2 ^ 2) / 2) * 2 away: 0 when "^"
+        // binds before "/" and "*", and those before "+" and "-".
+        {"mixed", chainOf("d", "+d*d-d^d/d*d", "+0", '0', 2047), ExpressionEvaluator::kEvalNumeric, 2, 0, 2},
         {"^", chainOf("d", "^d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
         {"*", chainOf("d", "*d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, -1, 0, 0},
         {"+", chainOf("d", "+d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
+        {"-", chainOf("d", "-d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
+        {"/", chainOf("d", "/d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 2, 0, 1},
         // A comparison is no operand of another: these do not validate, and
         // evaluate as 0.0 compared with the last operand, whose name was
         // never accepted and so reads 0.0 as well.
         {"=", chainOf("d", "=d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 1},
         {"<", chainOf("d", "<d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 0},
+        {"!=", chainOf("d", "!=d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 0},
         // Only the last comparison holds.
         {"AND", chainOf("d>0", " AND d>0", " AND d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
         {"AND", chainOf("d>0", " AND d>0", " AND d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
         {"OR", chainOf("d<0", " OR d<0", " OR d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
         {"OR", chainOf("d<0", " OR d<0", " OR d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
+        // "AND" binds before "OR": the first pair holds, where reading from
+        // the left would end with the last comparison, which fails.
+        {"AND OR", chainOf("d>0", " AND d<2 OR d>5", " AND d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0,
+         1},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(std::string(c.family) + " " + c.text.substr(0, 30) + "..." + c.text.substr(c.text.size() - 10));
         ASSERT_EQ(c.text.size(), 2047u);
-        long status = -1;
-        bool ran = false;
-        double value = -2;
-        std::string printed;
-        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
-            MapAttributes attributes({{"d", c.d}});
-            ExpressionEvaluator evaluator(c.type);
-            StdoutCapture capture;
-            status = evaluator.set(ZELUNUString(c.text), attributes);
-            if (c.type == ExpressionEvaluator::kEvalNumeric) {
-                ran = evaluator.evaluate(attributes, value);
-            } else {
-                bool pass = false;
-                ran = evaluator.evaluate(attributes, pass);
-                value = pass;
-            }
-            // Name collection stops where validation fails for another reason.
-            EXPECT_EQ(evaluator.getRequiredAttributes(ZELUNUString(c.text)),
-                      c.status == 0 ? names({"d"}) : names({}));
-            printed = capture.text();
-        });
-        EXPECT_EQ(status, c.status);
-        EXPECT_EQ(printed, c.status == 0 ? "" : std::string(kValidateMessage) + "\n");
-        EXPECT_TRUE(ran);
-        EXPECT_EQ(value, c.value);
-        EXPECT_GT(used, 0u);
-        EXPECT_LT(used, zorvtest::kSmallStack);
-        RecordProperty(std::string("stack_bytes_") + c.family, std::to_string(used));
+        SmallStackRun const run = onSmallStack(c.text, c.type, c.d);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.printed, c.status == 0 ? "" : std::string(kValidateMessage) + "\n");
+        EXPECT_TRUE(run.ran);
+        EXPECT_EQ(run.value, c.value);
+        // Name collection stops where validation fails for another reason.
+        EXPECT_EQ(run.required, c.status == 0 ? names({"d"}) : names({}));
+        EXPECT_GT(run.used, 0u);
+        EXPECT_LT(run.used, zorvtest::kSmallStack);
+        RecordProperty(std::string("stack_bytes_") + c.family, std::to_string(run.used));
     }
 }
 
-// Each level of parentheses costs the parser a few KiB of stack (its rules
-// recurse); the deepest nesting accepted fits a 192 KiB stack.
+// The deepest nesting accepted, of parentheses, of unary minus signs and of
+// both through every level of the grammar, is parsed, validated and
+// evaluated on a small stack; one level deeper is refused there as well.
 TEST(ExpressionEvaluatorStack, DeepestNesting)
 {
-    // Through every level of the grammar at every depth; with d = 1 every
-    // numeric level is 1 + 1 * 1 ^ -(x) = 2 and every condition true.
-    std::string number = "d";
-    for (int i = 0; i < 8; ++i) number = "1 + d * d ^ -(" + number + ")";
-    std::string mixed = "d = 1 AND d < 2 + " + number;
-    for (int i = 0; i < 15; ++i) mixed = "d < 0 OR d > 0 AND d != 2 AND (" + mixed + ")";
-    for (std::string const& text : {mixed, nested("d > 0", ExpressionEvaluator::kMaxNesting)}) {
-        SCOPED_TRACE(text.substr(0, 60));
-        ASSERT_LE(text.size(), ExpressionEvaluator::kMaxExpressionLength);
-        long status = -1;
-        bool pass = false;
-        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack / 64 * 192, [&] {
-            MapAttributes attributes({{"d", 1}});
-            ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
-            status = evaluator.set(ZELUNUString(text), attributes);
-            evaluator.evaluate(attributes, pass);
-        });
-        EXPECT_EQ(status, 0);
-        EXPECT_TRUE(pass);
-        EXPECT_GT(used, 0u);
-        RecordProperty("stack_bytes", std::to_string(used));
-        // One level deeper does not parse.
-        MapAttributes attributes({{"d", 1}});
-        ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
-        StdoutCapture capture;
-        EXPECT_EQ(evaluator.set(ZELUNUString("-(" + text + ") < 0"), attributes), kErrInvalidExpression);
-        EXPECT_EQ(capture.text(), kParseMessage);
+    // Each text is true for d = 1 when `depth` is at most kMaxNesting.
+    auto const parentheses = [](unsigned depth) { return nested("d > 0", depth); };
+    auto const minusSigns = [](unsigned depth) { return "d < " + std::string(depth, '-') + "d + 1"; };
+    // Every numeric level is 1 + 1 * 1 ^ -(x) = 2 for x = -(...) at each
+    // of depth / 4 steps of two levels, and every condition holds.
+    auto const everyLevel = [](unsigned depth) {
+        std::string number = "d";
+        for (unsigned i = 0; i < depth / 4; ++i) number = "1 + d * d ^ -(" + number + ")";
+        std::string text = "d = 1 AND d < 2 + " + number;
+        for (unsigned i = depth / 4 * 2; i < depth; ++i) text = "d < 0 OR d > 0 AND d != 2 AND (" + text + ")";
+        return text;
+    };
+    struct Case {
+        char const* shape;
+        std::string text;
+        ExpressionEvaluator::EvalType type;
+        long status;
+    } const cases[] = {
+        {"parentheses", parentheses(ExpressionEvaluator::kMaxNesting), ExpressionEvaluator::kEvalBoolean, 0},
+        {"parentheses", nested("d", ExpressionEvaluator::kMaxNesting), ExpressionEvaluator::kEvalNumeric, 0},
+        {"minus signs", minusSigns(ExpressionEvaluator::kMaxNesting), ExpressionEvaluator::kEvalBoolean, 0},
+        {"every level", everyLevel(ExpressionEvaluator::kMaxNesting), ExpressionEvaluator::kEvalBoolean, 0},
+        {"parentheses", parentheses(ExpressionEvaluator::kMaxNesting + 1), ExpressionEvaluator::kEvalBoolean,
+         kErrInvalidExpression},
+        {"parentheses", nested("d", ExpressionEvaluator::kMaxNesting + 1), ExpressionEvaluator::kEvalNumeric,
+         kErrInvalidExpression},
+        {"minus signs", minusSigns(ExpressionEvaluator::kMaxNesting + 1), ExpressionEvaluator::kEvalBoolean,
+         kErrInvalidExpression},
+        {"every level", everyLevel(ExpressionEvaluator::kMaxNesting + 1), ExpressionEvaluator::kEvalBoolean,
+         kErrInvalidExpression},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(std::string(c.shape) + ": " + c.text.substr(0, 60));
+        ASSERT_LE(c.text.size(), ExpressionEvaluator::kMaxExpressionLength);
+        SmallStackRun const run = onSmallStack(c.text, c.type, 1);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.ran, c.status == 0);
+        EXPECT_EQ(run.value, c.status == 0 ? 1.0 : 0.0);
+        EXPECT_EQ(run.required, c.status == 0 ? names({"d"}) : names({}));
+        EXPECT_EQ(run.printed, c.status == 0 ? "" : kParseMessage);
+        EXPECT_GT(run.used, 0u);
+        EXPECT_LT(run.used, zorvtest::kSmallStack);
+        RecordProperty(std::string("stack_bytes_") + c.shape, std::to_string(run.used));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "support/StdoutCapture.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNScaler.h"
+#include "zorvsupport/surface/ExpressionEvaluator.h"
 #include "zorvsupport/surface/ShiftSource.h"
 #include "zorvsupport/surface/SoundingSource.h"
 #include "zorvsupport/types/BandType.h"
@@ -379,30 +380,43 @@ TEST(SoundingSource, Filters)
     EXPECT_EQ(source.getSoundingCount(kBox, status), 5u);
 }
 
-// A filter as long as a text may be, one OR chain, fetched and counted on a
-// thread whose stack is as small as a host's pool may give.
-TEST(SoundingSource, LongFilterChainOnASmallStack)
+// Filters at the bounds of a text, fetched and counted on a thread whose
+// stack is as small as a host's pool may give: one OR chain as long as a
+// text may be, and a condition in as many parentheses as may be nested.
+TEST(SoundingSource, FiltersAtTheBoundsOnASmallStack)
 {
-    std::string filter = "Depth = 30";
-    while (filter.size() + 28 <= 2047) filter += " OR Height = 9";
-    filter += " OR Height = 0";
-    filter += std::string(2047 - filter.size(), '0');  // Height = 00...0
-    ASSERT_EQ(filter.size(), 2047u);
-    long status = -1, countStatus = -1;
-    unsigned long count = 0;
-    std::vector<Record> records;
-    Host host;
-    std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
-        SoundingSource source(host.set, "Depth", SoundingSource::kSelectAllNodes, nullptr, false);
-        source.setFilterExpression(ZELUNUString(filter), ZELUNUnit::kNoDirection);
-        records = fetch(source, 1, status);
-        count = source.getSoundingCount(kBox, countStatus);
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(countStatus, 0);
-    EXPECT_EQ(records, recordsOf({{0, 1}, {2, 1}}));
-    EXPECT_EQ(count, 2u);
-    EXPECT_GT(used, 0u);
+    std::string chain = "Depth = 30";
+    while (chain.size() + 28 <= 2047) chain += " OR Height = 9";
+    chain += " OR Height = 0";
+    chain += std::string(2047 - chain.size(), '0');  // Height = 00...0
+    ASSERT_EQ(chain.size(), 2047u);
+    unsigned const depth = ExpressionEvaluator::kMaxNesting;
+    std::string const nested = std::string(depth, '(') + "Depth > 15 and Depth < 45" + std::string(depth, ')');
+    struct Case {
+        std::string filter;
+        std::vector<std::pair<int, std::uint64_t>> nodes;
+    } const cases[] = {
+        {chain, {{0, 1}, {2, 1}}},
+        {nested, {{1, 1}, {2, 1}, {3, 1}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.filter.substr(0, 40));
+        long status = -1, countStatus = -1;
+        unsigned long count = 0;
+        std::vector<Record> records;
+        Host host;
+        std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+            SoundingSource source(host.set, "Depth", SoundingSource::kSelectAllNodes, nullptr, false);
+            source.setFilterExpression(ZELUNUString(c.filter), ZELUNUnit::kNoDirection);
+            records = fetch(source, 1, status);
+            count = source.getSoundingCount(kBox, countStatus);
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(countStatus, 0);
+        EXPECT_EQ(records, recordsOf(c.nodes));
+        EXPECT_EQ(count, c.nodes.size());
+        EXPECT_GT(used, 0u);
+    }
 }
 
 TEST(SoundingSource, DepthFlip)

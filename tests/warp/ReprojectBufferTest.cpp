@@ -86,12 +86,13 @@ TEST(ReprojectBuffer, StatusesAndTheirOrder)
             << k.what;
         EXPECT_EQ(bytesOf(*out), before) << k.what << ": output untouched";
     }
-    // The point transform over an invalid output system maps no point:
-    // every pixel gets no-data and the call succeeds.
+    // The point transform over an invalid output system is refused as the
+    // mesh is, before any pixel is written.
     auto out = makeGrid(U8(), 8, 8);
     fillWith(*out, 77);
-    EXPECT_EQ(reprojectBuffer(*out, badCover, *in, cover, nd, kPointReprojection, kBilinear, false), 0);
-    EXPECT_EQ(bytesOf(*out), std::vector<unsigned char>(64, 9));
+    EXPECT_EQ(reprojectBuffer(*out, badCover, *in, cover, nd, kPointReprojection, kBilinear, false),
+              kErrCoordSystemInvalid);
+    EXPECT_EQ(bytesOf(*out), std::vector<unsigned char>(64, 77));
 }
 
 TEST(ReprojectBuffer, EmptyOutputsAndDifferentSizes)

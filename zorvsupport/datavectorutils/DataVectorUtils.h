@@ -18,7 +18,9 @@ class Variant;
 // Bulk operations on data vectors. Each checks its arguments, dispatches
 // once on the element type (and where needed the dimension count) and runs a
 // typed kernel over the raw storage. A returned status leaves the vectors
-// unchanged unless the operation says otherwise.
+// unchanged unless the operation says otherwise. Stack: every call needs a
+// few KiB of the caller's stack, under 16 KiB (the heavy transpose and
+// scaled copy included): large buffers and working tables are on the heap.
 namespace DataVectorUtils {
 
 // Copies every element whose index lies inside both vectors from `src` to
@@ -52,8 +54,11 @@ ZORV_EXPORT long copySubsection(DataVectorND<2>& dst, ZELUNnPoint<unsigned, 2> d
 // Transposes in place: dimensions (d0, d1) become (d1, d0) and element
 // (x, y) takes the old element (y, x). A square vector is transposed even
 // when it is not resizeable; any other one needs the resizeable flag
-// (kErrNotResizeable) and, unless one dimension is 1 or 0, one new block of
-// its own size (kErrOutOfMemory). A failure leaves the vector unchanged.
+// (kErrNotResizeable). Before it moves anything the call obtains tile
+// buffers of up to 32 KiB (from the heap when above 4 KiB) and, for a
+// non-square vector of two or more rows and columns, a block of at most its
+// own size (kErrOutOfMemory when either cannot be had). A failure leaves the
+// vector unchanged.
 ZORV_EXPORT long transpose(DataVectorND<2>& vector);
 
 // Smallest and largest element, leaving out the elements equal to
@@ -104,7 +109,11 @@ ZORV_EXPORT bool subsectionEqual(DataVectorND<2> const& a, ZELUNnBox<unsigned, 2
 // then the method (kErrInterpolationNotSupported for bilinear on tuples
 // without `tupleFallback` and on 3-vectors, kErrUnknownInterpolationMethod
 // for any method but kHold and kBilinear). An empty source box fills the
-// destination box with `noData`.
+// destination box with `noData`. Its working tables (per destination column
+// and row, and a copy of the source block when the boxes overlap in one
+// vector) are all allocated before the first element is written: when one
+// cannot be had, std::bad_alloc leaves the call and both vectors are
+// unchanged.
 ZORV_EXPORT long scaleAndCopySubsection(DataVectorND<2>& dst, ZELUNnBox<unsigned, 2> const& dstBox,
                                         DataVectorND<2> const& src, ZELUNnBox<unsigned, 2> const& srcBox,
                                         Variant const& noData, InterpolationMethod method, bool tupleFallback);

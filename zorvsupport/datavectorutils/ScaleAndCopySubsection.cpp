@@ -96,34 +96,41 @@ struct ColumnPlan {
 
 // Hold for elements of one 4- or 8-byte word: destination row i takes
 // source row rowOf[i] at the columns col[]; a row whose source row is that
-// of the row before is a copy of the row before.
+// of the row before is a copy of the row before. The elements (float, double
+// or integers of that width) move as bytes: through memcpy one by one, or as
+// lanes of U loaded and stored through Highway, never through U lvalues.
 template <class U>
 void holdRows(ScaleBlocks const& blocks, std::size_t const* col, std::size_t const* rowOf)
 {
     hn::ScalableTag<U> const d;
     ColumnPlan<decltype(d)> const plan(d, col, nullptr, blocks.dstW, blocks.srcW);
-    std::size_t const w = blocks.dstW, n = plan.lanes;
-    U* out = static_cast<U*>(blocks.dst);
-    U const* const src = static_cast<U const*>(blocks.src);
+    constexpr std::size_t kW = sizeof(U);
+    std::size_t const w = blocks.dstW, n = plan.lanes, outStride = blocks.dstStride * kW;
+    auto* out = static_cast<unsigned char*>(blocks.dst);
+    auto const* const src = static_cast<unsigned char const*>(blocks.src);
     std::size_t previous = ColumnPlan<decltype(d)>::kNone;
-    for (std::size_t i = 0; i < blocks.dstH; ++i, out += blocks.dstStride) {
+    for (std::size_t i = 0; i < blocks.dstH; ++i, out += outStride) {
         std::size_t const r = rowOf[i];
         if (r == previous) {
-            std::memcpy(out, out - blocks.dstStride, w * sizeof(U));
+            std::memcpy(out, out - outStride, w * kW);
             continue;
         }
         previous = r;
-        U const* in = src + r * blocks.srcStride;
+        unsigned char const* const in = src + r * blocks.srcStride * kW;
+        auto take = [&](std::size_t j0, std::size_t j1) {
+            for (std::size_t j = j0; j < j1; ++j) std::memcpy(out + j * kW, in + col[j] * kW, kW);
+        };
         for (std::size_t k = 0; k < plan.runs; ++k) {
             std::size_t const j0 = k * n;
             if (plan.base[k] == plan.kNone) {
-                for (std::size_t j = j0; j < j0 + n; ++j) out[j] = in[col[j]];
+                take(j0, j0 + n);
                 continue;
             }
-            auto const v = hn::LoadU(d, in + plan.base[k]);
-            hn::StoreU(hn::TableLookupLanes(v, hn::SetTableIndices(d, plan.first.data() + j0)), d, out + j0);
+            auto const v = hn::LoadU(d, reinterpret_cast<U const*>(in + plan.base[k] * kW));
+            hn::StoreU(hn::TableLookupLanes(v, hn::SetTableIndices(d, plan.first.data() + j0)), d,
+                       reinterpret_cast<U*>(out + j0 * kW));
         }
-        for (std::size_t j = plan.runs * n; j < w; ++j) out[j] = in[col[j]];
+        take(plan.runs * n, w);
     }
 }
 
@@ -193,7 +200,8 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
     if constexpr (std::is_floating_point_v<E>) ndInfinite = std::isinf(nd), ndMatches = nd == nd;
     F const threshold = F(0.0001);
 
-    // Appends the destination columns that read source column c.
+    // Appends the destination columns that read source column c, ascending
+    // and each once, so never beyond the w columns reserved below.
     auto noteMissing = [&](std::vector<std::uint32_t>& missing, std::size_t c) {
         std::uint32_t j = t.firstUser[c];
         if (!missing.empty()) j = std::max(j, std::uint32_t(missing.back() + 1));
@@ -272,6 +280,9 @@ void bilinearRows(ScaleBlocks const& blocks, BilinearTables<F> const& t, E const
     std::size_t const noRow = ~std::size_t(0);
     RowTerms<F> terms[2] = {{noRow, std::vector<F>(w), std::vector<F>(w), std::vector<std::uint8_t>(w), {}},
                             {noRow, std::vector<F>(w), std::vector<F>(w), std::vector<std::uint8_t>(w), {}}};
+    // A row's missing columns are distinct destination columns: room for all
+    // of them now, so that nothing is allocated once the first row is written.
+    for (RowTerms<F>& s : terms) s.missing.reserve(w);
     // The terms of source row r, formed into the slot not holding `keep`.
     auto termsOf = [&](std::size_t r, std::size_t keep) -> RowTerms<F> const& {
         for (RowTerms<F>& s : terms)

@@ -198,6 +198,7 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "zorvsupport/datavectorutils/DataVectorUtils.h"
@@ -241,6 +242,53 @@ constexpr std::size_t tileSide(std::size_t width)
 constexpr std::size_t kSquareTileBytes = 2 * kTileBytes;
 static_assert(tileSide(1) * tileSide(1) <= kSquareTileBytes && tileSide(2) * tileSide(2) * 2 <= kSquareTileBytes,
               "square tiles fit their buffers");
+
+// The tile buffers of one call, obtained before anything is written, so that
+// a shortage leaves the vector as it was. Buffers of a few KiB (small
+// vectors) are part of this object; larger ones come from the heap, so that
+// the caller's stack (perhaps a small host thread's) never holds them.
+class TileBuffers {
+public:
+    static constexpr std::size_t kAlign = 64, kLocalBytes = 4096;
+    // False when the bytes cannot be had.
+    bool obtain(std::size_t bytes)
+    {
+        if (bytes <= kLocalBytes) {
+            m_data = m_local;
+            return true;
+        }
+        m_block.reset(new (std::nothrow) unsigned char[bytes + kAlign - 1]);
+        if (!m_block) return false;
+        auto const at = reinterpret_cast<std::uintptr_t>(m_block.get());
+        m_data = m_block.get() + (kAlign - at % kAlign) % kAlign;
+        return true;
+    }
+    unsigned char* data() const { return m_data; }
+
+private:
+    std::unique_ptr<unsigned char[]> m_block;
+    unsigned char* m_data = nullptr;
+    alignas(kAlign) unsigned char m_local[kLocalBytes];
+};
+
+constexpr std::size_t roundToLine(std::size_t bytes)
+{
+    return (bytes + TileBuffers::kAlign - 1) / TileBuffers::kAlign * TileBuffers::kAlign;
+}
+
+// Bytes of one tile buffer of an n × n transpose: rows of a whole tile
+// side, as many as the tile has.
+constexpr std::size_t squareTileBytes(std::size_t w, std::size_t n)
+{
+    return roundToLine(std::min(tileSide(w), n) * tileSide(w) * w);
+}
+
+// Bytes the tile buffers of transposeSquare need: a second buffer only when
+// there is more than one tile band.
+constexpr std::size_t squareBufferBytes(std::size_t w, std::size_t n)
+{
+    return (n > tileSide(w) ? 2 : 1) * squareTileBytes(w, n);
+}
 
 // buf element (c, r) = src element (r, c) for r < rows, c < cols: src rows
 // are `stride` bytes apart, buf rows `side` elements long.
@@ -296,13 +344,14 @@ void prefetchTile(unsigned char const* p, std::size_t stride, std::size_t rows, 
 }
 
 // Transposes an n × n block of elements in place, tile pair by tile pair;
-// its rows lie `stride` bytes apart.
+// its rows lie `stride` bytes apart. `buffers` holds squareBufferBytes(w, n).
 template <class M>
-void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride)
+void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride, unsigned char* buffers)
 {
-    alignas(64) unsigned char a[kSquareTileBytes], b[kSquareTileBytes];
     constexpr std::size_t kRow = M::kWidth ? M::kWidth * tileSide(M::kWidth) : 0;
     std::size_t const w = m.width(), side = tileSide(w), bufStride = side * w;
+    unsigned char* const a = buffers;
+    unsigned char* const b = buffers + squareTileBytes(w, n);
     for (std::size_t i = 0; i < n; i += side) {
         std::size_t const ri = std::min(side, n - i);
         for (std::size_t j = 0; j <= i; j += side) {
@@ -326,19 +375,37 @@ void transposeSquare(M m, unsigned char* data, std::size_t n, std::size_t stride
     }
 }
 
-// Writes the transpose of src (rows × cols elements) into dst (cols × rows).
-// A tile spans four cache lines of each destination row and as many source
-// columns as the buffer holds: few source rows at a time, since row strides
-// near a power of two map the rows of a tall tile onto a few cache sets.
+// The tile of transposeInto for elements of w bytes: `tall` source rows (a
+// run of at most kRunBytes of each destination row) by `wide` source
+// columns, in a buffer of rows of tall elements.
+constexpr std::size_t kIntoTileBytes = 4 * kTileBytes, kRunBytes = 256;
+constexpr std::size_t intoTall(std::size_t w)
+{
+    return std::max<std::size_t>(1, kRunBytes / w);
+}
+constexpr std::size_t intoWide(std::size_t w)
+{
+    return std::max<std::size_t>(1, kIntoTileBytes / (intoTall(w) * w));
+}
+
+// Bytes the buffer of transposeInto needs for a source of `cols` columns.
+constexpr std::size_t intoBufferBytes(std::size_t w, std::size_t cols)
+{
+    return roundToLine(std::max<std::size_t>(1, std::min(intoWide(w), cols)) * intoTall(w) * w);
+}
+
+// Writes the transpose of src (rows × cols elements) into dst (cols × rows),
+// through `buffer` of intoBufferBytes(w, cols). A tile spans four cache
+// lines of each destination row and as many source columns as the buffer
+// holds: few source rows at a time, since row strides near a power of two
+// map the rows of a tall tile onto a few cache sets.
 template <class M>
 void transposeInto(M m, unsigned char* dst, std::size_t dstStride, unsigned char const* src, std::size_t srcStride,
-                   std::size_t rows, std::size_t cols)
+                   std::size_t rows, std::size_t cols, unsigned char* buffer)
 {
-    constexpr std::size_t kBufferBytes = 4 * kTileBytes, kRunBytes = 256;
-    alignas(64) unsigned char a[kBufferBytes];
+    unsigned char* const a = buffer;
     std::size_t const w = m.width();
-    std::size_t const tall = std::max<std::size_t>(1, kRunBytes / w), bufStride = tall * w;
-    std::size_t const wide = std::max<std::size_t>(1, kBufferBytes / bufStride);
+    std::size_t const tall = intoTall(w), bufStride = tall * w, wide = intoWide(w);
     for (std::size_t i = 0; i < rows; i += tall) {
         std::size_t const ri = std::min(tall, rows - i);
         for (std::size_t j = 0; j < cols; j += wide) {
@@ -350,25 +417,35 @@ void transposeInto(M m, unsigned char* dst, std::size_t dstStride, unsigned char
 }
 
 template <class M>
-void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols)
+void transposeInto(M m, unsigned char* dst, unsigned char const* src, std::size_t rows, std::size_t cols,
+                   unsigned char* buffer)
 {
-    transposeInto(m, dst, rows * m.width(), src, cols * m.width(), rows, cols);
+    transposeInto(m, dst, rows * m.width(), src, cols * m.width(), rows, cols, buffer);
+}
+
+// Bytes the tile buffers of transposeInPlace need: the larger of what its
+// strip and its square need, which use them one after the other.
+constexpr std::size_t inPlaceBufferBytes(std::size_t w, std::size_t rows, std::size_t cols)
+{
+    return std::max(intoBufferBytes(w, rows > cols ? cols : cols - rows), squareBufferBytes(w, std::min(rows, cols)));
 }
 
 // Transposes a rows × cols block (rows != cols, both above 1) in place: the
 // square of the shorter side is transposed in place, and only the strip
 // beyond it goes through `strip` (|rows - cols| × min elements). The rows
 // move once to their new length. No fresh block of the whole size is
-// faulted in, which costs as much as the transpose itself.
+// faulted in, which costs as much as the transpose itself. `buffers` holds
+// inPlaceBufferBytes(w, rows, cols).
 template <class M>
-void transposeInPlace(M m, unsigned char* data, std::size_t rows, std::size_t cols, unsigned char* strip)
+void transposeInPlace(M m, unsigned char* data, std::size_t rows, std::size_t cols, unsigned char* strip,
+                      unsigned char* buffers)
 {
     std::size_t const w = m.width();
     if (rows > cols) {
         // Tall: the last r rows become the last r columns of each new row.
         std::size_t const r = rows - cols;
-        transposeInto(m, strip, data + cols * cols * w, r, cols);
-        transposeSquare(m, data, cols, cols * w);
+        transposeInto(m, strip, data + cols * cols * w, r, cols, buffers);
+        transposeSquare(m, data, cols, cols * w, buffers);
         // New row c (rows elements) = square row c, then strip row c; from
         // the last row back, so no row is overwritten before it moved.
         for (std::size_t c = cols; c-- > 0;) {
@@ -378,8 +455,8 @@ void transposeInPlace(M m, unsigned char* data, std::size_t rows, std::size_t co
     } else {
         // Wide: the last r columns become the last r rows.
         std::size_t const r = cols - rows;
-        transposeInto(m, strip, rows * w, data + rows * w, cols * w, rows, r);
-        transposeSquare(m, data, rows, cols * w);
+        transposeInto(m, strip, rows * w, data + rows * w, cols * w, rows, r, buffers);
+        transposeSquare(m, data, rows, cols * w, buffers);
         for (std::size_t i = 1; i < rows; ++i) std::memmove(data + i * rows * w, data + i * cols * w, rows * w);
         std::memcpy(data + rows * rows * w, strip, r * rows * w);
     }
@@ -400,10 +477,11 @@ void transposeIntoWide(unsigned char* dst, unsigned char const* src, std::size_t
         for (std::size_t c = 0; c < cols; ++c) std::memcpy(dst + (c * rows + r) * w, src + (r * cols + c) * w, w);
 }
 
-// Calls f(mover) with the mover for an element width: fixed widths for the
-// scalar kinds and the tuples that match them, a run-time width otherwise.
+// Returns f(mover) with the mover for an element width: fixed widths for
+// the scalar kinds and the tuples that match them (so that the tile sizes
+// are constants), a run-time width otherwise.
 template <class F>
-void withMover(std::size_t w, F&& f)
+long withMover(std::size_t w, F&& f)
 {
     switch (w) {
     case 1: return f(Mover<1>{0});
@@ -429,11 +507,15 @@ struct TransposeVisitor {
         std::size_t const d0 = v.getDimension(0), d1 = v.getDimension(1);
         std::size_t const w = sizeof(typename T::element_type) * v.getTupleLength();
         auto* data = static_cast<unsigned char*>(v.getDataPtr());
+        TileBuffers buffers;
         if (d0 == d1) {
-            if (!data) return kSuccess;
+            if (!data || d0 < 2) return kSuccess;
             if (w > kTileBytes) return transposeSquareWide(data, d0, w), kSuccess;
-            withMover(w, [&](auto m) { transposeSquare(m, data, d0, d0 * w); });
-            return kSuccess;
+            return withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(squareBufferBytes(m.width(), d0))) return kErrOutOfMemory;
+                transposeSquare(m, data, d0, d0 * w, buffers.data());
+                return kSuccess;
+            });
         }
         if (!v.isResizeable()) return kErrNotResizeable;
         typename TDataVector2D<T>::Index const target{unsigned(d1), unsigned(d0)};
@@ -449,9 +531,13 @@ struct TransposeVisitor {
                 return kErrOutOfMemory;
             }
             auto* s = reinterpret_cast<unsigned char*>(strip.data());
-            withMover(w, [&](auto m) { transposeInPlace(m, data, d1, d0, s); });
-            v.reshape(target);
-            return kSuccess;
+            long const status = withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(inPlaceBufferBytes(m.width(), d1, d0))) return kErrOutOfMemory;
+                transposeInPlace(m, data, d1, d0, s, buffers.data());
+                return kSuccess;
+            });
+            if (status == kSuccess) v.reshape(target);
+            return status;
         }
         typename TDataVector2D<T>::Storage::storage_type block;
         try {
@@ -460,12 +546,18 @@ struct TransposeVisitor {
             return kErrOutOfMemory;
         }
         auto* out = reinterpret_cast<unsigned char*>(block.data());
-        if (w > kTileBytes)
+        long status = kSuccess;
+        if (w > kTileBytes) {
             transposeIntoWide(out, data, d1, d0, w);
-        else
-            withMover(w, [&](auto m) { transposeInto(m, out, data, d1, d0); });
-        v.reshape(target, &block);
-        return kSuccess;
+        } else {
+            status = withMover(w, [&](auto m) -> long {
+                if (!buffers.obtain(intoBufferBytes(m.width(), d0))) return kErrOutOfMemory;
+                transposeInto(m, out, data, d1, d0, buffers.data());
+                return kSuccess;
+            });
+        }
+        if (status == kSuccess) v.reshape(target, &block);
+        return status;
     }
 };
 

@@ -4,7 +4,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 
 #include <proj.h>
 
@@ -15,6 +18,7 @@ using ZORV_3_13_0_::DataSet::kErrBadCoordPoint;
 using ZORV_3_13_0_::DataSet::kErrCoordSystemInvalid;
 using ZORV_3_13_0_::DataSet::kErrCoordTransformFailed;
 using ZORV_3_13_0_::DataSet::kErrCoordTransformUnavailable;
+using ZORV_3_13_0_::DataSet::kErrOutOfMemory;
 using ZORV_3_13_0_::DataSet::kSuccess;
 
 struct ZELUNCoordSystem::State {
@@ -38,23 +42,46 @@ using PjPtr = std::unique_ptr<PJ, PjDeleter>;
 
 void discardLog(void*, int, char const*) {}
 
+// Whether a small block can be had now. The engine (PROJ 9.1) ends the
+// process in some of its paths when memory stays short inside them
+// (std::terminate from a noexcept function, a failed assertion, a null
+// object used), so no step of a pair's creation is begun while memory is
+// already gone.
+bool memoryAvailable()
+{
+    std::unique_ptr<char[]> block(new (std::nothrow) char[4096]);
+    return block != nullptr;
+}
+
 std::atomic<std::uint64_t> g_nextSerial{1};
 
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr int kBoundsDensify = 21;
 constexpr std::size_t kCachedPairs = 64;
 
+// What an attempt to make a pair's engine objects came to.
+enum class Outcome {
+    kIdentical,  // the two systems are one: no operation
+    kMade,       // the operation is made and runs
+    kRefused,    // the engine's definitive answer: there is none
+    kResource,   // a resource failed; nothing of the attempt is kept
+    kUnknown,    // no operation, for a reason that cannot be told
+};
+
 // A conversion cached for one ordered pair of systems, keyed by their serial
 // numbers (never by addresses: the allocator reuses those).
 //
-// Only answers the engine gives are kept: equivalence once both systems are
-// read, the operation once made, and "none exists" once the engine searched
-// and found no candidate. An attempt that comes to no answer (an engine
-// object that could not be made, which is how the engine reports running out
-// of memory) keeps nothing, so a later call tries again. The engine reports
-// some refusals the same way (systems of different bodies), so repeated
-// attempts of one pair are spaced out: after k in a row the pair waits
-// 2^(k-1) - 1 calls, at most kMaxWait, before the next one.
+// Only answers are kept: equivalence once both systems are read, the
+// operation once made, and a refusal that does not change: systems of
+// different bodies, no candidate operation at all, or an operation whose
+// steps the engine rejects (an output system without an inverse). The
+// engine tells a failed allocation from a refusal by neither result nor
+// error number, so a failed attempt is repeated at once while memory is
+// there, and only a failure that repeats is taken as the answer. An attempt
+// that ran short of memory keeps nothing and costs the pair nothing, so the
+// very next call tries again. Failures that repeat for no reason the engine
+// gives are spaced out: after k in a row the pair waits 2^(k-1) - 1 calls,
+// at most kMaxWait, before the next attempt.
 struct Pair {
     std::uint64_t source = 0;
     std::uint64_t target = 0;
@@ -63,9 +90,9 @@ struct Pair {
     PjPtr targetCrs;
     PjPtr operation;  // normalised: x east, y north at both ends
     signed char identical = -1;    // -1 not decided yet
-    signed char operationMade = 0;  // 0 not decided yet, 1 made, -1 none exists
-    unsigned misses = 0;  // attempts in a row that came to no answer
-    unsigned waits = 0;   // calls to answer unavailable before the next one
+    signed char operationMade = 0;  // 0 not decided yet, 1 made, -1 refused
+    unsigned misses = 0;  // unexplained failures in a row
+    unsigned waits = 0;   // calls to answer unavailable before the next attempt
 
     static constexpr unsigned kMaxWait = 1023;
 
@@ -115,19 +142,24 @@ public:
     Pair* pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
 
     // 1 when the two systems are one, 0 when not, -1 when it cannot be told
-    // now (a system could not be read).
+    // now (memory ran short).
     int identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
-    // The operation, or null when none exists or it cannot be made now.
-    PJ* operation(Pair& p);
+    // Decides what is still undecided of the pair: whether the systems are
+    // one, else its operation. Keeps only the engine's answers.
+    Outcome resolve(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
 
     // The definition read as a CRS, or null.
     PjPtr parse(std::string const& definition) const;
 
 private:
+    Outcome resolveOperation(Pair& p);
+    // One attempt at the operation; kMade, kResource, or kUnknown (the
+    // engine made none that runs).
+    Outcome makeOperation(Pair& p, bool& rejectedSteps);
     // Whether the engine finds no candidate operation at all for the pair,
     // searching as proj_create_crs_to_crs_from_pj does offline.
     bool noneExists(Pair const& p) const;
-    // Whether a made operation has its steps (see the definition).
+    // Whether a made operation runs forward (see the definition).
     static bool runsForward(PJ* operation);
 
     PJ_CONTEXT* m_context = nullptr;
@@ -195,41 +227,98 @@ Pair* ThreadEngine::pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem
 
 int ThreadEngine::identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
 {
-    if (p.identical < 0) {
-        if (source.utf8 == target.utf8) {
-            p.identical = 1;
-        } else {
-            // Both systems were read when they were made, so a null here is a
-            // failure of the moment, not an answer.
-            if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
-            if (!p.targetCrs) p.targetCrs = parse(target.utf8);
-            if (!p.sourceCrs || !p.targetCrs) return -1;
-            p.identical = proj_is_equivalent_to_with_ctx(m_context, p.sourceCrs.get(), p.targetCrs.get(),
-                                                         PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS)
-                              ? 1
-                              : 0;
-        }
+    if (p.identical >= 0) return p.identical;
+    if (source.utf8 == target.utf8) return p.identical = 1;
+    try {
+        // Both systems were read when they were made, so a null here is a
+        // failure of the moment, not an answer.
+        if (!memoryAvailable()) return -1;
+        if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
+        if (!p.targetCrs) p.targetCrs = parse(target.utf8);
+        if (!p.sourceCrs || !p.targetCrs) return -1;
+        // Compared without the database: its aliases are looked up inside a
+        // noexcept function of the engine, which ends the process when memory
+        // runs out there. A comparison cut short answers "not equivalent", so
+        // that answer is asked twice.
+        auto const equivalent = [&] {
+            return proj_is_equivalent_to(p.sourceCrs.get(), p.targetCrs.get(),
+                                         PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
+        };
+        bool const same = equivalent() || equivalent();
+        if (!memoryAvailable()) return -1;
+        return p.identical = same ? 1 : 0;
+    } catch (std::bad_alloc const&) {
+        return -1;
     }
-    return p.identical;
 }
 
-PJ* ThreadEngine::operation(Pair& p)
+Outcome ThreadEngine::resolve(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
 {
-    if (p.operationMade == 0 && p.sourceCrs && p.targetCrs) {
-        PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
-        if (raw) p.operation.reset(proj_normalize_for_visualization(m_context, raw.get()));
-        if (p.operation && !runsForward(p.operation.get())) p.operation.reset();
-        if (p.operation)
-            p.operationMade = 1;
-        else if (!raw && noneExists(p))
-            p.operationMade = -1;
+    int const same = identical(p, source, target);
+    if (same < 0) return Outcome::kResource;
+    if (same == 1) return Outcome::kIdentical;
+    try {
+        return resolveOperation(p);
+    } catch (std::bad_alloc const&) {
+        return Outcome::kResource;
     }
-    return p.operation.get();
+}
+
+Outcome ThreadEngine::resolveOperation(Pair& p)
+{
+    // The engine refuses systems of different bodies; asked first, it costs
+    // no search. (A name that cannot be had now decides nothing.)
+    char const* const sourceBody = proj_get_celestial_body_name(m_context, p.sourceCrs.get());
+    char const* const targetBody = proj_get_celestial_body_name(m_context, p.targetCrs.get());
+    if (sourceBody && targetBody && std::strcmp(sourceBody, targetBody) != 0) {
+        p.operationMade = -1;
+        return Outcome::kRefused;
+    }
+    bool rejectedSteps = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Outcome const o = makeOperation(p, rejectedSteps);
+        if (o != Outcome::kUnknown) return o;
+    }
+    // Two attempts with memory at hand made nothing that runs.
+    if (!memoryAvailable()) return Outcome::kResource;
+    if (rejectedSteps || noneExists(p)) {
+        if (!memoryAvailable()) return Outcome::kResource;
+        p.operationMade = -1;
+        return Outcome::kRefused;
+    }
+    return Outcome::kUnknown;
+}
+
+Outcome ThreadEngine::makeOperation(Pair& p, bool& rejectedSteps)
+{
+    if (!memoryAvailable()) return Outcome::kResource;
+    proj_errno_reset(p.sourceCrs.get());  // the context's error number
+    PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
+    int const error = proj_context_errno(m_context);
+    if (!raw) return Outcome::kUnknown;
+    if (!runsForward(raw.get())) {
+        // A step the engine rejected as defined (PROJ_ERR_INVALID_OP_*), as
+        // for an output system without an inverse; a step lost to memory
+        // gives PROJ_ERR_OTHER or nothing.
+        rejectedSteps = error >= PROJ_ERR_INVALID_OP && error < PROJ_ERR_COORD_TRANSFM;
+        return Outcome::kUnknown;
+    }
+    rejectedSteps = false;
+    // Normalised only once it runs: the engine uses a null object when it
+    // cannot normalise an operation without steps.
+    if (!memoryAvailable()) return Outcome::kResource;
+    PjPtr op(proj_normalize_for_visualization(m_context, raw.get()));
+    // Steps lost while normalising leave an operation that cannot run.
+    if (!op || !runsForward(op.get())) return Outcome::kUnknown;
+    p.operation = std::move(op);
+    p.operationMade = 1;
+    return Outcome::kMade;
 }
 
 // When the engine runs out of memory while it writes an operation's steps,
-// it still hands out the operation, without steps: every forward call then
-// fails with PROJ_ERR_OTHER_NO_INVERSE_OP, whatever the point.
+// it may still hand out the operation, without steps: every forward call
+// then fails with PROJ_ERR_OTHER_NO_INVERSE_OP, whatever the point. An
+// output system without an inverse gives the same.
 bool ThreadEngine::runsForward(PJ* operation)
 {
     proj_errno_reset(operation);
@@ -271,18 +360,18 @@ Route route(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const
     if (!source.valid || !target.valid) return {kErrCoordSystemInvalid, nullptr};
     ThreadEngine& e = engine();
     Pair* p = e.pair(source, target);
-    if (!p) return {kErrCoordTransformUnavailable, nullptr};
+    if (!p) return {kErrOutOfMemory, nullptr};
     if (p->identical == 1) return {kSuccess, nullptr};
     if (p->operationMade == 1) return {kSuccess, p->operation.get()};
     if (p->operationMade < 0 || !p->mayTry()) return {kErrCoordTransformUnavailable, nullptr};
-    int const same = e.identical(*p, source, target);
-    if (same == 1) return {kSuccess, nullptr};
-    PJ* op = same == 0 ? e.operation(*p) : nullptr;
-    if (op) {
-        p->misses = 0;
-        return {kSuccess, op};
+    switch (e.resolve(*p, source, target)) {
+    case Outcome::kIdentical: p->misses = 0; return {kSuccess, nullptr};
+    case Outcome::kMade: p->misses = 0; return {kSuccess, p->operation.get()};
+    case Outcome::kResource: return {kErrOutOfMemory, nullptr};
+    case Outcome::kRefused: return {kErrCoordTransformUnavailable, nullptr};
+    case Outcome::kUnknown: break;
     }
-    if (p->operationMade == 0) p->missed();
+    p->missed();
     return {kErrCoordTransformUnavailable, nullptr};
 }
 
@@ -336,12 +425,9 @@ PjPtr horizontalCrs(PJ_CONTEXT* ctx, PjPtr crs)
 }
 
 // Fills validity and the unit factors from the engine's reading.
-void describe(ZELUNCoordSystem::State& s)
+void readDefinition(ThreadEngine& e, ZELUNCoordSystem::State& s)
 {
-    if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !ZELUNUtf8::survives(s.definition)) return;
-    ThreadEngine& e = engine();
-    PJ_CONTEXT* ctx = e.context();
-    if (!ctx) return;
+    PJ_CONTEXT* const ctx = e.context();
     PjPtr h = horizontalCrs(ctx, e.parse(s.utf8));
     if (!h) return;
     PjPtr cs(proj_crs_get_coordinate_system(ctx, h.get()));
@@ -363,6 +449,21 @@ void describe(ZELUNCoordSystem::State& s)
     s.userToMm = factor;
     s.mmToUser = 1.0 / factor;
     s.valid = true;
+}
+
+// As readDefinition. The engine answers a reading cut short by a failed
+// allocation as it answers a text it does not read, so a refused text is
+// read once more while memory is there; a reading without memory throws
+// std::bad_alloc rather than call the system invalid.
+void describe(ZELUNCoordSystem::State& s)
+{
+    if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !ZELUNUtf8::survives(s.definition)) return;
+    ThreadEngine& e = engine();
+    for (int attempt = 0; attempt < 2 && !s.valid; ++attempt) {
+        if (!e.context() || !memoryAvailable()) throw std::bad_alloc();
+        readDefinition(e, s);
+    }
+    if (!s.valid && !memoryAvailable()) throw std::bad_alloc();
 }
 
 std::shared_ptr<ZELUNCoordSystem::State const> makeState(ZELUNUString const& definition, ZELUNUString const& name)
@@ -442,47 +543,58 @@ bool ZELUNCoordSystem::isEqual(ZELUNCoordSystem const& other, bool equivalent) c
     if (!a.valid || !b.valid) return false;
     if (a.definition == b.definition) return true;
     if (!equivalent) return false;
-    ThreadEngine& e = engine();
-    Pair* p = e.pair(a, b);
-    return p && e.identical(*p, a, b) == 1;
+    try {
+        ThreadEngine& e = engine();
+        Pair* p = e.pair(a, b);
+        return p && e.identical(*p, a, b) == 1;
+    } catch (std::bad_alloc const&) {
+        return false;  // cannot be told now
+    }
+}
+
+long ZELUNCoordSystem::prepareTransform(ZELUNCoordSystem const& target) const
+{
+    try {
+        return route(state(), target.state()).status;
+    } catch (std::bad_alloc const&) {
+        return kErrOutOfMemory;
+    }
 }
 
 long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, ZELUNArray<double> const& in,
                                  ZELUNArray<double>& out) const
-{
+try {
     if (!isValid() || !target.isValid()) return kErrCoordSystemInvalid;
     if (in.size() < 2) return kErrBadCoordPoint;
     Route const r = route(state(), target.state());
     if (r.status) return r.status;
     double x = in[0], y = in[1];
     if (long st = convertPoint(r.operation, x, y)) return st;
-    if (&out != &in) out = in;
+    if (&out != &in) out = in;  // allocates first: unchanged when it fails
     out[0] = x;
     out[1] = y;
     return kSuccess;
+} catch (std::bad_alloc const&) {
+    return kErrOutOfMemory;
 }
 
 long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, ZELUNArray<ZELUNArray<double>> const& in,
                                  ZELUNArray<ZELUNArray<double>>& out) const
-{
+try {
     if (!isValid() || !target.isValid()) return kErrCoordSystemInvalid;
     for (ZELUNArray<double> const& point : in)
         if (point.size() < 2) return kErrBadCoordPoint;
     Route const r = route(state(), target.state());
     if (r.status) return r.status;
-    // Every point is converted before `out` is touched: all or nothing.
-    ZELUNArray<double> xy(2 * in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        xy[2 * i] = in[i][0];
-        xy[2 * i + 1] = in[i][1];
-        if (long st = convertPoint(r.operation, xy[2 * i], xy[2 * i + 1])) return st;
-    }
-    if (&out != &in) out = in;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i][0] = xy[2 * i];
-        out[i][1] = xy[2 * i + 1];
-    }
+    // Every point is converted into a copy, which then takes the place of
+    // `out`: all or nothing.
+    ZELUNArray<ZELUNArray<double>> result(in);
+    for (ZELUNArray<double>& point : result)
+        if (long st = convertPoint(r.operation, point[0], point[1])) return st;
+    out = std::move(result);
     return kSuccess;
+} catch (std::bad_alloc const&) {
+    return kErrOutOfMemory;
 }
 
 long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values, std::size_t count,
@@ -494,7 +606,13 @@ long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values,
     else if (stride < 2 || (!values && count))
         status = kErrBadCoordPoint;
     Route r{status, nullptr};
-    if (!status && count) r = route(state(), target.state());
+    if (!status && count) {
+        try {
+            r = route(state(), target.state());
+        } catch (std::bad_alloc const&) {
+            r.status = kErrOutOfMemory;
+        }
+    }
     if (r.status) {
         if (failed)
             for (std::size_t i = 0; i < count; ++i) failed[i] = 1;
@@ -510,8 +628,14 @@ long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values,
     if (r.operation && count) {
         proj_errno_reset(r.operation);
         std::size_t const step = stride * sizeof(double);
-        proj_trans_generic(r.operation, PJ_FWD, values, step, count, values + 1, step, count, nullptr, 0, 0,
-                           nullptr, 0, 0);
+        try {
+            proj_trans_generic(r.operation, PJ_FWD, values, step, count, values + 1, step, count, nullptr, 0, 0,
+                               nullptr, 0, 0);
+        } catch (std::bad_alloc const&) {
+            if (failed)
+                for (std::size_t i = 0; i < count; ++i) failed[i] = 1;
+            return kErrOutOfMemory;
+        }
         for (std::size_t i = 0; i < count; ++i) {
             if (finite2(values[i * stride], values[i * stride + 1])) continue;
             if (failed) failed[i] = 1;
@@ -529,10 +653,14 @@ long ZELUNCoordSystem::transformBounds(ZELUNCoordSystem const& target, double bo
     double out[4];
     // The return value and the results decide: the engine also sets its error
     // number when a single densified edge point fails, and the hull of the
-    // points that converted is then the answer.
-    if (!proj_trans_bounds(engine().context(), r.operation, PJ_FWD, bounds[0], bounds[1], bounds[2], bounds[3],
-                           &out[0], &out[1], &out[2], &out[3], kBoundsDensify))
-        return kErrCoordTransformFailed;
+    // points that converted is then the answer. The engine answers its own
+    // failed allocation as a failed box, so a failure is tried once more
+    // while memory is there.
+    auto const carry = [&] {
+        return proj_trans_bounds(engine().context(), r.operation, PJ_FWD, bounds[0], bounds[1], bounds[2],
+                                 bounds[3], &out[0], &out[1], &out[2], &out[3], kBoundsDensify) != 0;
+    };
+    if (!carry() && !(memoryAvailable() && carry())) return memoryAvailable() ? kErrCoordTransformFailed : kErrOutOfMemory;
     for (double v : out)
         if (!std::isfinite(v)) return kErrCoordTransformFailed;
     // A geographic box across the antimeridian comes back with xmin > xmax:

@@ -23,12 +23,27 @@
 // by pairs of systems, so repeated calls between the same two systems cost
 // one engine call per batch.
 //
-// Statuses: 0, kErrCoordSystemInvalid (either system invalid),
-// kErrCoordTransformUnavailable (no operation between the two, or the engine
-// could not make one now, e.g. out of memory: only the engine's answer that
-// none exists is kept, and a later call tries again),
-// kErrBadCoordPoint (a point of fewer than 2 values), kErrCoordTransformFailed
-// (a non-finite input or result, or a point outside the operation's domain).
+// Statuses of the transformations:
+// - 0: every point converted.
+// - kErrCoordSystemInvalid: either system is invalid.
+// - kErrCoordTransformUnavailable: no operation exists between the two
+//   systems (the engine refuses the pair: systems of different bodies, no
+//   candidate operation, an output system without an inverse). A refusal
+//   is remembered on the thread and answered at once from then on. A
+//   failure for a reason the engine does not name gives this status too;
+//   the pair's next attempts are then spaced out over later calls.
+// - kErrOutOfMemory: a resource failed, not the pair: memory (inside the
+//   library or the engine) or the thread's engine context. Nothing of the
+//   attempt is kept, and the next call tries again as if it never happened.
+// - kErrBadCoordPoint: a point of fewer than 2 values.
+// - kErrCoordTransformFailed: a point has no image (a non-finite input or
+//   result, or a point outside the operation's domain).
+// The library throws nothing out of the transformations. A constructor that
+// runs short of memory, also inside the engine while it reads the
+// definition, throws std::bad_alloc rather than make an invalid system.
+// The engine itself (PROJ 9.1) may end the process when memory stays gone
+// inside its search for an operation; the library begins no such search
+// while memory is already short.
 class ZORV_EXPORT ZELUNCoordSystem {
 public:
     static constexpr unsigned kMaxDefinitionBytes = 65536;
@@ -50,21 +65,31 @@ public:
     bool operator!=(ZELUNCoordSystem const& other) const { return !(*this == other); }
 
     // Both valid and the same definition text; with `equivalent` also true
-    // when the engine finds the two CRSs equivalent, axis order set aside.
-    // Names never count.
+    // when the engine finds the two CRSs equivalent, axis order set aside
+    // (false when that cannot be told for want of memory). Names never count.
     bool isEqual(ZELUNCoordSystem const& other, bool equivalent) const;
+
+    // Makes ready, on the calling thread, what converting points into
+    // `target` needs, without converting one: 0 when transform() can convert
+    // points now (equivalent systems included), else kErrCoordSystemInvalid,
+    // kErrCoordTransformUnavailable or kErrOutOfMemory as above. The answer
+    // is cached with the pair, so asking again costs a lookup.
+    long prepareTransform(ZELUNCoordSystem const& target) const;
 
     // Converts one point from this system into `target`: x and y are
     // converted, further values copied. `out` receives `in`'s count and may
     // be `in`; on failure it is unchanged.
     long transform(ZELUNCoordSystem const& target, ZELUNArray<double> const& in, ZELUNArray<double>& out) const;
-    // One output point per input point, all or nothing.
+    // One output point per input point, all or nothing: on failure `out` is
+    // unchanged.
     long transform(ZELUNCoordSystem const& target, ZELUNArray<ZELUNArray<double>> const& in,
                    ZELUNArray<ZELUNArray<double>>& out) const;
     // In place: x = values[i * stride], y = values[i * stride + 1] for
     // i < count, stride >= 2, other values untouched. failed[i] (when given)
     // is 1 for a point that could not be converted (its x and y are then
-    // unspecified), else 0. Returns 0, or the status of the first failure.
+    // unspecified), else 0. Returns 0, kErrCoordTransformFailed when some
+    // points failed (only those are flagged), or a status of the whole call
+    // (every point flagged; for kErrOutOfMemory the values are unspecified).
     long transform(ZELUNCoordSystem const& target, double* values, std::size_t count, std::size_t stride,
                    unsigned char* failed) const;
 

@@ -1,11 +1,13 @@
 #include "zorvsupport/platform/ZELUNCover.h"
 
 #include <cmath>
+#include <new>
 
 #include "zorvsupport/StatusCodes.h"
 
 using ZORV_3_13_0_::DataSet::kErrCoordSystemInvalid;
 using ZORV_3_13_0_::DataSet::kErrCoverInvalid;
+using ZORV_3_13_0_::DataSet::kErrOutOfMemory;
 using ZORV_3_13_0_::DataSet::kSuccess;
 
 ZELUNCover::ZELUNCover() = default;
@@ -26,7 +28,7 @@ ZELUNCover& ZELUNCover::operator=(ZELUNCover const& other) = default;
 ZELUNCover::~ZELUNCover() = default;
 
 ZELUNCover ZELUNCover::transformTo(ZELUNCoordSystem const& target, long& status) const
-{
+try {
     if (m_null) {
         status = kErrCoverInvalid;
         return ZELUNCover();
@@ -47,4 +49,7 @@ ZELUNCover ZELUNCover::transformTo(ZELUNCoordSystem const& target, long& status)
     status = m_system.transformBounds(target, bounds);
     if (status) return ZELUNCover();
     return ZELUNCover(target, bounds[0], bounds[1], bounds[2], bounds[3]);
+} catch (std::bad_alloc const&) {
+    status = kErrOutOfMemory;
+    return ZELUNCover();
 }

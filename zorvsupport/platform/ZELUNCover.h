@@ -31,8 +31,9 @@ public:
     // bounds exactly. A geographic target crossed by the antimeridian gives
     // one box whose maxX lies beyond the half turn. Failures (kErrCoverInvalid
     // for the null cover, this cover's own status, kErrCoordSystemInvalid,
-    // kErrCoordTransformUnavailable, kErrCoordTransformFailed) give the null
-    // cover; `status` is always written.
+    // kErrCoordTransformUnavailable, kErrCoordTransformFailed, and
+    // kErrOutOfMemory when a resource failed, as ZELUNCoordSystem::transform
+    // tells them) give the null cover; `status` is always written.
     ZELUNCover transformTo(ZELUNCoordSystem const& target, long& status) const;
 
 private:

@@ -24,6 +24,11 @@ namespace DataSet {
 //
 // Copies share the immutable object; queries may run on many threads at
 // once, and each thread prepares the object's engine form once.
+//
+// Stack: as for every shape, with the geometry engine's frames included. A
+// box is asked of the engine as a surface, whose frames grow with the
+// object's size: about 1.5 KiB for a square with a hole, 6 KiB for a ring of
+// 100,000 vertices; a point or a list takes under 1 KiB.
 class ZORV_EXPORT HPGeomQueryObject : public Polyhedron {
 public:
     explicit HPGeomQueryObject(boost::shared_ptr<HPGEOM_3_13_0::ZELUNGMGenericObject const> object);

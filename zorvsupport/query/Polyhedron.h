@@ -24,6 +24,13 @@ class TDataVector1D;
 // setPointsCoordSystem (while both are set), then through the projective
 // 4x4 matrix (column-major; identity by default). A failed conversion makes
 // a query false. Queries are const and may run on many threads at once.
+//
+// Stack: a query of one position (a 3-vector) takes under 1 KiB of the
+// caller's stack; a point list, a 3-vector list or a box under 8 KiB
+// (positions to convert go in batches of 128 on the stack, or of 1024 on
+// the heap for longer lists). The coordinate engine's own frames come on top
+// while positions are converted between two systems, and a host's subclass
+// adds what its own tests take.
 class ZORV_EXPORT Polyhedron {
 protected:
     // The shape's own test of one point (x, y, z) already in its frame.

@@ -33,8 +33,8 @@ namespace sp = boost::spirit::classic;
 
 namespace {
 
-// The grammar levels and token kinds, as the ids of the tree's nodes (0 is
-// Spirit's "unset").
+// The grammar levels of the operators, from the lowest precedence up, and the
+// token kinds (the ids of the token rules; 0 is Spirit's "unset").
 enum Level : long {
     kOrLevel = 1,
     kAndLevel,
@@ -43,7 +43,6 @@ enum Level : long {
     kSumLevel,
     kProductLevel,
     kPowerLevel,
-    kFactorLevel,
     kNumberToken,
     kIdentifierToken,
     kQuotedToken
@@ -56,43 +55,36 @@ using Scanner = sp::scanner<Iter, sp::scanner_policies<sp::skip_parser_iteration
                                                        sp::ast_match_policy<Iter, Factory>>>;
 template <long L>
 using Rule = sp::rule<Scanner, sp::parser_context<>, sp::parser_tag<L>>;
-using TreeNode = sp::tree_match<Iter, Factory>::node_t;
 
-// Matches its subject only while fewer than kMaxNesting + 1 of its matches
-// are open: wrapped around the factor, it bounds the nesting of parentheses
-// and unary minus signs.
-template <class Subject>
-class NestingGuard : public sp::unary<Subject, sp::parser<NestingGuard<Subject>>> {
-public:
-    using self_t = NestingGuard;
-    template <class ScannerT>
-    struct result {
-        using type = typename sp::parser_result<Subject, ScannerT>::type;
-    };
+using Match = sp::tree_match<Iter, Factory>;
 
-    NestingGuard(Subject const& subject, unsigned& depth)
-        : sp::unary<Subject, sp::parser<NestingGuard>>(subject), m_depth(&depth)
-    {
-    }
+// What the parsing steps give when they match nothing.
+constexpr std::uint32_t kNoMatch = 0xFFFFFFFFu;
 
-    template <class ScannerT>
-    typename sp::parser_result<self_t, ScannerT>::type parse(ScannerT const& scan) const
-    {
-        if (*m_depth > ExpressionEvaluator::kMaxNesting) return scan.no_match();
-        ++*m_depth;
-        typename sp::parser_result<self_t, ScannerT>::type hit = this->subject().parse(scan);
-        --*m_depth;
-        return hit;
-    }
-
-private:
-    unsigned* m_depth;
-};
-
-template <class Subject>
-NestingGuard<Subject> nestingGuard(Subject const& subject, unsigned& depth)
+// The grammar level of an operator, from its first character.
+long levelOf(char c)
 {
-    return NestingGuard<Subject>(subject, depth);
+    switch (c) {
+    case '^':
+        return kPowerLevel;
+    case '*':
+    case '/':
+        return kProductLevel;
+    case '+':
+    case '-':
+        return kSumLevel;
+    case '<':
+    case '>':
+        return kRelationLevel;
+    case '=':
+    case '!':
+        return kEqualityLevel;
+    case 'A':
+    case 'a':
+        return kAndLevel;
+    default:
+        return kOrLevel;
+    }
 }
 
 // What a node of the evaluator's tree means. A chain is one operand followed
@@ -245,20 +237,6 @@ struct Term {
     std::uint32_t node;
 };
 
-// Name values: through the compiled pointers, or looked up in a map.
-struct CompiledNames {
-    double operator()(ExpressionEvaluator::Node const& node) const { return *node.variable; }
-};
-
-struct MappedNames {
-    std::map<ZELUNUString, double> const& variables;
-    double operator()(ExpressionEvaluator::Node const& node) const
-    {
-        auto const it = variables.find(node.name());
-        return it == variables.end() ? 0.0 : it->second;
-    }
-};
-
 }  // namespace
 
 // The grammar and the last parse, as a tree of nodes in one array (the root
@@ -266,6 +244,19 @@ struct MappedNames {
 // if at all, only into the operands of higher levels, so its depth is bounded
 // by the nesting that the grammar bounds.
 struct ExpressionEvaluator::Impl {
+    // Name values: through the compiled pointers, or looked up in a map.
+    struct CompiledNames {
+        double operator()(Node const& node) const { return *node.variable; }
+    };
+    struct MappedNames {
+        std::map<ZELUNUString, double> const& variables;
+        double operator()(Node const& node) const
+        {
+            auto const it = variables.find(node.name());
+            return it == variables.end() ? 0.0 : it->second;
+        }
+    };
+
     explicit Impl(bool numericType);
     Impl(Impl const&) = delete;
     Impl& operator=(Impl const&) = delete;
@@ -301,23 +292,14 @@ struct ExpressionEvaluator::Impl {
     }
 
     // The names of the variables, resolved once in one NodeIteratorAttrI:
-    // true when `attributes` can be read through `bound`, which is then made
-    // for it (false: read through getValue).
-    bool bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables);
+    // makes `bound` for `attributes` unless it is made for it already.
+    void bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables);
     void unbind() { boundTo = nullptr; }
 
     bool numeric;
     CharClass blanks{"\t\n\v\f\r "};
     CharClass letters{"A-Za-z"};
     CharClass digits{"0-9"};
-    Rule<kOrLevel> orExpr;
-    Rule<kAndLevel> andExpr;
-    Rule<kEqualityLevel> equality;
-    Rule<kRelationLevel> relation;
-    Rule<kSumLevel> sum;
-    Rule<kProductLevel> product;
-    Rule<kPowerLevel> power;
-    Rule<kFactorLevel> factor;
     Rule<kNumberToken> numberToken;
     Rule<kIdentifierToken> identifier;
     Rule<kQuotedToken> quoted;
@@ -339,18 +321,43 @@ struct ExpressionEvaluator::Impl {
     std::vector<Bound> bound;
     NodeIteratorAttrI const* boundTo = nullptr;
     std::uint64_t boundSerial = 0;
-    bool boundExact = false;
 
 private:
-    template <class Inner>
-    void defineFactor(Inner const& inner);
-    // Turns Spirit's tree into `nodes` and `terms`, without recursion.
-    void build(TreeNode const& root);
-    std::uint32_t newNode()
+    // A chain being read: its level, where its terms start in `pending`,
+    // and the operator before its first operand.
+    struct Chain {
+        long level;
+        std::size_t start;
+        Op before;
+    };
+
+    // The grammar's levels, read in one loop over the operators of the
+    // evaluation type, and its factor, each giving the index of the node it
+    // made (kNoMatch when it matched nothing, having made none). Each level
+    // of parentheses or unary minus signs costs a frame of each, where a
+    // rule per level would recurse through all of them; `factor` counts the
+    // depth that kMaxNesting bounds.
+    std::uint32_t expression(Scanner const& scan);
+    std::uint32_t factor(Scanner const& scan);
+    // The factors that hold no other: a number, quoted name or identifier.
+    std::uint32_t token(Scanner const& scan);
+    // An operator of the evaluation type; its first character, or 0.
+    char binaryOperator(Scanner const& scan) const;
+    std::uint32_t newNode(Node const& node)
     {
-        nodes.emplace_back();
+        nodes.push_back(node);
         return static_cast<std::uint32_t>(nodes.size() - 1);
     }
+    // Drops what a factor that did not match made.
+    void truncate(std::size_t nodeCount, std::size_t termCount)
+    {
+        nodes.resize(nodeCount);
+        terms.resize(termCount);
+    }
+
+    // The chains being read, of every expression open; their terms so far.
+    std::vector<Chain> chains;
+    std::vector<Term> pending;
 };
 
 ExpressionEvaluator::Impl::Impl(bool numericType) : numeric(numericType)
@@ -360,31 +367,125 @@ ExpressionEvaluator::Impl::Impl(bool numericType) : numeric(numericType)
     numberToken = sp::lexeme_d[sp::token_node_d[!sp::ch_p('-') >> +real]];
     identifier = sp::lexeme_d[sp::token_node_d[+(letters | digits | sp::ch_p('_'))]];
     quoted = sp::lexeme_d[sp::token_node_d[letters >> *(letters | digits | sp::ch_p('_') | blanks)]];
-
-    // A chain is one node whose children are its operands and operators in
-    // turn: the tree stays as shallow as the nesting, however long the chain
-    // (a root node per operator would nest every link, and Spirit copies and
-    // frees its trees recursively).
-    orExpr = andExpr >> *((sp::str_p("OR") | sp::str_p("or")) >> andExpr);
-    andExpr = equality >> *((sp::str_p("AND") | sp::str_p("and")) >> equality);
-    equality = relation >> *((sp::ch_p('=') | sp::str_p("!=")) >> relation);
-    relation = sum >> *((sp::ch_p('<') | sp::ch_p('>')) >> sum);
-    sum = product >> *((sp::ch_p('+') | sp::ch_p('-')) >> product);
-    product = power >> *((sp::ch_p('*') | sp::ch_p('/')) >> power);
-    power = factor >> *(sp::ch_p('^') >> factor);
-    if (numeric)
-        defineFactor(sum);
-    else
-        defineFactor(orExpr);
 }
 
-template <class Inner>
-void ExpressionEvaluator::Impl::defineFactor(Inner const& inner)
+char ExpressionEvaluator::Impl::binaryOperator(Scanner const& scan) const
 {
-    factor = nestingGuard(numberToken | sp::inner_node_d[sp::ch_p('"') >> quoted >> sp::ch_p('"')] | identifier |
-                              sp::inner_node_d[sp::ch_p('(') >> inner >> sp::ch_p(')')] |
-                              (sp::root_node_d[sp::ch_p('-')] >> factor),
-                          depth);
+    // At most one matches at any place: their first characters differ.
+    auto const arithmetic = sp::ch_p('^') | sp::ch_p('*') | sp::ch_p('/') | sp::ch_p('+') | sp::ch_p('-');
+    Match const hit = numeric ? Match(arithmetic.parse(scan))
+                              : Match((arithmetic | sp::ch_p('<') | sp::ch_p('>') | sp::ch_p('=') | sp::str_p("!=") |
+                                       sp::str_p("AND") | sp::str_p("and") | sp::str_p("OR") | sp::str_p("or"))
+                                          .parse(scan));
+    return hit ? *hit.trees.front().value.begin() : '\0';
+}
+
+// Operands and operators are read in turn. A chain of a level stays open
+// while operators of its level or higher ones follow; an operator of a lower
+// level closes the chains above it, and the last chain closed becomes an
+// operand of the lower one. So a + b * c - d gives the sum of a, b * c and d,
+// as rules of one level per precedence read it. When an operator is not
+// followed by a factor, the expression ends before that operator.
+std::uint32_t ExpressionEvaluator::Impl::expression(Scanner const& scan)
+{
+    std::uint32_t operand = factor(scan);
+    if (operand == kNoMatch) return kNoMatch;
+    Op before = Op::kOther;  // the operator before `operand`
+    std::size_t const base = chains.size();
+    auto const close = [&] {
+        Chain const chain = chains.back();
+        chains.pop_back();
+        pending.push_back(Term{before, operand});
+        Node n;
+        n.op = chainKind(chain.level);
+        n.first = static_cast<std::uint32_t>(terms.size());
+        n.count = static_cast<std::uint32_t>(pending.size() - chain.start);
+        terms.insert(terms.end(), pending.begin() + static_cast<std::ptrdiff_t>(chain.start), pending.end());
+        pending.resize(chain.start);
+        operand = newNode(n);
+        before = chain.before;
+    };
+    for (;;) {
+        Iter const start = scan.first;
+        char const c = binaryOperator(scan);
+        std::uint32_t const next = c ? factor(scan) : kNoMatch;
+        if (next == kNoMatch) {
+            scan.first = start;
+            break;
+        }
+        long const level = levelOf(c);
+        while (chains.size() > base && chains.back().level > level) close();
+        if (chains.size() > base && chains.back().level == level) {
+            pending.push_back(Term{before, operand});
+        } else {
+            chains.push_back(Chain{level, pending.size(), before});
+            pending.push_back(Term{Op::kOther, operand});
+        }
+        before = chainOperator(level, c);
+        operand = next;
+    }
+    while (chains.size() > base) close();
+    return operand;
+}
+
+std::uint32_t ExpressionEvaluator::Impl::token(Scanner const& scan)
+{
+    Iter const start = scan.first;
+    Node n;
+    Match leaf = numberToken.parse(scan);
+    if (leaf) {
+        n.op = Op::kNumber;
+    } else {
+        scan.first = start;
+        if (Match const open = sp::ch_p('"').parse(scan)) {
+            leaf = quoted.parse(scan);
+            if (leaf && !sp::ch_p('"').parse(scan)) leaf = Match();
+        }
+        if (!leaf) {
+            scan.first = start;
+            leaf = identifier.parse(scan);
+        }
+        if (!leaf) return kNoMatch;
+        n.op = Op::kName;
+    }
+    n.begin = leaf.trees.front().value.begin();
+    n.end = leaf.trees.front().value.end();
+    if (n.op == Op::kNumber) n.value = numberOf(n.begin, n.end);
+    return newNode(n);
+}
+
+// A number, a quoted name, an identifier, "(" expression ")" or "-" factor,
+// tried in that order.
+std::uint32_t ExpressionEvaluator::Impl::factor(Scanner const& scan)
+{
+    if (depth > kMaxNesting) return kNoMatch;
+    struct Open {
+        unsigned& depth;
+        explicit Open(unsigned& d) : depth(d) { ++depth; }
+        ~Open() { --depth; }
+    } const open(depth);
+    Iter const start = scan.first;
+    std::uint32_t const leaf = token(scan);
+    if (leaf != kNoMatch) return leaf;
+    std::size_t const nodeCount = nodes.size(), termCount = terms.size();
+    scan.first = start;
+    if (sp::ch_p('(').parse(scan)) {
+        std::uint32_t const inner = expression(scan);
+        if (inner != kNoMatch && sp::ch_p(')').parse(scan)) return inner;
+        truncate(nodeCount, termCount);
+    }
+    scan.first = start;
+    if (sp::ch_p('-').parse(scan)) {
+        std::uint32_t const negated = factor(scan);
+        if (negated != kNoMatch) {
+            Node n;
+            n.op = Op::kNegate;
+            n.first = negated;
+            return newNode(n);
+        }
+    }
+    scan.first = start;
+    return kNoMatch;
 }
 
 bool ExpressionEvaluator::Impl::parse(ZELUNUString const& text)
@@ -399,64 +500,24 @@ bool ExpressionEvaluator::Impl::parse(ZELUNUString const& text)
     if (text.length() > static_cast<std::int32_t>(kMaxExpressionLength)) return false;
     source = text.toNarrow();
     depth = 0;
-    Iter const first = source.data();
+    chains.clear();
+    pending.clear();
+    Iter first = source.data();
     Iter const last = first + source.size();
-    sp::tree_parse_info<Iter, Factory> info = numeric ? sp::ast_parse(first, last, sum, blanks, Factory())
-                                                      : sp::ast_parse(first, last, orExpr, blanks, Factory());
-    if (!info.full || info.trees.size() != 1) return false;
-    build(info.trees.front());
+    using Policies = Scanner::policies_t;
+    Scanner const scan(first, last, Policies(Policies::iteration_policy_t(blanks)));
+    nodes.emplace_back();  // the root's place
+    std::uint32_t const root = expression(scan);
+    if (root == kNoMatch || first != last) {
+        nodes.clear();
+        terms.clear();
+        return false;
+    }
+    // The root is the node made last, and no other node refers to it.
+    nodes.front() = nodes.back();
+    nodes.pop_back();
     parsed = true;
     return true;
-}
-
-void ExpressionEvaluator::Impl::build(TreeNode const& root)
-{
-    std::vector<std::pair<TreeNode const*, std::uint32_t>> pending{{&root, newNode()}};
-    while (!pending.empty()) {
-        TreeNode const& tree = *pending.back().first;
-        std::uint32_t const slot = pending.back().second;
-        pending.pop_back();
-        Node n;
-        n.begin = tree.value.begin();
-        n.end = tree.value.end();
-        long const level = tree.value.id().to_long();
-        std::size_t const children = tree.children.size();
-        if (level == kNumberToken) {
-            n.op = Op::kNumber;
-            n.value = numberOf(n.begin, n.end);
-        } else if (level == kIdentifierToken || level == kQuotedToken) {
-            n.op = Op::kName;
-        } else if (level == kFactorLevel) {
-            if (children == 1 && n.begin != n.end && *n.begin == '-') {
-                n.op = Op::kNegate;
-                n.first = newNode();
-                pending.emplace_back(&tree.children[0], n.first);
-            }
-        } else if (level >= kOrLevel && level <= kPowerLevel && children >= 3 && children % 2 == 1) {
-            std::size_t const firstTerm = terms.size();
-            bool known = true;
-            for (std::size_t k = 0; k < children; k += 2) {
-                Op op = Op::kOther;
-                if (k != 0) {
-                    auto const& value = tree.children[k - 1].value;
-                    op = chainOperator(level, value.begin() == value.end() ? '\0' : *value.begin());
-                    known = known && op != Op::kOther;
-                }
-                terms.push_back(Term{op, 0});
-            }
-            if (known) {
-                n.op = chainKind(level);
-                n.first = static_cast<std::uint32_t>(firstTerm);
-                n.count = static_cast<std::uint32_t>(terms.size() - firstTerm);
-                for (std::uint32_t k = 0; k < n.count; ++k) {
-                    std::uint32_t const child = newNode();
-                    terms[firstTerm + k].node = child;
-                    pending.emplace_back(&tree.children[2 * k], child);
-                }
-            }
-        }
-        nodes[slot] = n;
-    }
 }
 
 void ExpressionEvaluator::Impl::compile(std::map<ZELUNUString, double> const& variables)
@@ -597,19 +658,15 @@ bool ExpressionEvaluator::Impl::condition(std::uint32_t i, Names const& names) c
     }
 }
 
-inline bool ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes, std::map<ZELUNUString, double>& variables)
+inline void ExpressionEvaluator::Impl::bind(NodeIteratorAttrI const& attributes,
+                                            std::map<ZELUNUString, double>& variables)
 {
-    if (boundTo == &attributes && boundSerial == attributes.serial()) return boundExact;
+    if (boundTo == &attributes && boundSerial == attributes.serial()) return;
     unbind();
-    // A class derived from it may read its names otherwise.
-    bool const exact = typeid(attributes) == typeid(NodeIteratorAttrI);
     bound.clear();
-    if (exact)
-        for (auto& variable : variables) bound.push_back(Bound{&variable.second, attributes.find(variable.first)});
-    boundExact = exact;
+    for (auto& variable : variables) bound.push_back(Bound{&variable.second, attributes.find(variable.first)});
     boundSerial = attributes.serial();
     boundTo = &attributes;
-    return exact;
 }
 
 ExpressionEvaluator::ExpressionEvaluator(EvalType type)
@@ -685,56 +742,41 @@ bool ExpressionEvaluator::validateBoolExpression(Node const& node, std::set<ZELU
 double ExpressionEvaluator::evaluateExpression(Node const& node,
                                                std::map<ZELUNUString, double> const& variables) const
 {
-    return m_impl->number(m_impl->indexOf(node), MappedNames{variables});
+    return m_impl->number(m_impl->indexOf(node), Impl::MappedNames{variables});
 }
 
 bool ExpressionEvaluator::evaluateBoolExpression(Node const& node,
                                                  std::map<ZELUNUString, double> const& variables) const
 {
-    return m_impl->condition(m_impl->indexOf(node), MappedNames{variables});
+    return m_impl->condition(m_impl->indexOf(node), Impl::MappedNames{variables});
 }
 
 // Inline: the evaluate members below are its only callers, once per node.
 inline bool ExpressionEvaluator::refresh(AttributeInterface& attributes)
 {
     if (!m_impl->ready) return false;
+    // A class derived from NodeIteratorAttrI may read its names otherwise.
+    if (typeid(attributes) == typeid(NodeIteratorAttrI)) {
+        auto const& exact = static_cast<NodeIteratorAttrI const&>(attributes);
+        m_impl->bind(exact, m_variables);
+        for (Impl::Bound const& b : m_impl->bound) *b.value = exact.valueOf(b.attribute);
+        return true;
+    }
     for (auto& variable : m_variables) variable.second = attributes.getValue(variable.first);
-    return true;
-}
-
-inline bool ExpressionEvaluator::refresh(NodeIteratorAttrI& attributes)
-{
-    if (!m_impl->ready) return false;
-    if (!m_impl->bind(attributes, m_variables)) return refresh(static_cast<AttributeInterface&>(attributes));
-    for (Impl::Bound const& b : m_impl->bound) *b.value = attributes.valueOf(b.attribute);
     return true;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, double& out)
 {
     bool const ready = refresh(attributes);
-    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
+    out = ready ? m_impl->number(0, Impl::CompiledNames{}) : 0.0;
     return ready;
 }
 
 bool ExpressionEvaluator::evaluate(AttributeInterface& attributes, bool& out)
 {
     bool const ready = refresh(attributes);
-    out = ready && m_impl->condition(0, CompiledNames{});
-    return ready;
-}
-
-bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, double& out)
-{
-    bool const ready = refresh(attributes);
-    out = ready ? m_impl->number(0, CompiledNames{}) : 0.0;
-    return ready;
-}
-
-bool ExpressionEvaluator::evaluate(NodeIteratorAttrI& attributes, bool& out)
-{
-    bool const ready = refresh(attributes);
-    out = ready && m_impl->condition(0, CompiledNames{});
+    out = ready && m_impl->condition(0, Impl::CompiledNames{});
     return ready;
 }
 

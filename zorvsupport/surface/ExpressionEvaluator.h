@@ -11,7 +11,6 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 
 class AttributeInterface;
-class NodeIteratorAttrI;
 
 // Parses a short expression over named attributes, checks that every name it
 // uses is offered, and evaluates it again and again against changing values.
@@ -40,25 +39,25 @@ class NodeIteratorAttrI;
 // expression", or "Unable to validate the input.  Unknown variable: " and the
 // name) and as kErrInvalidExpression.
 //
-// Stack: chains of operators of any length are accepted. The tree holds a
-// chain as one node; validation and name collection walk it with a stack of
-// their own, and evaluation, the parser and its copies and destruction of
-// its tree loop along chains and recurse only through parentheses, unary
-// minus signs and the levels of the grammar, which kMaxNesting bounds. A text of any length
-// without parentheses needs about 6 KiB of stack; each level of parentheses
-// adds about 3.5 KiB (the parser's rules recurse through it), so the deepest
-// accepted nesting needs about 110 KiB.
+// Time and memory of set and getRequiredAttributes are linear in the length
+// of the text (a text of kMaxExpressionLength bytes takes well under a
+// millisecond), those of evaluate in the size of the parse.
+//
+// Stack: set, getRequiredAttributes and evaluate run on a host thread of
+// 64 KiB whatever the text. A text without parentheses or unary minus signs
+// needs about 5 KiB (chains of operators of any length are read and walked
+// in loops); each level of parentheses or minus signs adds about 0.4 KiB,
+// so the deepest accepted text (kMaxNesting levels) needs about 20 KiB.
 //
 // One thread at a time: evaluate writes the variables.
 class ZORV_EXPORT ExpressionEvaluator {
 public:
     enum EvalType : int { kEvalBoolean = 0, kEvalNumeric = 1 };
 
-    // Longer texts fail to parse: the tree building is quadratic in the length.
+    // Longer texts fail to parse (with the first message).
     static constexpr unsigned kMaxExpressionLength = 2048;
     // Parentheses and unary minus signs open at once; deeper texts fail to
-    // parse. This bounds the depth of the tree and of every walk of it;
-    // chains do not count.
+    // parse (with the first message). Chains of operators do not count.
     static constexpr unsigned kMaxNesting = 32;
 
     // Every value other than kEvalNumeric behaves as kEvalBoolean.
@@ -79,15 +78,10 @@ public:
     // Refreshes every variable through getValue (in name order), then
     // evaluates the last parse. When the last parse did not match the whole
     // text (or there was none), `out` becomes 0.0 or false and the result is
-    // false; otherwise true.
+    // false; otherwise true. A NodeIteratorAttrI (exactly that class) is
+    // read without looking its names up at every call.
     bool evaluate(AttributeInterface& attributes, double& out);
     bool evaluate(AttributeInterface& attributes, bool& out);
-    // The same, reading each variable's band as getValue does, with the
-    // names looked up in `attributes` once (again after it is assigned or
-    // the variables change) instead of once per call. A class derived from
-    // NodeIteratorAttrI is read through getValue.
-    bool evaluate(NodeIteratorAttrI& attributes, double& out);
-    bool evaluate(NodeIteratorAttrI& attributes, bool& out);
 
     // The names of the variables: every name accepted so far.
     std::set<ZELUNUString> getNeededVars() const;
@@ -97,10 +91,12 @@ public:
     // for an empty text) and enters the names into the variables.
     std::set<ZELUNUString> getRequiredAttributes(ZELUNUString const& expression);
 
+protected:
     // A node of the parse tree (defined where the grammar is).
     struct Node;
 
-protected:
+    // What set does once the text is stored: parses it and validates it
+    // against the offered names; false with the failure's message.
     bool validate(AttributeInterface& attributes);
     // The walks of validation: a numeric operand, and a condition. Each
     // returns false at the first failure; a missing name is reported.
@@ -120,7 +116,6 @@ private:
                       ZELUNUString& reportedName);
     // Reads the variables; false when there is no parse to evaluate.
     bool refresh(AttributeInterface& attributes);
-    bool refresh(NodeIteratorAttrI& attributes);
 
     ZELUNUString m_text;
     std::map<ZELUNUString, double> m_variables;

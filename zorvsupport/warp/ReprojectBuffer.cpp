@@ -68,12 +68,14 @@ long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVecto
 try {
     DataType const outType = out.getDataType();
     if (outType != in.getDataType() || outType != noData.getDataType()) return kErrWarpTypeMismatch;
+    if (long const status = coverStatus(outCover, inCover)) return status;
     ZELUNnBox<double, 2> const outBox = pixelBoxOf(out.getDimension(0), out.getDimension(1));
     ZELUNnBox<double, 2> const inBox = pixelBoxOf(in.getDimension(0), in.getDimension(1));
     long status = kSuccess;
     boost::shared_ptr<WarpTransform> const transform = makeTransform(method, inBox, inCover, outBox, outCover, status);
     if (status) return status;
     if (!transform) return kErrUnknownReprojectMethod;
+    if (long const pair = pointPairStatus(method, outCover, inCover)) return pair;
     if (interpolation != kHold && interpolation != kBilinear && interpolation != kBilinearHoldNoData)
         return kErrUnknownWarpInterpolation;
     return outType.applyVisitor(

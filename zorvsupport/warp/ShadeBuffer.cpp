@@ -20,6 +20,7 @@ try {
         normals.getDataType() != DataType(DataType::kFloat32, 3) || normalNoData.length() != 3 ||
         light.length() != 3)
         return kErrBadShadeBuffer;
+    if (long const status = coverStatus(imageCover, normalCover)) return status;
     ZELUNnBox<double, 2> const imageBox = pixelBoxOf(image.getDimension(0), image.getDimension(1));
     ZELUNnBox<double, 2> const normalBox = pixelBoxOf(normals.getDimension(0), normals.getDimension(1));
     long status = kSuccess;
@@ -27,6 +28,7 @@ try {
         makeTransform(method, normalBox, normalCover, imageBox, imageCover, status);
     if (status) return status;
     if (!transform) return kErrUnknownReprojectMethod;
+    if (long const pair = pointPairStatus(method, imageCover, normalCover)) return pair;
     // Pixels without a source position get a copy: the caller's view may
     // point into the image that the rows write.
     std::uint8_t const fill[4] = {imageNoData[0], imageNoData[1], imageNoData[2], imageNoData[3]};

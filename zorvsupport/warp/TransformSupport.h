@@ -99,6 +99,23 @@ boost::shared_ptr<WarpTransform> makeTransform(ReprojectMethod method, ZELUNnBox
                                                ZELUNCover const& inCover, ZELUNnBox<double, 2> const& outBox,
                                                ZELUNCover const& outCover, long& status);
 
+// The entry check of reprojection and shading before anything is built: the
+// output cover's own status, then the input's; 0 when both are valid.
+inline long coverStatus(ZELUNCover const& outCover, ZELUNCover const& inCover)
+{
+    return outCover.status() ? outCover.status() : inCover.status();
+}
+
+// For the point method, whether the output system has a transformation into
+// the input system (made ready on the calling thread, where the point
+// method's rows run): 0, or the status the mesh's construction gives for the
+// same pair. Nothing to check for the mesh, whose construction tells.
+inline long pointPairStatus(ReprojectMethod method, ZELUNCover const& outCover, ZELUNCover const& inCover)
+{
+    if (method != kPointReprojection) return 0;
+    return outCover.getCoordSystem().prepareTransform(inCover.getCoordSystem());
+}
+
 // The pixel box [0, d0] x [0, d1] of a grid.
 inline ZELUNnBox<double, 2> pixelBoxOf(unsigned d0, unsigned d1)
 {

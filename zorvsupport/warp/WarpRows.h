@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
@@ -141,24 +142,42 @@ void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T
     for (; c < width; ++c) putNoData<T>(row, c, length, noData);  // right of the box, or outside it
 }
 
+// The row path of PointReprojectionTransform, kept from its installed
+// interface.
+struct PointRowAccess {
+    static long row(PointReprojectionTransform const& point, double y, std::size_t first, std::size_t count,
+                    double* xy, unsigned char* failed)
+    {
+        return point.transformRow(y, first, count, xy, failed);
+    }
+};
+
 // The rows [firstRow, endRow) through a point transform, in runs of
 // pixels carried through the coordinate layer in one call each: the same
 // positions, failures included, as one transform() call per pixel. Runs on
 // the caller's thread only (point transforms are never spread over
-// threads); its scratch lives on that thread's stack.
+// threads). Its scratch (17 bytes a pixel, at most kRun pixels) is taken
+// from the heap before any pixel is written. A shortage of memory in the
+// coordinate layer throws std::bad_alloc (the rows before it written): it is
+// never taken for points without a source position.
 template <class T, class S>
 void pointRows(PointReprojectionTransform const& point, S const& sampler, typename T::element_type* base,
                std::size_t width, unsigned length, unsigned firstRow, unsigned endRow, RowNoDataOf<T> noData)
 {
     constexpr std::size_t kRun = 2048;
-    double xy[2 * kRun];
-    unsigned char failed[kRun];
+    std::size_t const run = std::min(kRun, width);
+    if (run == 0 || firstRow >= endRow) return;
+    std::unique_ptr<double[]> const xy(new double[2 * run]);
+    std::unique_ptr<unsigned char[]> const failed(new unsigned char[run]);
     for (unsigned r = firstRow; r < endRow; ++r) {
         double const y = static_cast<double>(r) + 0.5;
         typename T::element_type* const row = base + static_cast<std::size_t>(r) * width * length;
-        for (std::size_t c = 0; c < width; c += kRun) {
-            std::size_t const n = std::min(kRun, width - c);
-            point.transformRow(y, c, n, xy, failed);
+        for (std::size_t c = 0; c < width; c += run) {
+            std::size_t const n = std::min(run, width - c);
+            // Any other status of the whole call leaves every point flagged:
+            // no source position.
+            if (PointRowAccess::row(point, y, c, n, xy.get(), failed.get()) == kErrOutOfMemory)
+                throw std::bad_alloc();
             for (std::size_t i = 0; i < n; ++i) {
                 if (failed[i])
                     putNoData<T>(row, c + i, length, noData);

@@ -37,7 +37,14 @@ boost::thread_specific_ptr<ZELUNArray<double>> gPointCache;
 
 void initCache()
 {
-    auto* fresh = new ZELUNArray<double>(2);
+    // Without memory the thread keeps the point it has (if any); the
+    // transform makes one when it finds none.
+    ZELUNArray<double>* fresh = nullptr;
+    try {
+        fresh = new ZELUNArray<double>(2);
+    } catch (std::bad_alloc const&) {
+        return;
+    }
     if (fresh != gPointCache.get()) gPointCache.reset(fresh);
 }
 
@@ -160,6 +167,11 @@ PointReprojectionTransform::~PointReprojectionTransform() = default;
 
 bool PointReprojectionTransform::transform(double x, double y, double& outX, double& outY) const
 {
+    return transformPoint(x, y, outX, outY) == kSuccess;
+}
+
+long PointReprojectionTransform::transformPoint(double x, double y, double& outX, double& outY) const
+{
     double wx = x, wy = y;
     pixelToWorld(wx, wy, *m_outBox, *m_outCover);
     // A thread that never called initCache gets its scratch point here.
@@ -167,18 +179,19 @@ bool PointReprojectionTransform::transform(double x, double y, double& outX, dou
     if (!point) {
         initCache();
         point = gPointCache.get();
+        if (!point) return kErrOutOfMemory;
     }
     (*point)[0] = wx;
     (*point)[1] = wy;
-    if (m_outSystem->transform(m_inSystem, *point, *point)) return false;
+    if (long const status = m_outSystem->transform(m_inSystem, *point, *point)) return status;
     outX = (*point)[0];
     outY = (*point)[1];
     wrapLongitude(outX, m_inCover, m_inSystem.fullTurn());
     worldToPixel(outX, outY, m_inBox, m_inCover);
-    return true;
+    return kSuccess;
 }
 
-void PointReprojectionTransform::transformRow(double y, std::size_t first, std::size_t count, double* xy,
+long PointReprojectionTransform::transformRow(double y, std::size_t first, std::size_t count, double* xy,
                                               unsigned char* failed) const
 {
     for (std::size_t i = 0; i < count; ++i) {
@@ -188,13 +201,16 @@ void PointReprojectionTransform::transformRow(double y, std::size_t first, std::
         xy[2 * i + 1] = wy;
     }
     // A point that fails is flagged on its own; the others are converted.
-    m_outSystem->transform(m_inSystem, xy, count, 2, failed);
+    // A status of the whole call flags every point.
+    long const status = m_outSystem->transform(m_inSystem, xy, count, 2, failed);
+    if (status && status != kErrCoordTransformFailed) return status;
     double const turn = m_inSystem.fullTurn();
     for (std::size_t i = 0; i < count; ++i) {
         if (failed[i]) continue;
         wrapLongitude(xy[2 * i], m_inCover, turn);
         worldToPixel(xy[2 * i], xy[2 * i + 1], m_inBox, m_inCover);
     }
+    return kSuccess;
 }
 
 }  // namespace WarpUtils

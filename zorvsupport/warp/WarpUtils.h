@@ -26,7 +26,8 @@ namespace WarpUtils {
 inline constexpr unsigned kMinThreadedElements = 1000;
 
 // Gives the calling thread a fresh scratch point for
-// PointReprojectionTransform::transform.
+// PointReprojectionTransform::transform. Without memory the thread keeps the
+// point it has; the transform makes one when it finds none.
 ZORV_EXPORT void initCache();
 
 // Sets the process-wide thread count of the row driver; 0 makes the next
@@ -35,22 +36,41 @@ ZORV_EXPORT void initCache();
 // keeps the count it read.
 ZORV_EXPORT void setNumThreads(unsigned count);
 
-// Fills every pixel of `out` (lying on outCover) from `in` (on inCover):
-// each output pixel centre is carried into the input grid by the point or
-// mesh transform and sampled there by `interpolation`; a centre without a
-// source position receives noData. Checks, in order: the three data types
-// equal (kErrWarpTypeMismatch), the transform's status (coordinate
-// statuses, unchanged), the method known (kErrUnknownReprojectMethod), the
-// interpolation known (kErrUnknownWarpInterpolation); a failure leaves `out`
-// untouched. `out` may be `in`: the input is then read from a copy.
-// Memory that runs out gives kErrOutOfMemory; `out` is then untouched, or
-// partly written when rows had been written: the only status that can leave
-// it so. Rows are spread over threads for a mesh transform and outputs of
-// kMinThreadedElements or more; a thread that cannot be started leaves its
-// rows to the caller's thread, and every thread has finished when the call
-// returns. The result does not depend on the thread count. A vector that is
-// not the library's two-dimensional class of its type makes the cast throw
-// std::bad_cast. The trailing flag has no effect.
+// Fills every pixel of `out` (lying on outCover) from `in` (on inCover).
+// Each output pixel centre is carried into the input grid by the point or mesh transform and sampled there.
+// A centre without a source position receives noData.
+// `out` may be `in`: the input is then read from a copy.
+// The trailing flag has no effect.
+//
+// For a geographic input, a longitude carried outside the input cover moves by whole turns to its nearest image.
+// That image is the one inside the cover when there is one.
+// An input cover one turn of longitude wide reads its columns cyclically.
+// The mesh refines its cells with a bound of kMeshMaxError input pixels at its test points.
+// A pixel centre between the test points may lie slightly beyond that bound.
+//
+// Checks, in this order, each failure leaving `out` untouched:
+// - the three data types equal (kErrWarpTypeMismatch);
+// - the output cover's own status, then the input cover's (kErrCoordSystemInvalid, kErrCoverInvalid);
+// - the transform's status, passed on unchanged (for the point method: whether the pair has a transformation);
+// - the method known (kErrUnknownReprojectMethod);
+// - the interpolation known (kErrUnknownWarpInterpolation).
+// The point method thus gives the status the mesh gives for the same covers.
+// A pixel whose centre has no image still gives 0.
+// Memory that runs short, in the library or in the coordinate engine, gives kErrOutOfMemory.
+// Such a shortage is never taken for points without a source position.
+// With kErrOutOfMemory `out` is untouched, or partly written when rows had been written.
+// No other status leaves it partly written.
+//
+// Threads: any thread may call it.
+// Rows are spread over threads for a mesh transform and outputs of kMinThreadedElements or more.
+// A thread that cannot be started leaves its rows to the caller's thread.
+// Every thread has finished when the call returns, and the result does not depend on the thread count.
+// A vector that is not the library's two-dimensional class of its type makes the cast throw std::bad_cast.
+//
+// Stack: at most 16 KiB of the library's own on the calling thread (about 5 KiB measured).
+// The point method keeps its scratch on the heap.
+// A thread's first conversion between two systems also runs the engine's search for an operation.
+// With it, about 10 to 12 KiB in all were measured for EPSG:3031 and EPSG:4326 (PROJ 9.1).
 ZORV_EXPORT long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,
                                  ZELUNCover const& inCover, Variant const& noData, ReprojectMethod method,
                                  InterpolationMethod interpolation, bool unused);
@@ -73,18 +93,21 @@ ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out
                                 TDataVector2D<TDataType<0>> const& heights, float noData, float factorX,
                                 float factorY, float divisor);
 
-// Lambert shading of an RGBA image (uint8 4-tuples on imageCover) in place
-// by the normal grid (float32 3-tuples on normalCover), sampled bilinearly
-// under each pixel centre: red, green and blue are scaled by the factor
-// above, alpha is kept, and pixels with alpha 0 are left alone. A pixel
-// centre without a position in the normal grid receives imageNoData.
-// Checks, in order: the element types and the lengths of imageNoData (4),
-// normalNoData and light (3) (kErrBadShadeBuffer), the transform's status
-// (coordinate statuses, unchanged), the method known
-// (kErrUnknownReprojectMethod); a failure leaves the image untouched, but
-// for kErrOutOfMemory (memory run out), which may leave it partly shaded.
-// Rows are spread over threads as in reprojectBuffer; the result does not
-// depend on the thread count.
+// Lambert shading of an RGBA image (uint8 4-tuples on imageCover) in place.
+// The normal grid (float32 3-tuples on normalCover) is sampled bilinearly under each pixel centre.
+// Red, green and blue are scaled by the factor above; alpha is kept; pixels with alpha 0 are left alone.
+// A pixel centre without a position in the normal grid receives imageNoData.
+// Positions are carried as in reprojectBuffer, longitudes wrapped and a one-turn grid read cyclically.
+//
+// Checks, in this order, each failure leaving the image untouched:
+// - the element types and the lengths of imageNoData (4), normalNoData and light (3) (kErrBadShadeBuffer);
+// - the image cover's own status, then the normal cover's;
+// - the transform's status, passed on unchanged (for the point method: whether the pair has a transformation);
+// - the method known (kErrUnknownReprojectMethod).
+// Memory that runs short gives kErrOutOfMemory, which alone may leave the image partly shaded.
+// Such a shortage is never taken for pixels without a position.
+// Rows are spread over threads as in reprojectBuffer; the result does not depend on the thread count.
+// Stack: as reprojectBuffer (about 3 to 6 KiB of its own measured).
 ZORV_EXPORT long shadeBuffer(TDataVector2D<TTupleDataType<TDataType<3>>>& image, ZELUNCover const& imageCover,
                              ConstTupleProxy<TTupleDataType<TDataType<3>>> imageNoData,
                              TDataVector2D<TTupleDataType<TDataType<0>>> const& normals,
