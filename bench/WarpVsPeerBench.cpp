@@ -14,7 +14,8 @@
 // error in input pixels.
 //
 // ZORV_WARP_BENCH_SIDE sets the output and input side (default 8192; the
-// point cases use a quarter of it).
+// point cases use a quarter of it); ZORV_WARP_BENCH_WIDE=1 runs the two
+// grids where many cells split (below) alone.
 //
 // The geoid cases read PROJ's EGM96 15-minute grid (egm96_15.gtx, from
 // proj-data: 1440 x 721 float32 cells, a cover one turn wide) into the
@@ -24,6 +25,22 @@
 // beside the peer's exact warp. Printed apart: our mesh-build time, the
 // share of pixels within 1 cm of the peer's exact warp and the largest
 // position error of our mesh against the exact path.
+//
+// Two grids where many cells split, timed apart (each variant once per
+// round, five rounds, so that load changes hit all of them alike; medians
+// with the range over the rounds):
+// - polar into world: an EPSG:3031 input of 900 x 900 cells of 10 km into a
+//   whole-world EPSG:4326 output of 1440 x 720, bilinear. Our mesh on one
+//   thread and on all cores, our point method, the peer's 0.125-pixel
+//   approximating warp on one thread and on all cores.
+// - fine into coarse: a 90000 x 45000 EPSG:4326 box (0.004 degrees) into
+//   EPSG:3857 within +-80 degrees, 2048 x 1588. Only the positions are
+//   timed (the input would take 4 GB or more): our mesh construction on one
+//   thread and on all cores, PROJ alone on every output pixel centre in
+//   batches of 2048, and the peer's 0.125-pixel approximating transformer
+//   on every centre, row by row as its warper asks for them.
+// Each prints the construction time, the refinement's node count and the
+// share of pixels computed exactly.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -35,6 +52,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <cpl_conv.h>
@@ -43,11 +61,14 @@
 #include <gdal_alg.h>
 #include <gdalwarper.h>
 #include <ogr_srs_api.h>
+#include <proj.h>
 
 #include "RatioReporter.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/warp/WarpUtils.h"
+#include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/TransformSupport.h"
 
 using namespace ZORV_3_13_0_::DataSet;
 using namespace ZORV_3_13_0_::DataSet::WarpUtils;
@@ -477,10 +498,235 @@ void geoidReport(int k)
     }
     std::printf("geoid %s %ux%u: mesh build %.2f ms (median of 5), %zu cells split; largest mesh position error %.4f "
                 "input pixels; %.3f %% of pixels within 1 cm of the peer's exact warp; %zu no-data pixels\n",
-                t.name, t.w, t.h, times[2] * 1e3, mesh.refinement().roots.empty() ? std::size_t(0)
-                : std::size_t(std::count_if(mesh.refinement().roots.begin(), mesh.refinement().roots.end(),
-                                            [](std::int32_t v) { return v >= 0; })),
+                t.name, t.w, t.h, times[2] * 1e3,
+                MeshAccess::internals(mesh) ? MeshAccess::internals(mesh)->trees.size() : std::size_t(0),
                 worst, 100.0 * close / exact.size(), noData);
+}
+
+// ---- Grids where many cells split ----
+
+// Node count and exactly computed pixels of a mesh's refinement.
+struct MeshFigures {
+    std::size_t nodes = 0, exact = 0;
+};
+MeshFigures figuresOf(MeshReprojectionTransform const& mesh)
+{
+    MeshFigures f;
+    if (MeshInternals const* in = MeshAccess::internals(mesh))
+        for (MeshCellTree const& t : in->trees) {
+            f.nodes += t.nodeCount;
+            f.exact += t.centreCount;
+        }
+    return f;
+}
+
+struct WideCase {
+    char const* name;
+    char const* inSrs;
+    double inMinX, inMinY, inMaxX, inMaxY;
+    unsigned inW, inH;
+    char const* outSrs;
+    double outMinX, outMinY, outMaxX, outMaxY;
+    unsigned outW, outH;
+    ZELUNCover inCover() const { return ZELUNCover(ZELUNCoordSystem(inSrs), inMinX, inMinY, inMaxX, inMaxY); }
+    ZELUNCover outCover() const { return ZELUNCover(ZELUNCoordSystem(outSrs), outMinX, outMinY, outMaxX, outMaxY); }
+};
+
+WideCase const kPolarIntoWorld{"polar into world", "EPSG:3031", -4500e3, -4500e3, 4500e3, 4500e3, 900, 900,
+                               "EPSG:4326", -180, -90, 180, 90, 1440, 720};
+WideCase const kFineIntoCoarse{"fine into coarse", "EPSG:4326", -180, -90, 180, 90, 90000, 45000,
+                               "EPSG:3857", -kMercatorHalf, -kMercator80, kMercatorHalf, kMercator80, 2048, 1588};
+
+// Median and range of a variant's times over the rounds.
+struct Times {
+    std::vector<double> t;
+    double median() const
+    {
+        std::vector<double> s = t;
+        std::sort(s.begin(), s.end());
+        return s[s.size() / 2];
+    }
+    double lo() const { return *std::min_element(t.begin(), t.end()); }
+    double hi() const { return *std::max_element(t.begin(), t.end()); }
+};
+
+void printTimes(char const* label, Times const& t)
+{
+    std::printf("  %-44s %8.1f ms  [%.1f, %.1f]\n", label, t.median() * 1e3, t.lo() * 1e3, t.hi() * 1e3);
+}
+
+// The ratio a / b of medians, with the range of the per-round ratios.
+void printRatio(char const* label, Times const& a, Times const& b)
+{
+    double lo = 1e300, hi = 0;
+    for (std::size_t i = 0; i < a.t.size(); ++i) {
+        lo = std::min(lo, a.t[i] / b.t[i]);
+        hi = std::max(hi, a.t[i] / b.t[i]);
+    }
+    std::printf("  %-44s %8.3f    [%.3f, %.3f]\n", label, a.median() / b.median(), lo, hi);
+}
+
+void printMesh(WideCase const& c)
+{
+    ZELUNCover const inCover = c.inCover(), outCover = c.outCover();
+    long status = 0;
+    MeshReprojectionTransform const mesh(pixelBoxOf(c.outW, c.outH), outCover, pixelBoxOf(c.inW, c.inH), inCover,
+                                         kMeshCellSize, status);
+    MeshFigures const f = figuresOf(mesh);
+
+    std::printf("  status %ld, %zu nodes, %zu pixels exact (%.1f %%)\n", status, f.nodes, f.exact,
+                100.0 * double(f.exact) / (double(c.outW) * c.outH));
+}
+
+double constructionSeconds(WideCase const& c, ZELUNCover const& inCover, ZELUNCover const& outCover, unsigned threads)
+{
+    setNumThreads(threads);
+    long status = 0;
+    return seconds([&] {
+        MeshReprojectionTransform const m(pixelBoxOf(c.outW, c.outH), outCover, pixelBoxOf(c.inW, c.inH), inCover,
+                                          kMeshCellSize, status);
+    });
+}
+
+void polarIntoWorldReport()
+{
+    WideCase const& c = kPolarIntoWorld;
+    ZELUNCover const inCover = c.inCover(), outCover = c.outCover();
+    auto in = TDataVector2D<TDataType<0>>::create(TDataType<0>(), TDataVector2D<TDataType<0>>::Index(c.inW, c.inH));
+    float* p = static_cast<float*>(in->getDataPtr());
+    for (unsigned r = 0; r < c.inH; ++r)
+        for (unsigned k = 0; k < c.inW; ++k) p[std::size_t(r) * c.inW + k] = float(1000.0 * std::sin(k * 0.01) * std::cos(r * 0.013));
+    auto out = TDataVector2D<TDataType<0>>::create(TDataType<0>(), TDataVector2D<TDataType<0>>::Index(c.outW, c.outH));
+    std::vector<float> peerOut(std::size_t(c.outW) * c.outH, 1.0f);
+    Variant const nd(TDataType<0>(), kGeoidNoData);
+    unsigned const all = std::max(2u, std::thread::hardware_concurrency());
+    auto call = [&](ReprojectMethod method, unsigned threads) {
+        setNumThreads(threads);
+        return seconds([&] { reprojectBuffer(*out, outCover, *in, inCover, nd, method, kBilinear, false); });
+    };
+    auto peerCall = [&](unsigned threads) {
+        return seconds([&] {
+            peerWarp(in->getDataPtr(), c.inW, c.inH, inCover, c.inSrs, peerOut.data(), c.outW, c.outH, outCover,
+                     c.outSrs, GDT_Float32, kGeoidNoData, threads, true);
+        });
+    };
+    Times build1, buildAll, mesh1, meshAll, point1, peer1, peerAll;
+    call(kMeshReprojection, 1), call(kPointReprojection, 1), peerCall(1);  // warm-up
+    for (int round = 0; round < 5; ++round) {
+        build1.t.push_back(constructionSeconds(c, inCover, outCover, 1));
+        buildAll.t.push_back(constructionSeconds(c, inCover, outCover, all));
+        mesh1.t.push_back(call(kMeshReprojection, 1));
+        meshAll.t.push_back(call(kMeshReprojection, all));
+        point1.t.push_back(call(kPointReprojection, 1));
+        peer1.t.push_back(peerCall(1));
+        peerAll.t.push_back(peerCall(all));
+    }
+    setNumThreads(0);
+    std::printf("\n%s: EPSG:3031 900 x 900 (10 km) into EPSG:4326 1440 x 720, bilinear (%u cores)\n", c.name, all);
+    printMesh(c);
+    printTimes("mesh construction, 1 thread", build1);
+    printTimes("mesh construction, all cores", buildAll);
+    printTimes("mesh call, 1 thread", mesh1);
+    printTimes("mesh call, all cores", meshAll);
+    printTimes("point call, 1 thread", point1);
+    printTimes("peer approximate warp, 1 thread", peer1);
+    printTimes("peer approximate warp, all cores", peerAll);
+    printRatio("mesh 1 thread / point 1 thread", mesh1, point1);
+    printRatio("mesh 1 thread / peer 1 thread", mesh1, peer1);
+    printRatio("mesh all cores / peer 1 thread", meshAll, peer1);
+    printRatio("mesh all cores / peer all cores", meshAll, peerAll);
+}
+
+// PROJ alone: every output pixel centre from output to input world
+// coordinates, in batches of 2048.
+double projAllCentres(WideCase const& c, std::vector<double>& xy)
+{
+    PJ_CONTEXT* ctx = proj_context_create();
+    PJ* raw = proj_create_crs_to_crs(ctx, c.outSrs, c.inSrs, nullptr);
+    PJ* op = proj_normalize_for_visualization(ctx, raw);
+    proj_destroy(raw);
+    constexpr std::size_t kBatch = 2048;
+    xy.resize(2 * kBatch);
+    double const dx = (c.outMaxX - c.outMinX) / c.outW, dy = (c.outMaxY - c.outMinY) / c.outH;
+    double const t = seconds([&] {
+        for (unsigned r = 0; r < c.outH; ++r)
+            for (unsigned k0 = 0; k0 < c.outW; k0 += kBatch) {
+                std::size_t const n = std::min<std::size_t>(kBatch, c.outW - k0);
+                for (std::size_t i = 0; i < n; ++i) {
+                    xy[2 * i] = c.outMinX + (double(k0 + i) + 0.5) * dx;
+                    xy[2 * i + 1] = c.outMinY + (double(r) + 0.5) * dy;
+                }
+                proj_trans_generic(op, PJ_FWD, xy.data(), 2 * sizeof(double), n, xy.data() + 1, 2 * sizeof(double), n,
+                                   nullptr, 0, 0, nullptr, 0, 0);
+            }
+    });
+    proj_destroy(op);
+    proj_context_destroy(ctx);
+    return t;
+}
+
+// The peer's 0.125-pixel approximating transformer on every output pixel
+// centre, one output row per call, as its warper asks for positions.
+double peerApproxAllCentres(WideCase const& c)
+{
+    auto wkt = [](char const* srs) {
+        OGRSpatialReferenceH s = OSRNewSpatialReference(nullptr);
+        OSRSetFromUserInput(s, srs);
+        OSRSetAxisMappingStrategy(s, OAMS_TRADITIONAL_GIS_ORDER);
+        char* w = nullptr;
+        OSRExportToWkt(s, &w);
+        std::string out = w;
+        CPLFree(w);
+        OSRDestroySpatialReference(s);
+        return out;
+    };
+    std::string const inWkt = wkt(c.inSrs), outWkt = wkt(c.outSrs);
+    double const inGt[6] = {c.inMinX, (c.inMaxX - c.inMinX) / c.inW, 0, c.inMinY, 0, (c.inMaxY - c.inMinY) / c.inH};
+    double const outGt[6] = {c.outMinX, (c.outMaxX - c.outMinX) / c.outW, 0, c.outMinY, 0, (c.outMaxY - c.outMinY) / c.outH};
+    void* gen = GDALCreateGenImgProjTransformer3(inWkt.c_str(), inGt, outWkt.c_str(), outGt);
+    void* approx = GDALCreateApproxTransformer(GDALGenImgProjTransform, gen, 0.125);
+    GDALApproxTransformerOwnsSubtransformer(approx, TRUE);
+    std::vector<double> x(c.outW), y(c.outW), z(c.outW);
+    std::vector<int> ok(c.outW);
+    double const t = seconds([&] {
+        for (unsigned r = 0; r < c.outH; ++r) {
+            for (unsigned k = 0; k < c.outW; ++k) {
+                x[k] = k + 0.5;
+                y[k] = r + 0.5;
+                z[k] = 0;
+            }
+            GDALApproxTransform(approx, TRUE, int(c.outW), x.data(), y.data(), z.data(), ok.data());
+        }
+    });
+    GDALDestroyApproxTransformer(approx);
+    return t;
+}
+
+void fineIntoCoarseReport()
+{
+    WideCase const& c = kFineIntoCoarse;
+    ZELUNCover const inCover = c.inCover(), outCover = c.outCover();
+    unsigned const all = std::max(2u, std::thread::hardware_concurrency());
+    std::vector<double> scratch;
+    Times build1, buildAll, proj1, peer1;
+    constructionSeconds(c, inCover, outCover, 1), projAllCentres(c, scratch), peerApproxAllCentres(c);  // warm-up
+    for (int round = 0; round < 5; ++round) {
+        build1.t.push_back(constructionSeconds(c, inCover, outCover, 1));
+        buildAll.t.push_back(constructionSeconds(c, inCover, outCover, all));
+        proj1.t.push_back(projAllCentres(c, scratch));
+        peer1.t.push_back(peerApproxAllCentres(c));
+    }
+    setNumThreads(0);
+    std::printf("\n%s: EPSG:4326 90000 x 45000 (0.004 deg) into EPSG:3857 2048 x 1588, positions only (%u cores)\n",
+                c.name, all);
+    printMesh(c);
+    printTimes("mesh construction, 1 thread", build1);
+    printTimes("mesh construction, all cores", buildAll);
+    printTimes("PROJ alone on every centre, 1 thread", proj1);
+    printTimes("peer approximate transformer, 1 thread", peer1);
+    printRatio("construction 1 thread / PROJ alone", build1, proj1);
+    printRatio("construction all cores / PROJ alone", buildAll, proj1);
+    printRatio("construction 1 thread / peer transformer", build1, peer1);
 }
 
 void registerCases()
@@ -513,6 +759,14 @@ int main(int argc, char** argv)
 {
     GDALAllRegister();
     CPLSetConfigOption("GDAL_MEM_ENABLE_OPEN", "YES");
+    // ZORV_WARP_BENCH_WIDE=1: the two grids where many cells split, alone.
+    char const* wide = std::getenv("ZORV_WARP_BENCH_WIDE");
+    if (wide && std::strcmp(wide, "1") == 0) {
+        polarIntoWorldReport();
+        fineIntoCoarseReport();
+        setNumThreads(0);
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     registerCases();
     zorvbench::RatioReporter reporter;
@@ -525,6 +779,8 @@ int main(int argc, char** argv)
     agreement<unsigned char>(side / 4);
     agreement<float>(side);
     for (int k = 0; k < 3; ++k) geoidReport(k);
+    polarIntoWorldReport();
+    fineIntoCoarseReport();
     setNumThreads(0);
     return 0;
 }

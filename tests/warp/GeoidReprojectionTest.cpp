@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "warp/MeshTestSupport.h"
 #include "warp/WarpTestSupport.h"
+#include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/Samplers.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -337,14 +340,18 @@ TEST(GeoidReprojection, ExactPixelsAreThePointTransforms)
         long status = 0;
         MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
         ASSERT_EQ(status, 0);
-        ASSERT_FALSE(mesh.refinement().roots.empty()) << t.name << ": some cells split";
+        MeshInternals const* in = MeshAccess::internals(mesh);
+        ASSERT_TRUE(in && !in->roots.empty()) << t.name << ": some cells split";
         PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
         std::size_t exactPixels = 0;
         for (unsigned r = 0; r < t.h; ++r)
             for (unsigned c = 0; c < t.w; ++c) {
-                auto const cell = static_cast<std::size_t>(mesh.cellRowOf(r + 0.5) * mesh.cellsPerRow() + c / 64);
-                std::int32_t const root = mesh.refinement().roots[cell];
-                if (root < 0 || mesh.refinement().leafOf(root, c + 0.5, r + 0.5).exact < 0) continue;
+                std::int64_t const i = in->geometry.cellAlong(1, r + 0.5), j = c / 64;
+                MeshCellTree const* tree = in->treeOf(static_cast<std::size_t>(i * mesh.cellsPerRow() + j));
+                if (!tree || !MeshCellTree::isExact(meshLeafOf(*tree, c + 0.5, r + 0.5, in->geometry.cellBox(i, j),
+                                                               in->columnsOf(j), in->rowsOf(i))
+                                                        .value))
+                    continue;
                 ++exactPixels;
                 double mx = 0, my = 0, ex = 0, ey = 0;
                 bool const m = mesh.transform(c + 0.5, r + 0.5, mx, my), e = exact.transform(c + 0.5, r + 0.5, ex, ey);
@@ -372,7 +379,7 @@ public:
     // Every top-level cell: split exactly where its own matrix fails.
     void checkAll(std::int64_t rows, std::size_t& splitCells)
     {
-        MeshRefinement const& ref = m_mesh.refinement();
+        MeshInternals const& in = *MeshAccess::internals(m_mesh);
         ZELUNnBox<double, 2> const& box = m_mesh.box();
         for (std::int64_t i = 0; i < rows; ++i)
             for (std::int64_t j = 0; j < m_mesh.cellsPerRow(); ++j) {
@@ -383,11 +390,11 @@ public:
                     cell.high[a] = std::min(hi, box.high[a]);
                 }
                 auto const index = static_cast<std::size_t>(i * m_mesh.cellsPerRow() + j);
-                std::int32_t const root = ref.roots.empty() ? -1 : ref.roots[index];
-                ASSERT_EQ(root < 0, passes(m_mesh.matrices()[index], cell)) << "cell " << i << ", " << j;
-                if (root < 0) continue;
+                MeshCellTree const* tree = in.treeOf(index);
+                ASSERT_EQ(!tree, passes(m_mesh.matrices()[index], cell)) << "cell " << i << ", " << j;
+                if (!tree) continue;
                 ++splitCells;
-                checkNode(root, cell);
+                checkNode(*tree, 0, cell);
             }
     }
 
@@ -432,37 +439,44 @@ private:
         return true;
     }
 
-    void checkNode(std::int32_t index, ZELUNnBox<double, 2> const& b)
+    // Node `index` of a cell's tree over box b: a smallest failing box is
+    // carried one by one; a larger one splits at low + ceil(extent / 2) on
+    // each axis longer than 4 pixels, each quarter a matrix leaf exactly
+    // where its own matrix passes.
+    void checkNode(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2> const& b)
     {
-        MeshRefinement const& ref = m_mesh.refinement();
-        MeshRefinement::Node const& n = ref.nodes[static_cast<std::size_t>(index)];
+        std::int32_t const v = tree.nodes[static_cast<std::size_t>(index)];
         double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
         if (w <= 4 && h <= 4) {
-            ASSERT_GE(n.exact, 0) << "a smallest failing cell takes the exact path";
+            ASSERT_TRUE(v < 0 && MeshCellTree::isExact(v)) << "a smallest failing cell takes the exact path";
             return;
         }
+        ASSERT_GE(v, 0) << "a failing cell splits";
         double const inf = std::numeric_limits<double>::infinity();
-        ASSERT_EQ(n.splitX, w > 4 ? b.low[0] + std::ceil(w / 2) : inf);
-        ASSERT_EQ(n.splitY, h > 4 ? b.low[1] + std::ceil(h / 2) : inf);
+        double const splitX = w > 4 ? b.low[0] + std::ceil(w / 2) : inf, splitY = h > 4 ? b.low[1] + std::ceil(h / 2) : inf;
+        ASSERT_EQ(meshSplit(b.low[0], b.high[0]), splitX);
+        ASSERT_EQ(meshSplit(b.low[1], b.high[1]), splitY);
         for (int q = 0; q < 4; ++q) {
             bool const right = q & 1, up = q & 2;
             if ((right && w <= 4) || (up && h <= 4)) continue;
             ZELUNnBox<double, 2> child = b;
-            if (w > 4) (right ? child.low[0] : child.high[0]) = std::min(n.splitX, b.high[0]);
-            if (h > 4) (up ? child.low[1] : child.high[1]) = std::min(n.splitY, b.high[1]);
+            if (w > 4) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
+            if (h > 4) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
             ZELUNMatrix3D m;
             bool const passed = build(child, m) && passes(m, child);
-            MeshRefinement::Node const& c = ref.nodes[static_cast<std::size_t>(n.child[q])];
-            ASSERT_EQ(c.matrix >= 0, passed) << "quarter " << q << " of a cell at " << b.low[0] << ", " << b.low[1];
+            std::int32_t const k = v + (right ? 1 : 0) + (up ? (w > 4 ? 2 : 1) : 0);
+            std::int32_t const c = tree.nodes[static_cast<std::size_t>(k)];
+            bool const matrixLeaf = c < 0 && !MeshCellTree::isExact(c);
+            ASSERT_EQ(matrixLeaf, passed) << "quarter " << q << " of a cell at " << b.low[0] << ", " << b.low[1];
             if (passed) {
-                ZELUNMatrix3D const& kept = ref.matrices[static_cast<std::size_t>(c.matrix)];
+                ZELUNMatrix3D const& kept = tree.matrices[MeshCellTree::leafIndex(c)];
                 for (int r = 0; r < 3; ++r)
-                    for (int k = 0; k < 3; ++k) {
-                        double const a = kept(r, k), e = m(r, k);
-                        ASSERT_EQ(std::memcmp(&a, &e, sizeof a), 0) << "matrix element " << r << ", " << k;
+                    for (int e = 0; e < 3; ++e) {
+                        double const a = kept(r, e), x = m(r, e);
+                        ASSERT_EQ(std::memcmp(&a, &x, sizeof a), 0) << "matrix element " << r << ", " << e;
                     }
             } else {
-                checkNode(n.child[q], child);
+                checkNode(tree, k, child);
             }
         }
     }
@@ -483,8 +497,108 @@ TEST(GeoidReprojection, RefinementEqualsACellByCellRebuild)
         ASSERT_EQ(status, 0);
         PointReprojectionTransform const exact(outBox, outCover, inBox, geoid().cover);
         std::size_t split = 0;
-        MeshRebuild(mesh, exact).checkAll(MeshReprojectionTransform::cellCount(400, cellSize[1]), split);
+        MeshRebuild(mesh, exact).checkAll(meshCellCount(400, cellSize[1]), split);
         EXPECT_GT(split, 0u) << cellSize[0];
+    }
+}
+
+// The refined meshes of the rows' tests: the three real grids, the polar
+// one at 1600 x 1600.
+std::vector<Target> refinedTargets()
+{
+    Target polar = kTargets[1];
+    polar.w = polar.h = 1600;
+    return {kTargets[0], polar, kTargets[2]};
+}
+
+// The split cells of a mesh, and the pixels of its exact leaves.
+std::size_t splitCellsOf(MeshReprojectionTransform const& mesh)
+{
+    MeshInternals const* in = MeshAccess::internals(mesh);
+    return in ? in->trees.size() : 0;
+}
+std::size_t exactPixelsOf(MeshReprojectionTransform const& mesh)
+{
+    std::size_t n = 0;
+    if (MeshInternals const* in = MeshAccess::internals(mesh))
+        for (MeshCellTree const& t : in->trees) n += t.centreCount;
+    return n;
+}
+
+// What the rows must write at pixel (c, r): the sampler at the mesh's own
+// position of the centre, no-data where it has none.
+template <class S>
+float sampledAt(MeshReprojectionTransform const& mesh, S const& sampler, unsigned c, unsigned r)
+{
+    double x, y;
+    if (!mesh.transform(c + 0.5, r + 0.5, x, y)) return kNoData;
+    float v = 0;
+    sampler.sample(x, y, v);
+    return v;
+}
+
+// Every output pixel of the rows, hold and bilinear, is the sampler applied
+// at MeshReprojectionTransform::transform of its centre, bit for bit, on
+// refined meshes (split cells on all three, exact leaves on the Mercator
+// seam and around the pole).
+TEST(GeoidReprojection, RowsAreTheSamplerAtTheTransformsPosition)
+{
+    REQUIRE_GEOID();
+    ZELUNnBox<double, 2> const inBox = pixelBox(1440, 721);
+    bool const cyclic = cyclicColumns(geoid().cover);
+    HoldSampler<F32> const hold(geoid().values.get(), kNoData, cyclic);
+    BilinearSampler<F32> const bilinear(geoid().values.get(), kNoData, cyclic);
+    std::size_t exact = 0;
+    for (Target const& t : refinedTargets()) {
+        ZELUNCover const outCover = coverOf(t);
+        long status = 0;
+        MeshReprojectionTransform const mesh(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, status);
+        ASSERT_EQ(status, 0) << t.name;
+        ASSERT_GT(splitCellsOf(mesh), 0u) << t.name;
+        exact += exactPixelsOf(mesh);
+        for (InterpolationMethod how : {kHold, kBilinear}) {
+            auto const out = reproject(t, kMeshReprojection, how);
+            std::size_t differ = 0;
+            for (unsigned r = 0; r < t.h; ++r)
+                for (unsigned c = 0; c < t.w; ++c) {
+                    float const expected = how == kHold ? sampledAt(mesh, hold, c, r) : sampledAt(mesh, bilinear, c, r);
+                    float const got = out->element(c, r);
+                    if (std::memcmp(&expected, &got, sizeof got) != 0 && differ++ < 5)
+                        ADD_FAILURE() << t.name << ", method " << how << ", pixel " << c << ", " << r << ": " << got
+                                      << " beside " << expected;
+                }
+            EXPECT_EQ(differ, 0u) << t.name << ", method " << how;
+        }
+    }
+    EXPECT_GT(exact, 0u) << "cells split down to exact pixels";
+}
+
+// The refined meshes built on one and on eight threads: the same trees,
+// matrices and stored positions, and the same rows.
+TEST(GeoidThreads, ConstructionAndRowsDoNotDependOnTheThreads)
+{
+    REQUIRE_GEOID();
+    ZELUNnBox<double, 2> const inBox = pixelBox(1440, 721);
+    for (Target const& t : refinedTargets()) {
+        ZELUNCover const outCover = coverOf(t);
+        long one = 0, eight = 0;
+        setNumThreads(1);
+        MeshReprojectionTransform const a(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, one);
+        setNumThreads(8);
+        MeshReprojectionTransform const b(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, eight);
+        setNumThreads(0);
+        ASSERT_EQ(one, 0);
+        ASSERT_EQ(eight, 0);
+        EXPECT_TRUE(sameMesh(a, b)) << t.name;
+        for (InterpolationMethod how : {kHold, kBilinear}) {
+            setNumThreads(1);
+            auto const x = reproject(t, kMeshReprojection, how);
+            setNumThreads(8);
+            auto const y = reproject(t, kMeshReprojection, how);
+            setNumThreads(0);
+            EXPECT_EQ(std::memcmp(x->getConstDataPtr(), y->getConstDataPtr(), std::size_t(t.w) * t.h * 4), 0)
+                << t.name << ", method " << how;
+        }
     }
 }
 

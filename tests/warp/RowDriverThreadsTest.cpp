@@ -2,8 +2,6 @@
 // starts has finished when the call returns, no exception leaves a worker,
 // and the output is untouched or complete (kErrOutOfMemory alone may leave
 // it partly written).
-#include <dirent.h>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -19,6 +17,7 @@
 
 #include "support/Bytes.h"
 #include "support/FailingAllocation.h"
+#include "support/Threads.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/Samplers.h"
@@ -29,43 +28,14 @@
 using namespace ZORV_3_13_0_::DataSet;
 using namespace ZORV_3_13_0_::DataSet::WarpUtils;
 using namespace zorvtest;
+using testsupport::baselineTaskCount;
+using testsupport::settledTaskCount;
 
 namespace {
 
 using I32 = TDataType<6>;
 using U8x = TTupleDataType<TDataType<3>>;
 using F32x = TTupleDataType<TDataType<0>>;
-
-// The threads of this process: its entries in /proc/self/task.
-int taskCount()
-{
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return -1;
-    int n = 0;
-    while (dirent const* e = readdir(dir)) n += e->d_name[0] != '.';
-    closedir(dir);
-    return n;
-}
-
-// The task count once joined threads are gone: a thread wakes its joiner a
-// few microseconds before it leaves the task list.
-int settledTaskCount(int baseline)
-{
-    int n = taskCount();
-    for (int i = 0; i < 20 && n > baseline; ++i) {
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-        n = taskCount();
-    }
-    return n;
-}
-
-// The task count before a call: taken after one thread has come and gone,
-// as a sanitizer's runtime starts a thread of its own at the first start.
-int baselineTaskCount()
-{
-    std::thread([] {}).join();
-    return settledTaskCount(taskCount());
-}
 
 template <class T>
 Bytes bytesOf(TDataVector2D<T> const& g)

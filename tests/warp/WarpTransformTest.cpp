@@ -159,6 +159,19 @@ TEST(MeshReprojectionTransform, StopsAtTheFirstFailingCell)
     EXPECT_FALSE(apply(mesh, 70.5, 10.5).ok);
 }
 
+// An output system without an inverse: the status of its corners'
+// transformation, not a resource's.
+TEST(MeshReprojectionTransform, SystemWithoutInverseIsTheCornersStatus)
+{
+    ZELUNCover const outCover(ZELUNCoordSystem("+proj=bertin1953 +type=crs"), -1e6, -1e6, 1e6, 1e6);
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:4326"), -10, -10, 10, 10);
+    long status = 0;
+    MeshReprojectionTransform const mesh(box(0, 0, 128, 128), outCover, box(0, 0, 64, 64), inCover, kMeshCellSize,
+                                         status);
+    EXPECT_EQ(status, kErrCoordTransformUnavailable);
+    EXPECT_TRUE(mesh.matrices().empty());
+}
+
 TEST(MeshReprojectionTransform, InvalidOutputSystemIsTheCellCoverStatus)
 {
     ZELUNCover const outCover(ZELUNCoordSystem(), 0, 0, 64, 64), inCover = planeCover(0, 0, 64, 64);
@@ -167,6 +180,34 @@ TEST(MeshReprojectionTransform, InvalidOutputSystemIsTheCellCoverStatus)
                                          status);
     EXPECT_EQ(status, kErrCoordSystemInvalid);
     EXPECT_TRUE(mesh.matrices().empty());
+}
+
+// The covers' own statuses come first, the output cover's before the input
+// cover's: the status is left and nothing is built, whatever the caller
+// preset. A control row with valid covers builds its cells.
+TEST(MeshReprojectionTransform, CoverStatusesComeFirst)
+{
+    ZELUNCover const valid = planeCover(0, 0, 1024, 1024), noSystem(ZELUNCoordSystem(), 0, 0, 64, 64);
+    ZELUNCover const inverted = planeCover(0, 10, 64, 5), notANumber = planeCover(0, 0, kNaN, 64);
+    struct Case {
+        ZELUNCover const* out;
+        ZELUNCover const* in;
+        long status;
+    } const cases[] = {
+        {&noSystem, &valid, kErrCoordSystemInvalid}, {&inverted, &valid, kErrCoverInvalid},
+        {&notANumber, &valid, kErrCoverInvalid},     {&valid, &noSystem, kErrCoordSystemInvalid},
+        {&valid, &inverted, kErrCoverInvalid},       {&valid, &notANumber, kErrCoverInvalid},
+        {&inverted, &noSystem, kErrCoverInvalid},    {&noSystem, &notANumber, kErrCoordSystemInvalid},
+        {&valid, &valid, kSuccess},
+    };
+    for (Case const& c : cases) {
+        long status = 777;
+        MeshReprojectionTransform const mesh(box(0, 0, 128, 128), *c.out, box(0, 0, 64, 64), *c.in, kMeshCellSize,
+                                             status);
+        EXPECT_EQ(status, c.status) << &c - cases;
+        EXPECT_EQ(mesh.matrices().size(), c.status ? 0u : 4u) << &c - cases;
+        EXPECT_EQ(apply(mesh, 10.5, 10.5).ok, c.status == kSuccess) << &c - cases;
+    }
 }
 
 // The cell matrices as the construction defines them, computed here from the

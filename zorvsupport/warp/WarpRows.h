@@ -16,34 +16,19 @@
 #include <utility>
 #include <vector>
 
-#include <boost/function.hpp>
-#include <boost/thread/thread.hpp>
-
-#include "zorvsupport/Export.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/MeshReprojectionTransform.h"
 #include "zorvsupport/warp/PointReprojectionTransform.h"
 #include "zorvsupport/warp/RunSampling.h"
 #include "zorvsupport/warp/Sampler.h"
 #include "zorvsupport/warp/WarpUtils.h"
+#include "zorvsupport/warp/WorkerThreads.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace WarpUtils {
-
-// The thread count of one row-driver call: stores the processor count when
-// the process-wide count is 0, then reads the count once.
-ZORV_EXPORT unsigned acquireThreadCount();
-
-// Band k of n over the rows [first, end): equal bands of (end - first) / n
-// rows, the last one taking the remainder.
-inline std::pair<unsigned, unsigned> splitRows(unsigned first, unsigned end, unsigned n, unsigned k)
-{
-    unsigned const chunk = (end - first) / n;
-    unsigned const lo = first + k * chunk;
-    return {lo, k + 1 == n ? end : lo + chunk};
-}
 
 // The no-data argument of the row functions: the value for scalar types, a
 // tuple view for tuple types.
@@ -78,110 +63,83 @@ inline void putNoData(typename T::element_type* row, std::size_t column, unsigne
         row[column] = noData;
 }
 
-// The pixels [c, end) of row y in an exact leaf: the positions stored at
-// construction (no source position gives no-data), as transform() answers.
+// The pixels [c, end) of centre row r in an exact leaf: the positions
+// stored at construction (a centre without one gives no-data), which is what
+// transform() answers there.
 template <class T, class S>
-void exactRun(MeshReprojectionTransform const& mesh, MeshRefinement::ExactLeaf const& leaf, S const& sampler,
-              typename T::element_type* row, std::size_t c, std::size_t end, unsigned length, double y,
-              RowNoDataOf<T> noData)
+void exactRun(MeshCellTree const& tree, MeshLeaf const& leaf, S const& sampler, typename T::element_type* row,
+              std::size_t c, std::size_t end, unsigned length, std::int64_t r, RowNoDataOf<T> noData)
 {
-    auto const r = static_cast<std::int64_t>(y - 0.5);
-    std::vector<double> const& positions = mesh.refinement().positions;
     for (; c < end; ++c) {
-        auto const cc = static_cast<std::int64_t>(c);
-        double X, Y;
-        bool mapped;
-        if (r >= leaf.r0 && r < leaf.r1 && cc >= leaf.c0 && cc < leaf.c1) {
-            std::size_t const k =
-                leaf.offset + 2 * static_cast<std::size_t>((r - leaf.r0) * (leaf.c1 - leaf.c0) + (cc - leaf.c0));
-            X = positions[k];
-            Y = positions[k + 1];
-            mapped = !std::isnan(X);
-        } else {
-            mapped = mesh.transform(static_cast<double>(c) + 0.5, y, X, Y);
-        }
-        if (mapped)
-            sampler.S::sample(X, Y, target<T>(row, c, length));
-        else
+        std::size_t const k = exactCentreIndex(tree, leaf, static_cast<std::int64_t>(c), r);
+        double const X = tree.positions[2 * k], Y = tree.positions[2 * k + 1];
+        if (std::isnan(X))
             putNoData<T>(row, c, length, noData);
+        else
+            sampler.S::sample(X, Y, target<T>(row, c, length));
     }
 }
 
-// The pixels of one row through the mesh's own matrices, cell by cell:
-// exactly what MeshReprojectionTransform::transform gives per pixel, with
-// the matrix fetched once per run of pixels of one cell.
+// The pixels [c, end) of row y through one matrix, in runs of 64.
+template <class T, class S>
+void matrixRun(ZELUNCompGeom::ZELUNMatrix3D const& m, S const& sampler, typename T::element_type* row,
+               std::size_t c, std::size_t end, unsigned length, double y)
+{
+    constexpr std::size_t kRun = 64;
+    double px[kRun], py[kRun];
+    RowMatrix const rm{m(0, 0), m(0, 1) * y, m(0, 2), m(1, 0), m(1, 1) * y, m(1, 2), m(2, 0), m(2, 1) * y, m(2, 2)};
+    while (c < end) {
+        std::size_t const n = std::min(kRun, end - c);
+        runPositions(rm, c, n, px, py);
+        sampleRun<T, S>(sampler, px, py, n, row, c, length);
+        c += n;
+    }
+}
+
+// The pixels of one row through the mesh, cell by cell and, in a split
+// cell, leaf by leaf: exactly what MeshReprojectionTransform::transform
+// gives per pixel, the matrix fetched once per run of pixels of one leaf.
 template <class T, class S>
 void meshRow(MeshReprojectionTransform const& mesh, S const& sampler, typename T::element_type* row,
              std::size_t width, unsigned length, double y, RowNoDataOf<T> noData)
 {
-    ZELUNnBox<double, 2> const& box = mesh.box();
+    MeshInternals const* in = MeshAccess::internals(mesh);
     auto const& matrices = mesh.matrices();
-    MeshRefinement const& refinement = mesh.refinement();
-    std::int64_t const perRow = mesh.cellsPerRow();
-    bool const rowInside = y >= box.low[1] && y <= box.high[1] && !matrices.empty();
-    std::int64_t cellRow = 0;
-    if (rowInside) {
-        std::int64_t const rows = MeshReprojectionTransform::cellCount(box.high[1] - box.low[1], mesh.cellSize()[1]);
-        cellRow = std::min(static_cast<std::int64_t>((y - box.low[1]) / mesh.cellSize()[1]), rows - 1);
-    }
-    // The cell column of pixel c: -1 left of the box, perRow right of it
-    // (or on a row outside), else the column the transform would use. Never
-    // decreases with c.
-    auto cellOf = [&](std::size_t c) -> std::int64_t {
-        double const x = static_cast<double>(c) + 0.5;
-        if (!rowInside || x > box.high[0]) return perRow;
-        if (!(x >= box.low[0])) return -1;
-        auto const q = static_cast<std::int64_t>((x - box.low[0]) / mesh.cellSize()[0]);
-        return std::min(q, perRow - 1);
-    };
-    constexpr std::size_t kRun = 64;
-    double px[kRun], py[kRun];
+    ZELUNnBox<double, 2> const& box = mesh.box();
     std::size_t c = 0;
-    while (c < width) {
-        std::int64_t const cell = cellOf(c);
-        // End of the run of pixels of this cell: a gallop, then a bisection.
-        std::size_t lo = c, step = 1;
-        while (lo + step < width && cellOf(lo + step) == cell) {
-            lo += step;
-            step *= 2;
-        }
-        std::size_t hi = std::min(lo + step, width);  // cellOf(hi) differs, or hi == width
-        while (hi - lo > 1) {
-            std::size_t const mid = lo + (hi - lo) / 2;
-            (cellOf(mid) == cell ? lo : hi) = mid;
-        }
-        std::size_t end = hi;
-        std::size_t const index = static_cast<std::size_t>(cellRow * perRow + cell);
-        if (cell < 0 || cell >= perRow || index >= matrices.size()) {
-            for (; c < end; ++c) putNoData<T>(row, c, length, noData);
-            continue;
-        }
-        ZELUNCompGeom::ZELUNMatrix3D const* cellMatrix = &matrices[index];
-        if (!refinement.roots.empty() && refinement.roots[index] >= 0) {
-            // A split cell: the run of its leaf under pixel c.
-            auto leafEnd = static_cast<std::int64_t>(end);
-            MeshRefinement::Node const& leaf =
-                refinement.leafOfRun(refinement.roots[index], static_cast<std::int64_t>(c), leafEnd, y);
-            end = static_cast<std::size_t>(leafEnd);
-            if (leaf.exact >= 0) {
-                exactRun<T, S>(mesh, refinement.exactLeaves[static_cast<std::size_t>(leaf.exact)], sampler, row, c,
-                               end, length, y, noData);
+    if (in && !matrices.empty() && y >= box.low[1] && y <= box.high[1]) {
+        MeshGeometry const& g = in->geometry;
+        std::int64_t const i = g.cellAlong(1, y), perRow = mesh.cellsPerRow();
+        auto const r = static_cast<std::int64_t>(y - 0.5);  // y is the centre of row r
+        auto const first = static_cast<std::size_t>(std::min<std::int64_t>(in->columnStarts[0], width));
+        for (; c < first; ++c) putNoData<T>(row, c, length, noData);  // left of the box
+        for (std::int64_t j = 0; j < perRow && c < width; ++j) {
+            auto const end = static_cast<std::size_t>(std::min<std::int64_t>(in->columnsOf(j).hi, width));
+            if (c >= end) continue;
+            auto const index = static_cast<std::size_t>(i * perRow + j);
+            if (index >= matrices.size()) break;  // a construction that stopped
+            MeshCellTree const* tree = in->treeOf(index);
+            if (!tree) {
+                matrixRun<T, S>(matrices[index], sampler, row, c, end, length, y);
                 c = end;
                 continue;
             }
-            cellMatrix = &refinement.matrices[static_cast<std::size_t>(leaf.matrix)];
-        }
-        ZELUNCompGeom::ZELUNMatrix3D const& m = *cellMatrix;
-        double const m00 = m(0, 0), m01y = m(0, 1) * y, m02 = m(0, 2);
-        double const m10 = m(1, 0), m11y = m(1, 1) * y, m12 = m(1, 2);
-        double const m20 = m(2, 0), m21y = m(2, 1) * y, m22 = m(2, 2);
-        while (c < end) {
-            std::size_t const n = std::min(kRun, end - c);
-            runPositions({m00, m01y, m02, m10, m11y, m12, m20, m21y, m22}, c, n, px, py);
-            sampleRun<T, S>(sampler, px, py, n, row, c, length);
-            c += n;
+            ZELUNnBox<double, 2> const cell = g.cellBox(i, j);
+            while (c < end) {
+                MeshLeaf const leaf = meshLeafOf(*tree, static_cast<double>(c) + 0.5, y, cell, in->columnsOf(j),
+                                                 in->rowsOf(i));
+                std::size_t runEnd = std::min(static_cast<std::size_t>(leaf.columns.hi), end);
+                if (runEnd <= c) runEnd = c + 1;  // never: the leaf holds centre c
+                if (MeshCellTree::isExact(leaf.value))
+                    exactRun<T, S>(*tree, leaf, sampler, row, c, runEnd, length, r, noData);
+                else
+                    matrixRun<T, S>(tree->matrices[MeshCellTree::leafIndex(leaf.value)], sampler, row, c, runEnd,
+                                    length, y);
+                c = runEnd;
+            }
         }
     }
+    for (; c < width; ++c) putNoData<T>(row, c, length, noData);  // right of the box, or outside it
 }
 
 // The row path of PointReprojectionTransform, kept from its installed
@@ -271,69 +229,6 @@ void warpRows(TDataVector2D<T>& out, WarpTransform const& transform, S const& sa
     }
 }
 
-// Starts `task` on a new thread held by `slot`; the row driver's default.
-// A start hook must either leave `slot` empty or hold the started thread in
-// it, and may throw in either case.
-struct CreateThread {
-    void operator()(boost::thread& slot, boost::function0<void> const& task) const { slot = boost::thread(task); }
-};
-
-namespace RowDetail {
-
-// One thread of the row driver and the exception that ended its band.
-struct WorkerSlot {
-    boost::thread thread;
-    std::exception_ptr error;
-};
-
-// Joins every started thread when it goes out of scope, however the
-// driver leaves.
-class JoinGuard {
-public:
-    JoinGuard(WorkerSlot* slots, unsigned count) : m_slots(slots), m_count(count) {}
-    ~JoinGuard() { joinAll(); }
-    JoinGuard(JoinGuard const&) = delete;
-    JoinGuard& operator=(JoinGuard const&) = delete;
-
-    void joinAll() noexcept
-    {
-        // A host thread that is being interrupted must still wait here.
-        boost::this_thread::disable_interruption noInterruption;
-        for (unsigned k = 0; k < m_count; ++k)
-            if (m_slots[k].thread.joinable()) m_slots[k].thread.join();
-    }
-
-private:
-    WorkerSlot* m_slots;
-    unsigned m_count;
-};
-
-// The task of one worker: its band of rows; an exception is kept in its
-// slot, never let out of the thread.
-template <class T, class S>
-struct Band {
-    TDataVector2D<T>* out;
-    WarpTransform const* transform;
-    S const* sampler;
-    unsigned first, end;
-    std::conditional_t<T::kIsTuple, RowNoDataOf<T>, typename T::element_type const*> noData;
-    std::exception_ptr* error;
-
-    void operator()() const
-    {
-        try {
-            if constexpr (T::kIsTuple)
-                warpRows<T, S>(*out, *transform, *sampler, first, end, noData);
-            else
-                warpRows<T, S>(*out, *transform, *sampler, first, end, *noData);
-        } catch (...) {
-            *error = std::current_exception();
-        }
-    }
-};
-
-}  // namespace RowDetail
-
 // The row driver: the rows [firstRow, endRow) on the caller's thread, or in
 // n bands on n threads for a mesh transform (or a class derived from it), an
 // output of at least kMinThreadedElements elements and n >= 2. A thread that
@@ -355,41 +250,12 @@ void warpRowsThreaded(TDataVector2D<T>& out, WarpTransform const& transform, S c
         warpRows<T, S>(out, transform, sampler, firstRow, endRow, noData);
         return;
     }
-    // Room for every thread before any starts: nothing allocates between a
-    // start and the thread's place in the guard. Without it, everything is
-    // done here.
-    std::unique_ptr<RowDetail::WorkerSlot[]> slots(new (std::nothrow) RowDetail::WorkerSlot[n]);
-    auto const taskNoData = [&] {
-        if constexpr (T::kIsTuple)
-            return noData;
-        else
-            return &noData;
-    }();
-    unsigned k = 0;
-    {
-        RowDetail::JoinGuard guard(slots.get(), slots ? n : 0);
-        while (slots && k < n) {
-            auto const band = splitRows(firstRow, endRow, n, k);
-            bool failed = false;
-            try {
-                RowDetail::Band<T, S> const task{&out,        &transform,  &sampler,        band.first,
-                                                 band.second, taskNoData, &slots[k].error};
-                start(slots[k].thread, boost::function0<void>(task));
-            } catch (...) {
-                failed = true;  // no more threads
-            }
-            bool const started = slots[k].thread.joinable();  // even if the hook then threw
-            if (started) ++k;
-            if (failed || !started) break;
-        }
-        for (unsigned rest = k; rest < n; ++rest) {
-            auto const band = splitRows(firstRow, endRow, n, rest);
-            if (band.first < band.second) warpRows<T, S>(out, transform, sampler, band.first, band.second, noData);
-        }
-        guard.joinAll();
-    }
-    for (unsigned j = 0; j < k; ++j)
-        if (slots[j].error) std::rethrow_exception(slots[j].error);
+    // Band k on thread k; a band whose thread cannot start is done here.
+    auto const band = [&](unsigned k) {
+        auto const rows = splitRows(firstRow, endRow, n, k);
+        if (rows.first < rows.second) warpRows<T, S>(out, transform, sampler, rows.first, rows.second, noData);
+    };
+    runTasks(n, 0, band, start);
 }
 
 }  // namespace WarpUtils

@@ -1,0 +1,267 @@
+// The mesh's refinement on grids where many cells split: a polar input seen
+// from a whole-world output (most of the output far beyond the input), a
+// fine global input under a coarse Mercator output, and its construction
+// when memory runs out.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/FailingAllocation.h"
+#include "support/Threads.h"
+#include "warp/MeshTestSupport.h"
+#include "warp/WarpTestSupport.h"
+#include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/TransformSupport.h"
+#include "zorvsupport/warp/WarpUtils.h"
+
+using namespace ZORV_3_13_0_::DataSet;
+using namespace ZORV_3_13_0_::DataSet::WarpUtils;
+using namespace zorvtest;
+using ZELUNCompGeom::ZELUNMatrix3D;
+
+namespace {
+
+using F32 = TDataType<0>;
+float const kNoData = -9999.0f;
+double const kPi = 3.14159265358979323846;
+
+// Every leaf of a mesh with its box, found with the split rule (low +
+// ceil(extent / 2) on each axis longer than 4 pixels) and each cell's box.
+struct Leaf {
+    ZELUNnBox<double, 2> box;
+    ZELUNMatrix3D const* matrix;  // null: the centres are carried one by one
+};
+
+void leavesOf(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2> const& b, std::vector<Leaf>& out)
+{
+    std::int32_t const v = tree.nodes[static_cast<std::size_t>(index)];
+    if (v < 0) {
+        out.push_back(Leaf{b, MeshCellTree::isExact(v) ? nullptr : &tree.matrices[MeshCellTree::leafIndex(v)]});
+        return;
+    }
+    double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
+    int const xs = w > 4 ? 2 : 1, ys = h > 4 ? 2 : 1;
+    for (int up = 0; up < ys; ++up)
+        for (int right = 0; right < xs; ++right) {
+            ZELUNnBox<double, 2> c = b;
+            if (xs == 2) (right ? c.low[0] : c.high[0]) = b.low[0] + std::ceil(w / 2);
+            if (ys == 2) (up ? c.low[1] : c.high[1]) = b.low[1] + std::ceil(h / 2);
+            leavesOf(tree, v + right + up * xs, c, out);
+        }
+}
+
+std::vector<Leaf> leavesOf(MeshReprojectionTransform const& mesh)
+{
+    std::vector<Leaf> out;
+    MeshInternals const* in = MeshAccess::internals(mesh);
+    std::int64_t const perRow = mesh.cellsPerRow();
+    for (std::size_t k = 0; k < mesh.matrices().size(); ++k) {
+        std::int64_t const i = static_cast<std::int64_t>(k) / perRow, j = static_cast<std::int64_t>(k) % perRow;
+        ZELUNnBox<double, 2> cell;
+        for (int a = 0; a < 2; ++a) {
+            double const lo = mesh.box().low[a] + static_cast<double>(a ? i : j) * mesh.cellSize()[a];
+            cell.low[a] = lo;
+            cell.high[a] = std::min(lo + mesh.cellSize()[a], mesh.box().high[a]);
+        }
+        MeshCellTree const* tree = in ? in->treeOf(k) : nullptr;
+        if (tree)
+            leavesOf(*tree, 0, cell, out);
+        else
+            out.push_back(Leaf{cell, &mesh.matrices()[k]});
+    }
+    return out;
+}
+
+std::size_t exactPixels(MeshReprojectionTransform const& mesh)
+{
+    std::size_t n = 0;
+    if (MeshInternals const* in = MeshAccess::internals(mesh))
+        for (MeshCellTree const& t : in->trees) n += t.centreCount;
+    return n;
+}
+
+// ---- An EPSG:3031 input of 900 x 900 cells of 10 km into the whole world ----
+
+struct PolarIntoWorld {
+    ZELUNCover inCover{ZELUNCoordSystem("EPSG:3031"), -4500e3, -4500e3, 4500e3, 4500e3};
+    ZELUNCover outCover{ZELUNCoordSystem("EPSG:4326"), -180, -90, 180, 90};
+    ZELUNnBox<double, 2> inBox = pixelBoxOf(900, 900), outBox = pixelBoxOf(1440, 720);
+};
+
+// Where the point method has data the mesh has data, and back, but for
+// pixels whose exact position lies within the bound of the edge of what
+// bilinear reads ([-0.5, 900.5) on both axes); where both have data the
+// positions lie within the bound (and a little more between test points).
+// The output north of the equator lies thousands of kilometres beyond the
+// input: its cells are not split.
+TEST(MeshRefinement, FarBeyondTheInputReadsThePointMethodsFootprint)
+{
+    PolarIntoWorld const g;
+    auto in = makeGrid(F32(), 900, 900);
+    for (unsigned r = 0; r < 900; ++r)
+        for (unsigned c = 0; c < 900; ++c) in->element(c, r) = static_cast<float>(1 + (c * 7 + r * 13) % 1000);
+    auto mesh = makeGrid(F32(), 1440, 720), point = makeGrid(F32(), 1440, 720);
+    Variant const nd(F32(), kNoData);
+    ASSERT_EQ(reprojectBuffer(*mesh, g.outCover, *in, g.inCover, nd, kMeshReprojection, kBilinear, false), 0);
+    ASSERT_EQ(reprojectBuffer(*point, g.outCover, *in, g.inCover, nd, kPointReprojection, kBilinear, false), 0);
+    long status = 0;
+    MeshReprojectionTransform const m(g.outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
+    ASSERT_EQ(status, 0);
+    PointReprojectionTransform const exact(g.outBox, g.outCover, g.inBox, g.inCover);
+    auto fromEdge = [](double v) { return std::min(std::fabs(v + 0.5), std::fabs(v - 900.5)); };
+    std::size_t withData = 0, differ = 0;
+    double worst = 0;
+    for (unsigned r = 0; r < 720; ++r)
+        for (unsigned c = 0; c < 1440; ++c) {
+            bool const a = mesh->element(c, r) != kNoData, b = point->element(c, r) != kNoData;
+            double ex, ey;
+            ASSERT_TRUE(exact.transform(c + 0.5, r + 0.5, ex, ey));
+            if (a != b) {
+                ++differ;
+                ASSERT_LE(std::min(fromEdge(ex), fromEdge(ey)), 0.13) << "pixel " << c << ", " << r;
+            }
+            if (!b) continue;
+            ++withData;
+            double mx, my;
+            ASSERT_TRUE(m.transform(c + 0.5, r + 0.5, mx, my));
+            worst = std::max({worst, std::fabs(mx - ex), std::fabs(my - ey)});
+        }
+    EXPECT_GT(withData, 100000u);
+    EXPECT_LE(worst, 0.13);
+    // North of 6 degrees no cell splits but those on the pole, whose
+    // corners there land at infinity (1e19 input pixels): only their last 4
+    // rows are carried one by one.
+    for (Leaf const& leaf : leavesOf(m)) {
+        if (leaf.box.low[1] < 384) continue;
+        if (leaf.box.high[1] <= 704) {
+            EXPECT_EQ(leaf.box.high[1] - leaf.box.low[1], 64) << leaf.box.low[1];
+        }
+        if (!leaf.matrix) {
+            EXPECT_GE(leaf.box.low[1], 716) << leaf.box.low[0];
+        }
+    }
+    std::printf("%zu pixels with data, %zu on the edge differ, largest error %.4f, %zu pixels exact\n", withData,
+                differ, worst, exactPixels(m));
+}
+
+// ---- A 0.004-degree global box under EPSG:3857 at 2048 x 1588 ----
+
+// Every matrix, the cells' own and the refinement's, lies within the bound
+// of the exact path at the five test points of its box (centre and edge
+// midpoints); the input (90000 x 45000) is not needed for that.
+TEST(MeshRefinement, CoarseOutputOfAFineInputKeepsTheBoundAtEveryTestPoint)
+{
+    double const half = kPi * 6378137.0, north = 6378137.0 * std::log(std::tan(kPi / 4 + 80.0 * kPi / 360.0));
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:4326"), -180, -90, 180, 90);
+    ZELUNCover const outCover(ZELUNCoordSystem("EPSG:3857"), -half, -north, half, north);
+    ZELUNnBox<double, 2> const outBox = pixelBoxOf(2048, 1588), inBox = pixelBoxOf(90000, 45000);
+    long status = 0;
+    MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
+    ASSERT_EQ(status, 0);
+    PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
+    std::size_t matrices = 0, exactLeaves = 0;
+    double worst = 0;
+    for (Leaf const& leaf : leavesOf(mesh)) {
+        if (!leaf.matrix) {
+            ++exactLeaves;
+            continue;
+        }
+        ++matrices;
+        ZELUNnBox<double, 2> const& b = leaf.box;
+        double const mx = (b.low[0] + b.high[0]) * 0.5, my = (b.low[1] + b.high[1]) * 0.5;
+        double const xs[5] = {mx, mx, mx, b.low[0], b.high[0]}, ys[5] = {my, b.low[1], b.high[1], my, my};
+        for (int k = 0; k < 5; ++k) {
+            double ex, ey, ax, ay;
+            ASSERT_TRUE(exact.transform(xs[k], ys[k], ex, ey));
+            applyMatrix(*leaf.matrix, xs[k], ys[k], ax, ay);
+            worst = std::max({worst, std::fabs(ax - ex), std::fabs(ay - ey)});
+        }
+    }
+    EXPECT_LE(worst, kMeshMaxError);
+    EXPECT_GT(exactLeaves, 0u);
+    EXPECT_GT(matrices, mesh.matrices().size());
+    std::printf("%zu matrix leaves, %zu exact leaves (%zu pixels), largest error %.4f at the test points\n", matrices,
+                exactLeaves, exactPixels(mesh), worst);
+}
+
+// ---- Memory that runs out during the construction ----
+
+// A failing allocation, one alone or every one from it on, on the calling
+// thread, or one alone on any thread (every 13th: a worker's coordinate
+// engine is made fresh, thousands of allocations), at the points of a
+// construction that refines on two threads (the polar input into a world
+// of 720 x 360 pixels): status 0 with the mesh of a construction that never
+// failed, or kErrOutOfMemory with a mesh without cells; every thread gone.
+// Memory is not taken from every thread at once: PROJ stops the process on
+// an assertion when every allocation fails while it makes an operation.
+TEST(MeshThreads, ConstructionUnderFailingAllocations)
+{
+    PolarIntoWorld const g;
+    ZELUNnBox<double, 2> const outBox = pixelBoxOf(720, 360);
+    setNumThreads(2);
+    long status = 0;
+    MeshReprojectionTransform const reference(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
+    ASSERT_EQ(status, 0);
+    ASSERT_GT(exactPixels(reference), 0u);
+    int const baseline = testsupport::baselineTaskCount();
+    struct Mode {
+        FailingAllocation::Extent extent;
+        FailingAllocation::Threads threads;
+        unsigned step;  // every allocation, or every step-th (a fresh thread's engine makes thousands)
+        char const* name;
+    } const modes[] = {
+        {FailingAllocation::kOnlyThat, FailingAllocation::kThisThread, 1, "one failure on the caller's thread"},
+        {FailingAllocation::kThatAndLater, FailingAllocation::kThisThread, 1, "memory gone on the caller's thread"},
+#if !defined(__SANITIZE_ADDRESS__)
+        // PROJ leaks part of a thread's context when one of its allocations
+        // fails while it makes it, which the leak checker reports.
+        {FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, 13, "one failure on any thread"},
+#endif
+    };
+    for (Mode const& mode : modes) {
+        unsigned points = 0, failed = 0, succeeded = 0;
+        for (unsigned long n = 1;; n += mode.step) {
+            std::optional<MeshReprojectionTransform> mesh;
+            bool threw = false, reached = false;
+            status = 0;
+            {
+                FailingAllocation failing(n, mode.extent, mode.threads);
+                try {
+                    mesh.emplace(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
+                } catch (std::bad_alloc const&) {
+                    threw = true;
+                }
+                reached = failing.reached();
+            }
+            ++points;
+            std::string const where = std::string(mode.name) + ", allocation " + std::to_string(n);
+            EXPECT_FALSE(threw) << where;
+            EXPECT_EQ(testsupport::settledTaskCount(baseline), baseline) << where;
+            ASSERT_TRUE(mesh) << where;
+            if (status == kSuccess) {
+                ++succeeded;
+                EXPECT_TRUE(sameMesh(*mesh, reference)) << where;
+            } else {
+                ++failed;
+                EXPECT_EQ(status, kErrOutOfMemory) << where;
+                EXPECT_TRUE(mesh->matrices().empty()) << where;
+                double x, y;
+                EXPECT_FALSE(mesh->transform(300.5, 30.5, x, y)) << where;
+            }
+            if (!reached) break;
+        }
+        EXPECT_GT(failed, 0u) << mode.name;
+        std::printf("%s: %u failure points, %u constructions failed, %u equal to the reference\n", mode.name, points,
+                    failed, succeeded);
+    }
+    setNumThreads(0);
+}
+
+}  // namespace
