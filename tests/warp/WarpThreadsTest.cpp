@@ -131,6 +131,23 @@ TEST(WarpThreads, ThreadCountIsAskedAgainAfterZero)
     setNumThreads(0);
 }
 
+// A host setting 0 while another call takes its count: the call never gets
+// 0 threads (a mesh built on none has no matrices, and its rows would all be
+// no-data with status 0).
+TEST(WarpThreads, ThreadCountIsNeverZeroWhileAnotherHostSetsIt)
+{
+    std::atomic<bool> stop{false};
+    std::thread setter([&] {
+        for (unsigned i = 0; !stop.load(); ++i) setNumThreads(i % 2 ? 3 : 0);
+    });
+    std::size_t zeros = 0;
+    for (int i = 0; i < 2000000; ++i) zeros += acquireThreadCount() == 0;
+    stop = true;
+    setter.join();
+    setNumThreads(0);
+    EXPECT_EQ(zeros, 0u);
+}
+
 // A thread that cannot be started leaves its band and the later ones to
 // the caller's thread; the output is complete and the same.
 TEST(WarpThreads, StartFailureFinishesOnTheCallersThread)

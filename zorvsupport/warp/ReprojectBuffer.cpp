@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <new>
 
@@ -57,9 +58,12 @@ void setNumThreads(unsigned count)
 
 unsigned acquireThreadCount()
 {
-    if (gNumThreads.load(std::memory_order_relaxed) == 0)
-        gNumThreads.store(ZELUNSystem::processorCount(), std::memory_order_relaxed);
-    return gNumThreads.load(std::memory_order_relaxed);
+    unsigned count = gNumThreads.load(std::memory_order_relaxed);
+    if (count != 0) return count;
+    // The count is read once: a host setting 0 meanwhile must not make this
+    // call run on no thread at all. A count another host stores first wins.
+    unsigned const processors = std::max(1u, ZELUNSystem::processorCount());
+    return gNumThreads.compare_exchange_strong(count, processors, std::memory_order_relaxed) ? processors : count;
 }
 
 long reprojectBuffer(DataVectorND<2>& out, ZELUNCover const& outCover, DataVectorND<2> const& in,

@@ -19,8 +19,8 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace WarpUtils {
 
-// The thread count of one call: stores the processor count when the
-// process-wide count is 0, then reads the count once.
+// The thread count of one call, never 0: the process-wide count, read
+// once; where it is 0, the processor count, stored for later calls.
 ZORV_EXPORT unsigned acquireThreadCount();
 
 // Band k of n over the rows [first, end): equal bands of (end - first) / n
