@@ -573,6 +573,21 @@ TEST(GeoidReprojection, RowsAreTheSamplerAtTheTransformsPosition)
     EXPECT_GT(exact, 0u) << "cells split down to exact pixels";
 }
 
+// The mesh reprojection of `t` on one and on eight threads, with hold and
+// with bilinear: the same bytes.
+void expectRowsIndependentOfThreads(Target const& t)
+{
+    for (InterpolationMethod how : {kHold, kBilinear}) {
+        setNumThreads(1);
+        auto const one = reproject(t, kMeshReprojection, how);
+        setNumThreads(8);
+        auto const eight = reproject(t, kMeshReprojection, how);
+        setNumThreads(0);
+        EXPECT_EQ(std::memcmp(one->getConstDataPtr(), eight->getConstDataPtr(), std::size_t(t.w) * t.h * 4), 0)
+            << t.name << ", method " << how;
+    }
+}
+
 // The refined meshes built on one and on eight threads: the same trees,
 // matrices and stored positions, and the same rows.
 TEST(GeoidThreads, ConstructionAndRowsDoNotDependOnTheThreads)
@@ -590,15 +605,7 @@ TEST(GeoidThreads, ConstructionAndRowsDoNotDependOnTheThreads)
         ASSERT_EQ(one, 0);
         ASSERT_EQ(eight, 0);
         EXPECT_TRUE(sameMesh(a, b)) << t.name;
-        for (InterpolationMethod how : {kHold, kBilinear}) {
-            setNumThreads(1);
-            auto const x = reproject(t, kMeshReprojection, how);
-            setNumThreads(8);
-            auto const y = reproject(t, kMeshReprojection, how);
-            setNumThreads(0);
-            EXPECT_EQ(std::memcmp(x->getConstDataPtr(), y->getConstDataPtr(), std::size_t(t.w) * t.h * 4), 0)
-                << t.name << ", method " << how;
-        }
+        expectRowsIndependentOfThreads(t);
     }
 }
 
@@ -607,15 +614,7 @@ TEST(GeoidThreads, ConstructionAndRowsDoNotDependOnTheThreads)
 TEST(GeoidThreads, OneAndEightThreadsGiveTheSameBytes)
 {
     REQUIRE_GEOID();
-    Target const t{"polar", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 400, 400};
-    for (InterpolationMethod how : {kHold, kBilinear}) {
-        setNumThreads(1);
-        auto const one = reproject(t, kMeshReprojection, how);
-        setNumThreads(8);
-        auto const eight = reproject(t, kMeshReprojection, how);
-        setNumThreads(0);
-        EXPECT_EQ(std::memcmp(one->getConstDataPtr(), eight->getConstDataPtr(), t.w * t.h * 4), 0) << how;
-    }
+    expectRowsIndependentOfThreads(Target{"polar", "EPSG:3031", -4000e3, -4000e3, 4000e3, 4000e3, 400, 400});
 }
 
 }  // namespace

@@ -239,9 +239,6 @@ constexpr std::size_t tileSide(std::size_t width)
     while (4 * t * t * width <= kTileBytes || 2 * t * width <= 128) t *= 2;
     return t;
 }
-constexpr std::size_t kSquareTileBytes = 2 * kTileBytes;
-static_assert(tileSide(1) * tileSide(1) <= kSquareTileBytes && tileSide(2) * tileSide(2) * 2 <= kSquareTileBytes,
-              "square tiles fit their buffers");
 
 // The tile buffers of one call, obtained before anything is written, so that
 // a shortage leaves the vector as it was. Buffers of a few KiB (small
