@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -28,6 +31,22 @@ double const kNaN = std::numeric_limits<double>::quiet_NaN();
 double const kInf = std::numeric_limits<double>::infinity();
 
 char const* const kSphere = "+proj=longlat +R=6370997";
+// WGS 84 written with the datum's alias "WGS84" (the database's name is
+// "World Geodetic System 1984"), and in the first WKT form ("WGS_1984").
+char const* const kWgs84AliasWkt2 =
+    "GEOGCRS[\"WGS 84\",DATUM[\"WGS84\",ELLIPSOID[\"WGS 84\",6378137,298.257223563,LENGTHUNIT[\"metre\",1]]],"
+    "PRIMEM[\"Greenwich\",0,ANGLEUNIT[\"degree\",0.0174532925199433]],CS[ellipsoidal,2],"
+    "AXIS[\"geodetic latitude (Lat)\",north,ORDER[1],ANGLEUNIT[\"degree\",0.0174532925199433]],"
+    "AXIS[\"geodetic longitude (Lon)\",east,ORDER[2],ANGLEUNIT[\"degree\",0.0174532925199433]]]";
+char const* const kWgs84Wkt1 =
+    "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+    "UNIT[\"degree\",0.0174532925199433]]";
+char const* const kUtm33Wkt1 =
+    "PROJCS[\"WGS 84 / UTM zone 33N\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,"
+    "298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],"
+    "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",15],"
+    "PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],"
+    "UNIT[\"metre\",1]]";
 char const* const kOrtho = "+proj=ortho +lat_0=0 +lon_0=0 +R=6370997";
 
 ZELUNUString withUnit(char const* text, char16_t unit)
@@ -140,8 +159,15 @@ TEST(ZELUNCoordSystem, EqualityAndEquivalence)
         {"EPSG:4326", "+proj=longlat +datum=WGS84", false, true},
         {"EPSG:4326", "+proj=longlat +datum=WGS84 +type=crs", false, true},
         {"EPSG:32633", "+proj=utm +zone=33 +datum=WGS84", false, true},
+        // Names the database knows as aliases of one datum, axis order set aside.
+        {"EPSG:4326", kWgs84AliasWkt2, false, true},
+        {"EPSG:4326", kWgs84Wkt1, false, true},
+        {"EPSG:4326", "OGC:CRS84", false, true},
+        {"EPSG:32633", kUtm33Wkt1, false, true},
+        {kUtm33Wkt1, "+proj=utm +zone=33 +datum=WGS84 +type=crs", false, true},
         {"EPSG:4326", "EPSG:32633", false, false},
         {"EPSG:32633", "EPSG:32632", false, false},
+        {kWgs84AliasWkt2, "EPSG:4258", false, false},
         {"EPSG:4326", "nonsense", false, false},
         {"", "", false, false},
     };
@@ -320,12 +346,34 @@ TEST(ZELUNCoordSystem, FailuresLeaveTheOutputUnchanged)
         EXPECT_EQ(failed[0], r.status == kErrCoordTransformFailed ? 0 : 1) << r.label;
     }
 
-    // The batch form wants at least x and y per point.
-    double values[2] = {15, 45};
-    unsigned char failed[1] = {9};
-    EXPECT_EQ(CS("EPSG:4326").transform(CS("EPSG:32633"), values, 1, 1, failed), kErrBadCoordPoint);
-    EXPECT_EQ(failed[0], 1);
-    EXPECT_EQ(values[0], 15);
+    // The batch form wants at least x and y per point, and an array that
+    // fits the address space; otherwise nothing is written, flags included.
+    constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+    struct Shape {
+        char const* label;
+        std::size_t count, stride;
+    } const shapes[] = {
+        {"stride 1", 1, 1},
+        {"stride 2^61: 8-byte steps wrap to 0", 2, std::size_t(1) << 61},
+        {"count 2^62", std::size_t(1) << 62, 2},
+        {"count SIZE_MAX", kMax, 2},
+        {"stride SIZE_MAX", 2, kMax},
+        {"count x stride beyond PTRDIFF_MAX bytes", std::size_t(1) << 59, 4},
+    };
+    for (Shape const& sh : shapes) {
+        double values[4] = {15, 45, 16, 46};
+        unsigned char failed[2] = {9, 9};
+        EXPECT_EQ(CS("EPSG:4326").transform(CS("EPSG:32633"), values, sh.count, sh.stride, failed), kErrBadCoordPoint)
+            << sh.label;
+        EXPECT_EQ(failed[0], 9) << sh.label;
+        EXPECT_EQ(failed[1], 9) << sh.label;
+        EXPECT_EQ(values[0], 15) << sh.label;
+        EXPECT_EQ(values[1], 45) << sh.label;
+        // The same shapes between invalid systems: the array is refused first.
+        EXPECT_EQ(CS("not a crs").transform(CS("EPSG:32633"), values, sh.count, sh.stride, failed), kErrBadCoordPoint)
+            << sh.label;
+        EXPECT_EQ(failed[0], 9) << sh.label;
+    }
 }
 
 TEST(ZELUNCoordSystem, OrthographicHorizon)
@@ -543,31 +591,100 @@ TEST(ZELUNCoordSystem, AllocationFailureLeavesThePairUsable)
 }
 
 // A pair whose first transformations all ran short of memory works at once
-// when memory is back: the shortage never counts as a failure of the pair.
+// when memory is back: a shortage never counts against the pair, whichever
+// blocks fail (every block, or only those over 4 KiB, as SQLite's pages and
+// the engine's message buffer are), and however many calls it lasted.
 TEST(ZELUNCoordSystem, ShortageNeverDelaysThePair)
 {
-    double expected[2] = {13.5, 46.5};
-    ASSERT_EQ(PointCall("EPSG:4326", "EPSG:32633", 13.5, 46.5).run(0, expected), 0);
-    for (int const shortCalls : {8, 64, 1030}) {
-        CS const wgs84("EPSG:4326"), utm("EPSG:32633");  // a pair this thread has not seen
-        std::vector<ZELUNArray<double>> points(shortCalls + 1100, point({13.5, 46.5}));
-        long shortage = 0;
-        {
-            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
-            for (int i = 0; i < shortCalls; ++i)
-                if (wgs84.transform(utm, points[i], points[i]) == kErrOutOfMemory) ++shortage;
-        }
-        EXPECT_EQ(shortage, shortCalls) << shortCalls;
-        int refused = 0;
-        for (std::size_t i = shortCalls; i < points.size(); ++i) {
-            if (wgs84.transform(utm, points[i], points[i]) != 0) {
-                ++refused;
-                continue;
+    using zorvtest::FailingAllocation;
+    char const* const ortho = "+proj=ortho +lat_0=40 +lon_0=-100 +ellps=WGS84 +type=crs";
+    struct Row {
+        char const* from;
+        char const* to;
+        double x, y;
+        FailingAllocation::Blocks blocks;
+    } const rows[] = {
+        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, FailingAllocation::kAnyBlock},
+        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, FailingAllocation::kLargeBlocks},
+        {ortho, "EPSG:4326", 1000, 2000, FailingAllocation::kAnyBlock},
+        {ortho, "EPSG:4326", 1000, 2000, FailingAllocation::kLargeBlocks},
+        {"EPSG:4326", "EPSG:4314", 9, 49, FailingAllocation::kLargeBlocks},  // a grid-based datum shift
+    };
+    for (Row const& r : rows) {
+        std::string const label = std::string(r.from) + " -> " + r.to +
+                                  (r.blocks == FailingAllocation::kLargeBlocks ? ", blocks over 4 KiB" : ", every block");
+        double expected[2] = {r.x, r.y};
+        ASSERT_EQ(PointCall(r.from, r.to, r.x, r.y).run(0, expected), 0) << label;
+        for (int const shortCalls : {5, 100, 3000}) {
+            CS const from(r.from), to(r.to);  // a pair this thread has not seen
+            std::vector<ZELUNArray<double>> points(shortCalls + 100, point({r.x, r.y}));
+            int shortage = 0;
+            {
+                FailingAllocation noMemory(1, FailingAllocation::kThatAndLater, FailingAllocation::kThisThread,
+                                           r.blocks);
+                for (int i = 0; i < shortCalls; ++i)
+                    if (from.transform(to, points[i], points[i]) == kErrOutOfMemory) ++shortage;
             }
-            EXPECT_TRUE(sameBits(points[i][0], expected[0]) && sameBits(points[i][1], expected[1])) << i;
+            EXPECT_EQ(shortage, shortCalls) << label;
+            int refused = 0;
+            for (std::size_t i = shortCalls; i < points.size(); ++i) {
+                if (from.transform(to, points[i], points[i]) != 0) {
+                    ++refused;
+                    continue;
+                }
+                EXPECT_TRUE(sameBits(points[i][0], expected[0]) && sameBits(points[i][1], expected[1])) << label;
+            }
+            EXPECT_EQ(refused, 0) << label << ", after " << shortCalls << " calls short of memory";
         }
-        EXPECT_EQ(refused, 0) << "after " << shortCalls << " calls short of memory";
     }
+}
+
+// A grid file that is missing when a pair is first used refuses the pair
+// for that call only: once the file is there, the same thread converts
+// through it at once, exactly as a thread that never saw it missing.
+TEST(ZELUNCoordSystem, MissingGridIsNotLasting)
+{
+    char const* const installed = "/usr/share/proj/ntf_r93.gsb";  // proj-data's NTF to RGF93 shift grid
+    if (std::FILE* f = std::fopen(installed, "rb"))
+        std::fclose(f);
+    else
+        GTEST_SKIP() << installed << " is not installed";
+    char folder[] = "/tmp/zorv-grid-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string const grid = std::string(folder) + "/shift.gsb";
+    auto const ntf = [](std::string const& file) {
+        return CS(("+proj=longlat +ellps=clrk80ign +nadgrids=" + file + " +type=crs").c_str());
+    };
+    CS const missing = ntf(grid), wgs84("EPSG:4326");
+    ASSERT_TRUE(missing.isValid());
+    for (int call = 0; call < 3; ++call) {
+        ZELUNArray<double> p = point({2.35, 48.85});
+        EXPECT_EQ(missing.prepareTransform(wgs84), kErrCoordTransformUnavailable) << call;
+        EXPECT_EQ(missing.transform(wgs84, p, p), kErrCoordTransformUnavailable) << call;
+        expectSameBits(p, point({2.35, 48.85}), "refused");
+    }
+
+    // The same grid under its installed name gives the expected shift.
+    ZELUNArray<double> expected = point({2.35, 48.85});
+    ASSERT_EQ(ntf(installed).transform(wgs84, expected, expected), 0);
+    EXPECT_GT(std::fabs(expected[0] - 2.35), 1e-5);  // the shift is applied
+
+    {
+        std::ifstream in(installed, std::ios::binary);
+        std::ofstream out(grid, std::ios::binary);
+        out << in.rdbuf();
+    }
+    ZELUNArray<double> sameThread = point({2.35, 48.85});
+    EXPECT_EQ(missing.prepareTransform(wgs84), 0);
+    EXPECT_EQ(missing.transform(wgs84, sameThread, sameThread), 0);
+    expectSameBits(sameThread, expected, "same thread, grid installed");
+    ZELUNArray<double> otherThread = point({2.35, 48.85});
+    long otherStatus = -1;
+    std::thread([&] { otherStatus = missing.transform(wgs84, otherThread, otherThread); }).join();
+    EXPECT_EQ(otherStatus, 0);
+    expectSameBits(otherThread, expected, "fresh thread");
+    std::remove(grid.c_str());
+    rmdir(folder);
 }
 
 // The engine's refusals are kept: after the first answer a refused pair is
@@ -641,28 +758,46 @@ TEST(ZELUNCoordSystem, ReadingUnderAShortage)
     }
 }
 
-// A thread whose engine context cannot be made is short of a resource, not
-// refused: kErrOutOfMemory (every point flagged), then the exact result once
-// memory is back.
-TEST(ZELUNCoordSystem, ContextThatCannotBeMade)
+// A host thread whose first coordinate call finds memory gone (every block,
+// or only blocks over 4 KiB) is answered kErrOutOfMemory on every form, the
+// process goes on (the thread's engine is not a thread_local, whose
+// destructor glibc registers with an allocation and ends the process when
+// that fails), and the thread's next call with memory back gives the exact
+// result. Eight such threads at once.
+TEST(CoordSystemThreads, FirstCallOfAThreadUnderAShortage)
 {
-    CS const wgs84("EPSG:4326"), utm("EPSG:32633");
+    using zorvtest::FailingAllocation;
+    CS const wgs84("EPSG:4326"), utm("EPSG:32633"), alias(kWgs84AliasWkt2);
     ZELUNArray<double> expected = point({13.5, 46.5});
     ASSERT_EQ(wgs84.transform(utm, expected, expected), 0);
-    std::thread([&] {
-        ZELUNArray<double> p = point({13.5, 46.5});
-        double xy[2] = {13.5, 46.5};
-        unsigned char failed = 0;
-        {
-            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
-            EXPECT_EQ(wgs84.prepareTransform(utm), kErrOutOfMemory);
-            EXPECT_EQ(wgs84.transform(utm, p, p), kErrOutOfMemory);
-            EXPECT_EQ(wgs84.transform(utm, xy, 1, 2, &failed), kErrOutOfMemory);
-            EXPECT_TRUE(noMemory.reached());
+    for (auto const blocks : {FailingAllocation::kAnyBlock, FailingAllocation::kLargeBlocks}) {
+        constexpr int kThreads = 8;
+        std::vector<std::string> errors(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                std::string& e = errors[t];
+                ZELUNArray<double> p = point({13.5, 46.5});
+                double xy[2] = {13.5, 46.5};
+                unsigned char failed = 0;
+                {
+                    FailingAllocation noMemory(1, FailingAllocation::kThatAndLater, FailingAllocation::kThisThread,
+                                               blocks);
+                    if (wgs84.prepareTransform(utm) != kErrOutOfMemory) e += " prepareTransform";
+                    if (wgs84.transform(utm, p, p) != kErrOutOfMemory) e += " one point";
+                    if (wgs84.transform(utm, xy, 1, 2, &failed) != kErrOutOfMemory || failed != 1) e += " batch";
+                    if (wgs84.isEqual(alias, true)) e += " isEqual told without memory";
+                    if (!noMemory.reached()) e += " no allocation asked for";
+                }
+                if (!sameBits(p[0], 13.5) || !sameBits(p[1], 46.5)) e += " point written";
+                if (wgs84.transform(utm, p, p) != 0 || !sameBits(p[0], expected[0]) || !sameBits(p[1], expected[1]))
+                    e += " next call";
+                if (!wgs84.isEqual(alias, true)) e += " next isEqual";
+            });
         }
-        EXPECT_EQ(failed, 1);
-        expectSameBits(p, point({13.5, 46.5}), "untouched");
-        ASSERT_EQ(wgs84.transform(utm, p, p), 0);
-        expectSameBits(p, expected, "after the shortage");
-    }).join();
+        for (std::thread& th : threads) th.join();
+        for (int t = 0; t < kThreads; ++t)
+            EXPECT_EQ(errors[t], "") << "thread " << t
+                                     << (blocks == FailingAllocation::kLargeBlocks ? ", blocks over 4 KiB" : "");
+    }
 }
