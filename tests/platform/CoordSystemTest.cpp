@@ -17,9 +17,11 @@
 #endif
 
 #include "support/FailingAllocation.h"
+#include "surface/SmallStack.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNCoordSystem.h"
+#include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -800,4 +802,27 @@ TEST(CoordSystemThreads, FirstCallOfAThreadUnderAShortage)
             EXPECT_EQ(errors[t], "") << "thread " << t
                                      << (blocks == FailingAllocation::kLargeBlocks ? ", blocks over 4 KiB" : "");
     }
+}
+
+// A host thread with a small stack can make and use pairs: the first calls
+// of a thread (its engine made, the engine's operation search run) and the
+// database's equivalence test fit in 64 KiB.
+TEST(ZELUNCoordSystem, FirstCallsOnASmallStack)
+{
+    CS const wgs84("EPSG:4326"), utm("EPSG:32633"), dhdn("EPSG:4314"), alias(kWgs84AliasWkt2);
+    std::string errors;
+    std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+        ZELUNArray<double> p = point({13.5, 46.5});
+        if (wgs84.prepareTransform(utm) != 0 || wgs84.transform(utm, p, p) != 0) errors += " utm";
+        double xy[4] = {9, 49, 10, 50};
+        unsigned char failed[2];
+        if (wgs84.transform(dhdn, xy, 2, 2, failed) != 0) errors += " grid shift";
+        if (!wgs84.isEqual(alias, true) || wgs84.isEqual(utm, true)) errors += " isEqual";
+        long st = -1;
+        ZELUNCover(wgs84, 12, 45, 15, 48).transformTo(utm, st);
+        if (st != 0) errors += " transformTo";
+    });
+    EXPECT_EQ(errors, "");
+    RecordProperty("stackBytes", static_cast<int>(used));
+    std::printf("first calls of a thread: %zu bytes of stack\n", used);
 }

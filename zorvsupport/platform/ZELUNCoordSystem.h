@@ -22,7 +22,9 @@
 // any thread. Transformations keep their engine objects per thread, cached
 // by pairs of systems, so repeated calls between the same two systems cost
 // one engine call per batch. A thread's engine is made at its first call
-// and released when the thread ends.
+// and released when the thread ends. Stack: the engine's search for a
+// pair's operation runs on the calling thread; a thread's first calls used
+// about 11 KiB in a measurement (PROJ 9.1, optimised x86-64 build).
 //
 // Statuses of the transformations:
 // - 0: every point converted.
