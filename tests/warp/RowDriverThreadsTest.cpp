@@ -18,6 +18,7 @@
 #include "support/Bytes.h"
 #include "support/FailingAllocation.h"
 #include "support/Threads.h"
+#include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/Samplers.h"
@@ -128,10 +129,10 @@ TEST(RowDriverThreads, StartThatThrowsAfterStartingKeepsItsBand)
         auto out = makeGrid(I32(), 60, 43);
         std::atomic<long> written{0};
         std::atomic<int> started{0};
-        setNumThreads(8);
-        warpRowsThreaded<I32, PositionSampler>(*out, IdentityMesh(), PositionSampler(&written), 0, 43, -1,
-                                               StartThenThrow{&started, failAt});
-        setNumThreads(0);
+        ThreadCountScope const threads(8);
+        EXPECT_EQ((warpRowsThreaded<I32, PositionSampler>(*out, IdentityMesh(), PositionSampler(&written), 0, 43, -1,
+                                                          StartThenThrow{&started, failAt})),
+                  kSuccess);
         EXPECT_EQ(settledTaskCount(baseline), baseline) << failAt;
         EXPECT_EQ(started.load(), failAt);
         EXPECT_EQ(written.load(), 60 * 43) << failAt;
@@ -170,7 +171,7 @@ TEST(RowDriverThreads, WorkersAllocateNothing)
         return g;
     };
     int const baseline = baselineTaskCount();
-    setNumThreads(8);
+    ThreadCountScope const threads(8);
     auto shaded = image(), reference = image();
     warpRowsThreaded<U8x, ShadingSampler>(*reference, mesh, shading, 0, 160, ConstTupleProxy<U8x>(fill, 4));
     warpRowsThreaded<U8x, ShadingSampler>(*shaded, mesh, shading, 0, 160, ConstTupleProxy<U8x>(fill, 4),
@@ -182,7 +183,6 @@ TEST(RowDriverThreads, WorkersAllocateNothing)
                                                             ConstTupleProxy<F32x>(zero, 3));
     warpRowsThreaded<F32x, BilinearHoldNoDataSampler<F32x>>(*sampled, mesh, bilinear, 0, 160,
                                                             ConstTupleProxy<F32x>(zero, 3), StartWithoutMemory());
-    setNumThreads(0);
     EXPECT_EQ(bytesOf(*sampled), bytesOf(*expected));
     EXPECT_EQ(settledTaskCount(baseline), baseline);
 }
@@ -212,7 +212,7 @@ TEST(RowDriverThreads, ExceptionInABandComesOutAfterEveryThreadIsJoined)
             if (++started == c.failStartAt) throw std::runtime_error("no thread");
             slot = boost::thread(task);
         };
-        setNumThreads(8);
+        ThreadCountScope const count(8);
         bool badAlloc = false, runtime = false;
         try {
             warpRowsThreaded<I32, PositionSampler>(*out, IdentityMesh(c.throwRow, c.error), PositionSampler(&written),
@@ -222,7 +222,6 @@ TEST(RowDriverThreads, ExceptionInABandComesOutAfterEveryThreadIsJoined)
         } catch (std::runtime_error const&) {
             runtime = true;
         }
-        setNumThreads(0);
         EXPECT_EQ(settledTaskCount(baseline), baseline) << c.throwRow;
         EXPECT_EQ(badAlloc, c.error == IdentityMesh::kBadAlloc) << c.throwRow;
         EXPECT_EQ(runtime, c.error == IdentityMesh::kRuntime) << c.throwRow;
@@ -245,7 +244,7 @@ TEST(RowDriverThreads, ExceptionInABandComesOutAfterEveryThreadIsJoined)
 template <class Grid, class Make, class Run>
 void everyAllocationFails(char const* what, Make make, Run run)
 {
-    setNumThreads(8);
+    ThreadCountScope const threads(8);
     auto warm = make();
     Bytes const untouched = bytesOf(*warm);
     ASSERT_EQ(run(*warm), kSuccess) << what;
@@ -285,7 +284,6 @@ void everyAllocationFails(char const* what, Make make, Run run)
         std::printf("%s, %s: %u failure points, %u failed calls, %u partly written\n", what, mode.name, points,
                     failed, partly);
     }
-    setNumThreads(0);
 }
 
 TEST(RowDriverThreads, ReprojectionUnderFailingAllocations)

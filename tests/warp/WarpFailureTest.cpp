@@ -27,6 +27,7 @@
 
 #include "support/FailingAllocation.h"
 #include "surface/SmallStack.h"
+#include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/WarpUtils.h"
@@ -429,14 +430,12 @@ std::size_t stackOf(StackCase const& k, std::size_t stackBytes, long& status)
     auto image = imageOf(300, 300);
     auto const normals = normalsOf(360, 40);
     Variant const noData(F32(), -1.0f);
-    setNumThreads(1);  // the caller's thread: the one measured
-    std::size_t const used = runOnSmallStack(stackBytes, [&] {
+    ThreadCountScope const threads(1);  // the caller's thread: the one measured
+    return runOnSmallStack(stackBytes, [&] {
         status = k.shade ? shadeBuffer(*image, outCover, imageNoData(), *normals, inCover, view(kZeroNormal),
                                        view(kLight), k.method)
                          : reprojectBuffer(*out, outCover, *in, inCover, noData, k.method, kBilinear, false);
     });
-    setNumThreads(0);
-    return used;
 }
 
 }  // namespace
@@ -501,7 +500,8 @@ TEST(WarpStack, EntryPointsOnASmallStack)
 
 // A host's own calls of the point transform tell a shortage (or a pair
 // without a transformation) from a point without a source position; the
-// boolean form answers false for all of them.
+// boolean form answers false for a point without image and a refused pair,
+// and lets a shortage out as std::bad_alloc.
 TEST(WarpShortage, PointTransformTellsAShortageFromNoImage)
 {
     ZELUNnBox<double, 2> const box(ZELUNnPoint<double, 2>(0, 0), ZELUNnPoint<double, 2>(100, 100));
@@ -530,7 +530,7 @@ TEST(WarpShortage, PointTransformTellsAShortageFromNoImage)
     {
         FailingAllocation noMemory(1, FailingAllocation::kThatAndLater);
         EXPECT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), kErrOutOfMemory);
-        EXPECT_FALSE(fresh.transform(50.5, 50.5, fx, fy));
+        EXPECT_THROW(fresh.transform(50.5, 50.5, fx, fy), std::bad_alloc);
     }
     EXPECT_EQ(fx, -1);
     ASSERT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), 0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNSystem.h"
@@ -58,11 +59,11 @@ struct CountingStart {
 // Runs the driver over every row of a w x h grid; returns the starts.
 int drive(TDataVector2D<I32>& out, WarpTransform const& t, unsigned n, int failAt = 0)
 {
-    setNumThreads(n);
+    ThreadCountScope const threads(n);
     std::atomic<int> started{0};
-    warpRowsThreaded<I32, PositionSampler>(out, t, PositionSampler(), 0, out.getDimension(1), -1,
-                                           CountingStart{&started, failAt});
-    setNumThreads(0);
+    EXPECT_EQ((warpRowsThreaded<I32, PositionSampler>(out, t, PositionSampler(), 0, out.getDimension(1), -1,
+                                                      CountingStart{&started, failAt})),
+              kSuccess);
     return started.load();
 }
 
@@ -124,11 +125,10 @@ TEST(WarpThreads, WhenTheDriverStartsThreads)
 
 TEST(WarpThreads, ThreadCountIsAskedAgainAfterZero)
 {
-    setNumThreads(5);
+    ThreadCountScope const threads(5);
     EXPECT_EQ(acquireThreadCount(), 5u);
-    setNumThreads(0);
+    threads.set(0);
     EXPECT_EQ(acquireThreadCount(), ZELUNSystem::processorCount());
-    setNumThreads(0);
 }
 
 // A host setting 0 while another call takes its count: the call never gets
@@ -136,6 +136,7 @@ TEST(WarpThreads, ThreadCountIsAskedAgainAfterZero)
 // no-data with status 0).
 TEST(WarpThreads, ThreadCountIsNeverZeroWhileAnotherHostSetsIt)
 {
+    ThreadCountScope const restore(0);
     std::atomic<bool> stop{false};
     std::thread setter([&] {
         for (unsigned i = 0; !stop.load(); ++i) setNumThreads(i % 2 ? 3 : 0);
@@ -144,7 +145,6 @@ TEST(WarpThreads, ThreadCountIsNeverZeroWhileAnotherHostSetsIt)
     for (int i = 0; i < 2000000; ++i) zeros += acquireThreadCount() == 0;
     stop = true;
     setter.join();
-    setNumThreads(0);
     EXPECT_EQ(zeros, 0u);
 }
 
@@ -170,9 +170,8 @@ std::vector<unsigned char> reprojected(T tag, unsigned size, unsigned threads, D
     ZELUNCover const outCover = inCover.transformTo(ZELUNCoordSystem("EPSG:32633"), status);
     EXPECT_EQ(status, 0);
     auto out = makeGrid(tag, size, size);
-    setNumThreads(threads);
+    ThreadCountScope const count(threads);
     EXPECT_EQ(reprojectBuffer(*out, outCover, in, inCover, valueOf(tag, 0), kMeshReprojection, kBilinear, false), 0);
-    setNumThreads(0);
     auto const* p = static_cast<unsigned char const*>(out->getConstDataPtr());
     return std::vector<unsigned char>(p, p + std::size_t(out->size()) * tag.getDataType().getTypeSize());
 }
@@ -208,6 +207,7 @@ TEST(WarpThreads, ConcurrentHostCalls)
 {
     auto in = fieldGrid(TDataType<3>(), 256);
     std::vector<unsigned char> const reference = reprojected(TDataType<3>(), 200, 1, *in);
+    ThreadCountScope const restore(0);
     std::atomic<bool> stop{false};
     std::thread setter([&] {
         for (unsigned i = 0; !stop.load(); ++i) setNumThreads(i % 9);
@@ -232,7 +232,6 @@ TEST(WarpThreads, ConcurrentHostCalls)
     for (std::thread& h : hosts) h.join();
     stop = true;
     setter.join();
-    setNumThreads(0);
     EXPECT_EQ(mismatches.load(), 0);
 }
 

@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
-#include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNMatrix3D.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
@@ -94,7 +94,7 @@ struct MeshGeometry {
     }
 
     // The pixel box of cell (row i, column j), cut back to the output box.
-    ZORV_EXPORT ZELUNnBox<double, 2> cellBox(std::int64_t i, std::int64_t j) const;
+    ZELUNnBox<double, 2> cellBox(std::int64_t i, std::int64_t j) const;
 };
 
 // The refinement of one split cell, a tree over its box: node 0 is the cell.
@@ -224,10 +224,18 @@ struct MeshInternals {
     }
 };
 
-// The internals of a mesh (null for a mesh without cells).
-struct MeshAccess {
-    static MeshInternals const* internals(MeshReprojectionTransform const& mesh) { return mesh.m_internals.get(); }
+// What a mesh transform keeps once built: its cells per row, one matrix per
+// cell (row-major) and, for a mesh with cells, its internals.
+struct MeshBuild {
+    std::int64_t cellsPerRow = 0;
+    std::vector<ZELUNCompGeom::ZELUNMatrix3D> matrices;
+    std::shared_ptr<MeshInternals const> internals;
 };
+
+// The construction of MeshReprojectionTransform: what the mesh keeps for
+// these arguments, with `status` left as its constructor documents.
+MeshBuild buildMesh(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover, ZELUNnBox<double, 2> const& inBox,
+                    ZELUNCover const& inCover, ZELUNnPoint<double, 2> cellSize, long& status);
 
 }  // namespace WarpUtils
 }  // namespace DataSet

@@ -18,6 +18,7 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
+#include "zorvsupport/warp/CoordOutcome.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -167,7 +168,7 @@ PointReprojectionTransform::~PointReprojectionTransform() = default;
 
 bool PointReprojectionTransform::transform(double x, double y, double& outX, double& outY) const
 {
-    return transformPoint(x, y, outX, outY) == kSuccess;
+    return transformAnswer(transformPoint(x, y, outX, outY));
 }
 
 long PointReprojectionTransform::transformPoint(double x, double y, double& outX, double& outY) const
@@ -202,8 +203,7 @@ long PointReprojectionTransform::transformRow(double y, std::size_t first, std::
     }
     // A point that fails is flagged on its own; the others are converted.
     // A status of the whole call flags every point.
-    long const status = m_outSystem->transform(m_inSystem, xy, count, 2, failed);
-    if (status && status != kErrCoordTransformFailed) return status;
+    if (long const status = batchStatus(m_outSystem->transform(m_inSystem, xy, count, 2, failed))) return status;
     double const turn = m_inSystem.fullTurn();
     for (std::size_t i = 0; i < count; ++i) {
         if (failed[i]) continue;
