@@ -442,13 +442,13 @@ private:
 
     // Node `index` of a cell's tree over box b: a smallest failing box is
     // carried one by one; a larger one splits at low + ceil(extent / 2) on
-    // each axis longer than 4 pixels, each quarter a matrix leaf exactly
-    // where its own matrix passes.
+    // each axis longer than the smallest cell, each quarter a matrix leaf
+    // exactly where its own matrix passes.
     void checkNode(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2> const& b)
     {
         std::int32_t const v = tree.nodes[static_cast<std::size_t>(index)];
         double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
-        double const smallest = 4;
+        double const smallest = kMeshSmallestCell;
         if (w <= smallest && h <= smallest) {
             ASSERT_TRUE(v < 0 && MeshCellTree::isExact(v)) << "a smallest failing cell takes the exact path";
             return;

@@ -34,7 +34,8 @@ float const kNoData = -9999.0f;
 double const kPi = 3.14159265358979323846;
 
 // Every leaf of a mesh with its box, found with the split rule (low +
-// ceil(extent / 2) on each axis longer than 4 pixels) and each cell's box.
+// ceil(extent / 2) on each axis longer than the smallest cell) and each
+// cell's box.
 struct Leaf {
     ZELUNnBox<double, 2> box;
     ZELUNMatrix3D const* matrix;  // null: the centres are carried one by one
@@ -48,7 +49,7 @@ void leavesOf(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2>
         return;
     }
     double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
-    int const xs = w > 4 ? 2 : 1, ys = h > 4 ? 2 : 1;
+    int const xs = w > kMeshSmallestCell ? 2 : 1, ys = h > kMeshSmallestCell ? 2 : 1;
     for (int up = 0; up < ys; ++up)
         for (int right = 0; right < xs; ++right) {
             ZELUNnBox<double, 2> c = b;

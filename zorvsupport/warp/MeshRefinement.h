@@ -36,13 +36,17 @@ inline std::int64_t meshCellCount(double extent, double cell)
 // of a grid are 32-bit counts.
 inline constexpr std::int64_t kMaxMeshCentre = std::int64_t(1) << 32;
 
+// The side, in output pixels, at or below which a refined cell is not split
+// further: a smallest cell that misses carries its pixel centres one by one.
+inline constexpr double kMeshSmallestCell = 4.0;
+
 // Where a node box [lo, hi] of a split cell splits along an axis: at
-// lo + ceil(w / 2) when its extent w exceeds 4 pixels, else nowhere
+// lo + ceil(w / 2) when its extent w exceeds kMeshSmallestCell, else nowhere
 // (+infinity: every point lies below the split).
 inline double meshSplit(double lo, double hi)
 {
     double const w = hi > lo ? hi - lo : 0.0;
-    return w > 4.0 ? lo + std::ceil(w / 2) : std::numeric_limits<double>::infinity();
+    return w > kMeshSmallestCell ? lo + std::ceil(w / 2) : std::numeric_limits<double>::infinity();
 }
 
 // The first pixel centre index c in [lo, hi] with c + 0.5 >= split (hi

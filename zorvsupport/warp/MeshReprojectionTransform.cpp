@@ -18,6 +18,7 @@
 #include "zorvsupport/warp/CoordOutcome.h"
 #include "zorvsupport/warp/MeshRefinement.h"
 #include "zorvsupport/warp/RunSampling.h"
+#include "zorvsupport/warp/Samplers.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 #include "zorvsupport/warp/WorkerThreads.h"
@@ -72,20 +73,18 @@ struct Carried {
     bool ok;  // false: no image
 };
 
-// The region where some sampler of the library may read data, widened by
-// the error bound: (-1, w + 0.5) x (-1, h + 0.5) over an input box [0, w] x
-// [0, h] (hold reads columns of truncated positions in (-1, w), bilinear
-// reads [-0.5, w + 0.5), and w + 1 replaces w + 0.5 where the columns are
-// read cyclically).
+// The region where some sampler of the library may read data (sampleReach)
+// of a grid lying on the input box, widened by the error bound.
 struct Reach {
     double lo[2], hi[2];
 
     Reach(ZELUNnBox<double, 2> const& inBox, bool cyclic)
     {
-        lo[0] = inBox.low[0] - 1.0 - kMeshMaxError;
-        lo[1] = inBox.low[1] - 1.0 - kMeshMaxError;
-        hi[0] = inBox.high[0] + (cyclic ? 1.0 : 0.5) + kMeshMaxError;
-        hi[1] = inBox.high[1] + 0.5 + kMeshMaxError;
+        SampleReach const r = sampleReach(extentX(inBox), extentY(inBox), cyclic);
+        for (int a = 0; a < 2; ++a) {
+            lo[a] = (inBox.low[a] + r.lo[a]) - kMeshMaxError;
+            hi[a] = (inBox.low[a] + r.hi[a]) + kMeshMaxError;
+        }
     }
     bool beyond(double x, double y) const { return !(x > lo[0] && x < hi[0] && y > lo[1] && y < hi[1]); }
 
@@ -165,7 +164,7 @@ double refinementWork(ZELUNMatrix3D const& m, ZELUNnBox<double, 2> const& b, Car
 {
     double const w = extentX(b), h = extentY(b);
     int depth = 0;
-    for (double side = std::max(w, h); side > 4.0; side = std::ceil(side / 2)) ++depth;
+    for (double side = std::max(w, h); side > kMeshSmallestCell; side = std::ceil(side / 2)) ++depth;
     double const whole = w * h + 4.0 * std::pow(4.0, depth);
     if (!finiteMatrix(m)) return whole;
     double error = 0.0;
@@ -541,7 +540,10 @@ private:
     static constexpr int kCorners[4] = {0, 2, 8, 6};
     static constexpr int kTests[5] = {4, 1, 7, 3, 5};
 
-    static bool smallest(ZELUNnBox<double, 2> const& b) { return !(extentX(b) > 4.0) && !(extentY(b) > 4.0); }
+    static bool smallest(ZELUNnBox<double, 2> const& b)
+    {
+        return !(extentX(b) > kMeshSmallestCell) && !(extentY(b) > kMeshSmallestCell);
+    }
 
     // The cell as the tree's node 0, its lattice (x fastest) made of its
     // carried test points and its corners, carried with the first level.
