@@ -32,18 +32,18 @@ struct MeshInternals;
 // Cells are refined: each is tested at its centre and the midpoints of its
 // edges (its test points) against the exact path, and a cell that misses
 // there is split into quarters (halves once one side is 4 pixels or less),
-// each with its own matrix and tests, down to cells of 4 x 4 pixels or less,
-// whose pixel centres are then carried one by one. So the bound holds at
-// every test point: within kMeshMaxError input pixel of the exact position
-// on both axes. Pixel centres between test points may lie a little farther;
-// no bound is promised there (0.1405 input pixel was measured on an
-// orthographic view of the earth). A cell whose matrix maps its whole box
-// beyond what any sampler of the library reads, with the exact positions of
-// its test points beyond it too (or without one), passes: its pixels read
-// no-data either way. Beyond means, for an input box [0, w] x [0, h],
-// x <= -1 or x >= w + 0.5 (w + 1 when the input cover is 360 degrees of
-// longitude, whose columns the samplers read cyclically), or y <= -1 or
-// y >= h + 0.5, with kMeshMaxError to spare.
+// each with its own matrix and tests, down to cells of 4 x 4 pixels or less;
+// such a smallest cell that still misses has its pixel centres carried one
+// by one. A cell whose matrix maps its whole box beyond what any sampler of
+// the library reads, with the exact positions of its test points beyond it
+// too (or without one), passes: its pixels read no-data either way. Beyond
+// means, for an input box [0, w] x [0, h], x <= -1 or x >= w + 0.5 (w + 1
+// when the input cover is 360 degrees of longitude, whose columns the
+// samplers read cyclically), or y <= -1 or y >= h + 0.5, with kMeshMaxError
+// to spare. At every other test point of a matrix the position lies within
+// kMeshMaxError input pixel of the exact one on both axes. Pixel centres
+// between test points may lie a little farther; no bound is promised there
+// (0.1405 input pixel was measured on an orthographic view of the earth).
 //
 // Holds the output box, the cell size, the cells per row and one matrix per
 // cell, row-major; and, shared by its copies and never changed, the
@@ -68,7 +68,8 @@ public:
     // positive number, or that cuts an axis into more than 2^31 cells, gives
     // a mesh without cells. A large output is tested and refined on up to
     // setNumThreads() threads, all joined before the constructor returns;
-    // the mesh does not depend on their number. Throws nothing.
+    // the mesh does not depend on their number. Throws nothing. Stack: as
+    // reprojectBuffer with the mesh method (WarpUtils.h).
     MeshReprojectionTransform(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover,
                               ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
                               ZELUNnPoint<double, 2> cellSize, long& status);
@@ -78,13 +79,13 @@ public:
 
     // The input pixel position under (x, y), as WarpTransform::transform
     // states: false outside the box (bounds inclusive, NaN outside), in a
-    // mesh without cells, in the cells a stopped construction did not reach
-    // and where the point has no source position; std::bad_alloc for a
-    // shortage. A pixel centre (c + 0.5, r + 0.5) of a cell carried one by
-    // one answers its stored position (false: it has no source position),
-    // which is what the rows write; any other point of such a cell takes the
-    // exact path at the call, the only path that can meet a refused pair or
-    // a shortage.
+    // mesh without cells, in the cells a stopped construction did not reach,
+    // where the point has no source position and for a refused pair;
+    // std::bad_alloc for a shortage. A pixel centre (c + 0.5, r + 0.5) of a
+    // cell carried one by one answers its stored position (false: it has no
+    // source position), which is what the rows write; any other point of
+    // such a cell takes the exact path at the call, the only path that can
+    // meet a refused pair or a shortage.
     bool transform(double x, double y, double& outX, double& outY) const override;
 
     // The same position with its status; outX and outY are written only for 0.
@@ -100,9 +101,9 @@ public:
     // gives it: its input position into xy[2 i], xy[2 i + 1], and failed[i]
     // 1 where it has no source position (its pair then unspecified), else
     // 0. Returns 0, or the status of a shortage or a refused pair (as
-    // transformPoint), every point then flagged. A row of pixel centres
-    // (y = r + 0.5) never calls the coordinate layer: it allocates nothing
-    // and returns 0.
+    // transformPoint), every point then flagged. Pixel centres (c + 0.5,
+    // r + 0.5), c and r whole numbers from 0 to 2^32 - 1, never take the
+    // exact path: a run of them allocates nothing and returns 0.
     long transformRow(double y, std::size_t first, std::size_t count, double* xy, unsigned char* failed) const;
 
     ZELUNnBox<double, 2> const& box() const { return m_box; }

@@ -21,7 +21,7 @@ namespace WarpUtils {
 //
 // Threads: the transform is immutable and may be used on several threads at once.
 // Each thread converts through its own scratch point (initCache) and its own engine objects.
-// Stack: a thread's first call makes the thread's engine context (about 3.5 KiB of stack measured).
+// Stack: a thread's first call makes the thread's engine context (about 2 KiB of stack measured).
 // A thread's first conversion between two systems also runs the engine's search for an operation.
 // With it, about 10 KiB in all were measured (PROJ 9.1).
 class ZORV_EXPORT PointReprojectionTransform : public WarpTransform {
