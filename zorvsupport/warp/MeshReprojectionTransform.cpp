@@ -1349,7 +1349,7 @@ long MeshReprojectionTransform::transformRow(double y, std::size_t first, std::s
             auto const index = static_cast<std::size_t>(i * m_cellsPerRow + j);
             if (index >= m_matrices.size()) break;  // a construction that stopped
             MeshCellTree const* tree = in->treeOf(index);
-            ZELUNnBox<double, 2> const cell = g.cellBox(i, j);
+            ZELUNnBox<double, 2> const cell = tree ? g.cellBox(i, j) : ZELUNnBox<double, 2>();
             while (c < cellEnd) {
                 ZELUNMatrix3D const* m = &m_matrices[index];
                 std::size_t runEnd = cellEnd;

@@ -64,27 +64,37 @@ inline void putNoData(typename T::element_type* row, std::size_t column, unsigne
 
 // The n pixels of a row from column `first` whose input positions (x, y
 // pairs in xy) and flags (failed) a transform's transformRow gave: no-data
-// where flagged, the others sampled in runs of consecutive positions
-// through the sampler's run entry.
+// where flagged, the others sampled. A sampler with a run entry gets the
+// runs of consecutive positions, copied into the separate arrays it reads;
+// any other is called pixel by pixel on the pairs as they are.
 template <class T, class S>
 void sampleCarried(S const& sampler, typename T::element_type* row, std::size_t first, std::size_t n, unsigned length,
                    double const* xy, unsigned char const* failed, RowNoDataOf<T> noData)
 {
-    constexpr std::size_t kRun = 64;
-    double px[kRun], py[kRun];
-    for (std::size_t i = 0; i < n;) {
-        if (failed[i]) {
-            putNoData<T>(row, first + i, length, noData);
-            ++i;
-            continue;
+    if constexpr (HasSampleRun<S>::value) {
+        constexpr std::size_t kRun = 64;
+        double px[kRun], py[kRun];
+        for (std::size_t i = 0; i < n;) {
+            if (failed[i]) {
+                putNoData<T>(row, first + i, length, noData);
+                ++i;
+                continue;
+            }
+            std::size_t k = 0;
+            for (; k < kRun && i + k < n && !failed[i + k]; ++k) {
+                px[k] = xy[2 * (i + k)];
+                py[k] = xy[2 * (i + k) + 1];
+            }
+            sampler.S::sampleRun(px, py, k, row, first + i, length);
+            i += k;
         }
-        std::size_t k = 0;
-        for (; k < kRun && i + k < n && !failed[i + k]; ++k) {
-            px[k] = xy[2 * (i + k)];
-            py[k] = xy[2 * (i + k) + 1];
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (failed[i])
+                putNoData<T>(row, first + i, length, noData);
+            else
+                sampler.S::sample(xy[2 * i], xy[2 * i + 1], target<T>(row, first + i, length));
         }
-        sampleRun<T, S>(sampler, px, py, k, row, first + i, length);
-        i += k;
     }
 }
 
