@@ -57,10 +57,10 @@ std::string ids(std::size_t length)
     std::string text = "Id = 1";
     for (unsigned id = 2;; ++id) {
         std::string const link = " or Id = " + std::to_string(id);
-        if (text.size() + link.size() + 9 > length) break;
+        if (text.size() + link.size() + 10 > length) break;
         text += link;
     }
-    return text + " or Id = " + std::string(length - text.size() - 8, '0');
+    return text + " or Id = " + std::string(length - text.size() - 9, '0');
 }
 
 struct Shape {
@@ -77,18 +77,18 @@ Shape const kShapes[] = {
     {"d^d", ExpressionEvaluator::kEvalNumeric, [](std::size_t n) { return chainOf("d", "^d", "+0", '0', n); }},
     {"d--d", ExpressionEvaluator::kEvalNumeric, [](std::size_t n) { return chainOf("d", "--d", "+0", '0', n); }},
     {"AND", ExpressionEvaluator::kEvalBoolean,
-     [](std::size_t n) { return chainOf("d>0", " AND d>0", " AND d>", '0', n); }},
+     [](std::size_t n) { return chainOf("d>0", " AND d>0", " AND d>0", '0', n); }},
     {"OR", ExpressionEvaluator::kEvalBoolean,
-     [](std::size_t n) { return chainOf("d<0", " OR d<0", " OR d>", '0', n); }},
+     [](std::size_t n) { return chainOf("d<0", " OR d<0", " OR d>0", '0', n); }},
     {"ids", ExpressionEvaluator::kEvalBoolean, ids},
     {"quoted", ExpressionEvaluator::kEvalBoolean,
-     [](std::size_t n) { return chainOf("\"d\"<0", " OR \"d\"<0", " OR d>", '0', n); }},
+     [](std::size_t n) { return chainOf("\"d\"<0", " OR \"d\"<0", " OR d>0", '0', n); }},
     {"comparisons", ExpressionEvaluator::kEvalBoolean,
-     [](std::size_t n) { return chainOf("d<1", " OR d>2 OR d=3 OR d!=4", " OR d>", '0', n); }},
+     [](std::size_t n) { return chainOf("d<1", " OR d>2 OR d=3 OR d!=4", " OR d>0", '0', n); }},
     {"deepest", ExpressionEvaluator::kEvalBoolean, deepest},
     {"mixed", ExpressionEvaluator::kEvalBoolean,
      [](std::size_t n) {
-         return chainOf("d < 0", " OR d != 2 AND (d = 1 AND d < 2 + 1 + d * d ^ -(d))", " OR d>", '0', n);
+         return chainOf("d < 0", " OR d != 2 AND (d = 1 AND d < 2 + 1 + d * d ^ -(d))", " OR d>0", '0', n);
      }},
 };
 
