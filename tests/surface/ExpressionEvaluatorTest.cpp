@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>

@@ -15,8 +15,8 @@
 // GCC's maybe-uninitialized analysis flags the empty Boost.Optional values of
 // Spirit's failed matches once inlined (optimised and sanitised builds); they
 // are never read. The pragma precedes the headers it must cover. The
-// sanitised build also calls the character matches' empty values
-// uninitialized, inside Spirit's headers alone.
+// sanitised build also reports the empty values of failed character matches
+// as uninitialized; that is silenced within Spirit's headers alone.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic push
