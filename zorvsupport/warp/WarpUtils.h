@@ -88,9 +88,10 @@ inline constexpr float kDiffuse = 0.8f;
 // noData, or has fewer than two neighbours with data, gets defaultNormal.
 // With a NaN noData a height is no-data exactly when it is NaN; cells
 // beyond the grid never count as data. `out` must hold float32 3-tuples
-// and defaultNormal have 3 components (kErrBadNormalBuffer, out untouched);
-// it is then resized to the dimensions of `heights` (its status returned
-// on failure). Runs on the caller's thread.
+// and defaultNormal view 3 components through a pointer that is not null
+// (kErrBadNormalBuffer, out untouched); it is then resized to the
+// dimensions of `heights` (its status returned on failure). Runs on the
+// caller's thread.
 ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out,
                                 ConstTupleProxy<TTupleDataType<TDataType<0>>> defaultNormal,
                                 TDataVector2D<TDataType<0>> const& heights, float noData, float factorX,
@@ -103,8 +104,9 @@ ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out
 // Positions are carried as in reprojectBuffer, longitudes wrapped and a one-turn grid read cyclically.
 //
 // Checks, in this order, each failure leaving the image untouched:
-// - the element types and the lengths of imageNoData (4), normalNoData and light (3) (kErrBadShadeBuffer);
-// - the image cover's own status, then the normal cover's;
+// - the element types, and imageNoData (4), normalNoData and light (3) viewing that many components through
+//   pointers that are not null (kErrBadShadeBuffer);
+// - the image cover's own status, then the normal cover's (kErrCoordSystemInvalid, kErrCoverInvalid);
 // - the transform's status, passed on unchanged (for the point method: whether the pair has a transformation);
 // - the method known (kErrUnknownReprojectMethod).
 // Memory that runs short gives kErrOutOfMemory; it and a pair refused while rows run alone may leave the image partly shaded.
