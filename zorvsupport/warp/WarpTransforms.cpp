@@ -46,7 +46,14 @@ void initCache()
     } catch (std::bad_alloc const&) {
         return;
     }
-    if (fresh != gPointCache.get()) gPointCache.reset(fresh);
+    if (fresh == gPointCache.get()) return;
+    try {
+        gPointCache.reset(fresh);
+    } catch (std::bad_alloc const&) {
+        // A thread's first point needs an entry in the thread library's
+        // table, which could not be had: the thread has no point yet.
+        delete fresh;
+    }
 }
 
 void pixelToWorld(double& x, double& y, ZELUNnBox<double, 2> const& box, ZELUNCover const& cover)
