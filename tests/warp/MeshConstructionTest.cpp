@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
 #include "support/ThreadCount.h"
 #include "support/Threads.h"
 #include "warp/MeshTestSupport.h"
@@ -241,36 +242,33 @@ TEST(MeshReprojectionTransform, RowFormAnswersAsTheStatusForm)
 
 // ---- Memory that runs out during the construction ----
 
-// What a construction left: the mesh of one that never failed (its status
-// and answers), or kErrOutOfMemory with a mesh without cells.
-void expectNeverFailedOrWithoutCells(MeshReprojectionTransform const& mesh, long status,
-                                     MeshReprojectionTransform const& reference, long referenceStatus,
-                                     std::string const& where)
+// What a construction left, as the header allows it: the mesh of one that
+// never failed (its status and answers), or kErrOutOfMemory with a mesh
+// without cells. Empty when so, else what is wrong.
+std::string outcomeProblem(MeshReprojectionTransform const& mesh, long status,
+                           MeshReprojectionTransform const& reference, long referenceStatus)
 {
-    if (status == referenceStatus) {
-        EXPECT_TRUE(sameAnswers(mesh, reference)) << where;
-        return;
-    }
-    EXPECT_EQ(status, kErrOutOfMemory) << where;
-    EXPECT_TRUE(mesh.matrices().empty()) << where << ": " << mesh.matrices().size() << " matrices kept";
+    if (status == referenceStatus) return sameAnswers(mesh, reference) ? "" : "another mesh";
+    if (status != kErrOutOfMemory) return "status " + std::to_string(status);
+    if (!mesh.matrices().empty()) return std::to_string(mesh.matrices().size()) + " matrices kept";
     double x = -1, y = -1;
-    EXPECT_EQ(mesh.transformPoint(mesh.box().low[0] + 0.5, mesh.box().low[1] + 0.5, x, y), kErrCoordTransformFailed)
-        << where;
-    EXPECT_FALSE(mesh.transform(mesh.box().low[0] + 0.5, mesh.box().low[1] + 0.5, x, y)) << where;
-    EXPECT_EQ(x, -1) << where;
+    double const cx = mesh.box().low[0] + 0.5, cy = mesh.box().low[1] + 0.5;
+    if (mesh.transformPoint(cx, cy, x, y) != kErrCoordTransformFailed || mesh.transform(cx, cy, x, y) || x != -1)
+        return "a point answered without cells";
+    return "";
 }
 
 // A failing allocation, one alone or every one from it on, on the calling
-// thread, or one alone on any thread (every 13th: a worker's coordinate
-// engine is made fresh, thousands of allocations), at the points of a
-// construction that refines on two threads (the polar input into a world
-// of 720 x 360 pixels): status 0 with the answers of a construction that
-// never failed, or kErrOutOfMemory with a mesh without cells; every thread
-// gone. Memory is not taken from every thread at once: PROJ stops the
-// process on an assertion when every allocation fails while it makes an
-// operation.
+// thread, or one alone on any thread, at the points of a construction that
+// refines on two threads (the polar input into a world of 720 x 360
+// pixels), each in a child process (the engine may end the process when an
+// allocation of its own fails: ForkedTrial.h): status 0 with the answers of
+// a construction that never failed, or kErrOutOfMemory with a mesh without
+// cells; every thread gone. On any thread the points are sampled (n grows
+// by a sixteenth): a fresh thread's engine makes tens of thousands.
 TEST(MeshThreads, ConstructionUnderFailingAllocations)
 {
+    constexpr int kWithoutCells = 4;  // a trial's exit: kErrOutOfMemory and no cells, as allowed
     PolarIntoWorld const g;
     ZELUNnBox<double, 2> const outBox = pixelBoxOf(720, 360);
     ThreadCountScope const threads(2);
@@ -278,41 +276,47 @@ TEST(MeshThreads, ConstructionUnderFailingAllocations)
     MeshReprojectionTransform const reference(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
     ASSERT_EQ(status, 0);
     ASSERT_GT(exactPixels(buildMesh(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status)), 0u);
-    int const baseline = testsupport::baselineTaskCount();
     struct Mode {
         FailingAllocation::Extent extent;
         FailingAllocation::Threads threads;
-        unsigned step;  // every allocation, or every step-th (a fresh thread's engine makes thousands)
+        bool sampled;
         char const* name;
     } const modes[] = {
-        {FailingAllocation::kOnlyThat, FailingAllocation::kThisThread, 1, "one failure on the caller's thread"},
-        {FailingAllocation::kThatAndLater, FailingAllocation::kThisThread, 1, "memory gone on the caller's thread"},
-#if !defined(__SANITIZE_ADDRESS__)
-        // PROJ leaks part of a thread's context when one of its allocations
-        // fails while it makes it, which the leak checker reports.
-        {FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, 13, "one failure on any thread"},
-#endif
+        {FailingAllocation::kOnlyThat, FailingAllocation::kThisThread, false, "one failure on the caller's thread"},
+        {FailingAllocation::kThatAndLater, FailingAllocation::kThisThread, false, "memory gone on the caller's thread"},
+        {FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, true, "one failure on any thread"},
     };
     for (Mode const& mode : modes) {
-        unsigned points = 0, failed = 0;
-        for (unsigned long n = 1;; n += mode.step) {
-            std::optional<MeshReprojectionTransform> mesh;
-            bool reached = false;
-            status = 0;
-            {
-                FailingAllocation failing(n, mode.extent, mode.threads);
-                mesh.emplace(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
-                reached = failing.reached();
-            }
-            ++points;
-            failed += status != kSuccess;
-            std::string const where = std::string(mode.name) + ", allocation " + std::to_string(n);
-            EXPECT_EQ(testsupport::settledTaskCount(baseline), baseline) << where;
-            expectNeverFailedOrWithoutCells(*mesh, status, reference, kSuccess, where);
-            if (!reached) break;
-        }
+        unsigned failed = 0, engineFaults = 0;
+        unsigned const trials = sweepForkedTrials(
+            1, [&](unsigned long n) { return mode.sampled && n >= 16 ? n + n / 16 : n + 1; },
+            [&](unsigned long n) {
+                int const baseline = testsupport::baselineTaskCount();
+                std::optional<MeshReprojectionTransform> mesh;
+                bool reached = false;
+                long built = 0;
+                {
+                    FailingAllocation failing(n, mode.extent, mode.threads);
+                    mesh.emplace(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, built);
+                    reached = failing.reached();
+                }
+                std::string why = outcomeProblem(*mesh, built, reference, kSuccess);
+                if (testsupport::settledTaskCount(baseline) != baseline) why += " (a thread left running)";
+                if (!why.empty()) {
+                    std::printf("%s, allocation %lu: %s\n", mode.name, n, why.c_str());
+                    return 1;
+                }
+                return reached ? (built ? kWithoutCells : 0) : kTrialBeyondTheLast;
+            },
+            [&](unsigned long n, TrialEnd const& end) {
+                bool const withoutCells = end.kind == TrialEnd::kFailed && end.exitCode == kWithoutCells;
+                failed += withoutCells;
+                engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
+                EXPECT_TRUE(end.acceptable() || withoutCells) << mode.name << ", allocation " << n << ":\n" << end.report;
+            });
         EXPECT_GT(failed, 0u) << mode.name;
-        std::printf("%s: %u failure points, %u constructions failed\n", mode.name, points, failed);
+        std::printf("%s: %u trials, %u constructions out of memory, %u ended in a known fault of the engine\n",
+                    mode.name, trials, failed, engineFaults);
     }
 }
 
@@ -369,7 +373,7 @@ TEST(MeshConstruction, CellByCellUnderFailingAllocations)
                 std::string const where = std::string(k.name) +
                                           (extent == FailingAllocation::kOnlyThat ? ", one failure" : ", memory gone") +
                                           " at allocation " + std::to_string(n);
-                expectNeverFailedOrWithoutCells(*mesh, status, reference, k.status, where);
+                EXPECT_EQ(outcomeProblem(*mesh, status, reference, k.status), "") << where;
                 if (!reached) break;
             }
             EXPECT_GT(failed, 0u) << k.name;
