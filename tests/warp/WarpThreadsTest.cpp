@@ -1,4 +1,6 @@
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -6,9 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "support/ThreadCount.h"
+#include "warp/MeshTestSupport.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNSystem.h"
+#include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/Samplers.h"
+#include "zorvsupport/warp/ShadingSampler.h"
+#include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpRows.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -19,6 +26,12 @@ using namespace zorvtest;
 namespace {
 
 using I32 = TDataType<6>;
+
+std::vector<unsigned char> bytesOf(DataVector const& v)
+{
+    auto const* p = static_cast<unsigned char const*>(v.getConstDataPtr());
+    return std::vector<unsigned char>(p, p + std::size_t(v.size()) * v.getDataType().getTypeSize());
+}
 
 // A mesh-derived transform without cells that maps every point to itself:
 // the driver may spread it over threads, the worker calls it per pixel.
@@ -200,6 +213,67 @@ TEST(WarpThreads, OneAndEightThreadsGiveTheSameBytes)
         drive(*b, mesh, 8);
         EXPECT_EQ(valuesOf(*a), valuesOf(*b));
     }
+}
+
+// A mesh built cell by cell (cells of a fractional size: no corner
+// lattice), refined around the pole of a polar input under a whole-world
+// output, built and run on one thread and on eight: the same construction
+// and the same bytes, for reprojection (hold and bilinear) and shading.
+TEST(WarpThreads, CellByCellMeshGivesTheSameBytesOnOneAndEightThreads)
+{
+    using F32 = TDataType<0>;
+    using U8x = TTupleDataType<TDataType<3>>;
+    using F32x = TTupleDataType<TDataType<0>>;
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:3031"), -4500e3, -4500e3, 4500e3, 4500e3);
+    ZELUNCover const outCover(ZELUNCoordSystem("EPSG:4326"), -180, -90, 180, 90);
+    unsigned const w = 1440, h = 720;
+    ZELUNnBox<double, 2> const outBox = pixelBoxOf(w, h), inBox = pixelBoxOf(900, 900);
+    ZELUNnPoint<double, 2> const cells(37.3, 45.7);
+    auto in = makeGrid(F32(), 900, 900);
+    auto normals = makeGrid(F32x(3), 900, 900);
+    for (unsigned r = 0; r < 900; ++r)
+        for (unsigned c = 0; c < 900; ++c) {
+            in->element(c, r) = static_cast<float>(1 + (c * 7 + r * 13) % 1000);
+            setElement(*normals, c, r, std::sin(0.1 * c) * std::cos(0.07 * r));
+        }
+    float const zero[3] = {0, 0, 0}, light[3] = {-0.5f, 0.5f, 0.7071f};
+    std::uint8_t const fill[4] = {1, 2, 3, 4};
+    HoldSampler<F32> const hold(in.get(), -1.0f);
+    BilinearSampler<F32> const bilinear(in.get(), -1.0f);
+    ShadingSampler const shading(BilinearSampler<F32x>(3, normals.get(), ConstTupleProxy<F32x>(zero, 3)),
+                                 ConstTupleProxy<F32x>(light, 3), kAmbient, kDiffuse);
+    struct Run {
+        MeshBuild built;
+        std::vector<unsigned char> hold, bilinear, shaded;
+    };
+    auto const run = [&](unsigned threads) {
+        ThreadCountScope const count(threads);
+        Run r;
+        long status = -1;
+        r.built = buildMesh(outBox, outCover, inBox, inCover, cells, status);
+        EXPECT_EQ(status, 0) << threads;
+        MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, cells, status);
+        EXPECT_EQ(status, 0) << threads;
+        auto out = makeGrid(F32(), w, h);
+        EXPECT_EQ((warpRowsThreaded<F32, HoldSampler<F32>>(*out, mesh, hold, 0, h, -1.0f)), kSuccess);
+        r.hold = bytesOf(*out);
+        EXPECT_EQ((warpRowsThreaded<F32, BilinearSampler<F32>>(*out, mesh, bilinear, 0, h, -1.0f)), kSuccess);
+        r.bilinear = bytesOf(*out);
+        auto image = makeGrid(U8x(4), w, h);
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x) setElement(*image, x, y, (x + 3 * y) % 250 + 1);
+        EXPECT_EQ((warpRowsThreaded<U8x, ShadingSampler>(*image, mesh, shading, 0, h, ConstTupleProxy<U8x>(fill, 4))),
+                  kSuccess);
+        r.shaded = bytesOf(*image);
+        return r;
+    };
+    Run const one = run(1), eight = run(8);
+    ASSERT_TRUE(one.built.internals);
+    EXPECT_GT(one.built.internals->trees.size(), 0u) << "cells split";
+    EXPECT_TRUE(sameBuild(one.built, eight.built));
+    EXPECT_EQ(one.hold, eight.hold);
+    EXPECT_EQ(one.bilinear, eight.bilinear);
+    EXPECT_EQ(one.shaded, eight.shaded);
 }
 
 // Host threads reproject at once while another changes the thread count.
