@@ -46,6 +46,10 @@ TEST(ZELUNCover, BoundsAndStatus)
         {"negative zero and subnormal", CS("EPSG:4326"), -0.0, 5e-324, 0.0, 1e-300, 0},
         {"NaN", CS("EPSG:4326"), kNaN, 0, 1, 1, kErrCoverInvalid},
         {"infinite", CS("EPSG:4326"), 0, 0, 1, kInf, kErrCoverInvalid},
+        // Finite bounds whose difference overflows to infinity.
+        {"infinite width", CS("EPSG:4326"), -1.7e308, 0, 1.7e308, 1, kErrCoverInvalid},
+        {"infinite height", CS("EPSG:4326"), 0, -1.7e308, 1, 1.7e308, kErrCoverInvalid},
+        {"widest finite width and height", CS("EPSG:4326"), -8.9e307, -8.9e307, 8.9e307, 8.9e307, 0},
         {"minX > maxX", CS("EPSG:4326"), 2, 0, 1, 1, kErrCoverInvalid},
         {"minY > maxY", CS("EPSG:4326"), 0, 2, 1, 1, kErrCoverInvalid},
         {"undefined system", CS(), 0, 0, 1, 1, kErrCoordSystemInvalid},
@@ -143,6 +147,12 @@ TEST(ZELUNCover, TransformTo)
     } const failures[] = {
         {"null cover", ZELUNCover(), wgs84, kErrCoverInvalid},
         {"bad bounds", ZELUNCover(wgs84, 1, 0, 0, 1), utm, kErrCoverInvalid},
+        {"infinite width", ZELUNCover(wgs84, -1.7e308, 0, 1.7e308, 1), utm, kErrCoverInvalid},
+        // Each bound carried from kilometres to metres stays finite, their
+        // difference does not.
+        {"carried to an infinite width",
+         ZELUNCover(CS("+proj=utm +zone=33 +datum=WGS84 +units=km"), -1.5e305, -1e3, 1.5e305, 1e3),
+         CS("+proj=utm +zone=33 +datum=WGS84"), kErrCoverInvalid},
         {"invalid source", ZELUNCover(CS("nonsense"), 0, 0, 1, 1), utm, kErrCoordSystemInvalid},
         {"invalid target", ZELUNCover(wgs84, 0, 0, 1, 1), CS(), kErrCoordSystemInvalid},
         {"no operation", ZELUNCover(CS("IAU_2015:49900"), 0, 0, 1, 1), wgs84, kErrCoordTransformUnavailable},

@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,14 +38,31 @@ std::string nested(std::string const& inner, unsigned depth)
     return std::string(depth, '(') + inner + std::string(depth, ')');
 }
 
-// `head`, then `link` repeated while `tail` still fits, then `tail` padded
-// with `pad` characters to exactly `length` characters.
-std::string chainOf(std::string const& head, std::string const& link, std::string const& tail, char pad,
-                    std::size_t length)
+// A text of exactly `length` characters: `head`, then `link` as often as
+// `tail` still fits, then `tail`, with the blanks that make up the length in
+// front (blanks before the first token are skipped). `links` counts `link`.
+struct Chain {
+    std::string text;
+    std::size_t links;
+};
+
+Chain chainOf(std::string const& head, std::string const& link, std::string const& tail, std::size_t length)
 {
+    std::size_t const links = (length - head.size() - tail.size()) / link.size();
     std::string text = head;
-    while (text.size() + link.size() + tail.size() <= length) text += link;
-    return text + tail + std::string(length - text.size() - tail.size(), pad);
+    for (std::size_t i = 0; i < links; ++i) text += link;
+    text += tail;
+    return {std::string(length - text.size(), ' ') + text, links};
+}
+
+// The same with terms that differ: term(1), then `op` and term(k) for
+// k = 2, 3, ... while they fit; `links` counts the terms.
+Chain termsOf(std::string (*term)(std::size_t), std::string const& op, std::size_t length)
+{
+    std::string text = term(1);
+    std::size_t k = 1;
+    while (text.size() + op.size() + term(k + 1).size() <= length) text += op + term(++k);
+    return {std::string(length - text.size(), ' ') + text, k};
 }
 
 // A boolean text of exactly `length` characters that parses: Depth > 111...
@@ -54,37 +72,45 @@ std::string longCondition(std::size_t length)
     return head + std::string(length - head.size(), '1');
 }
 
-// What a text gives on a thread with a small stack: set, then evaluate in
-// the form of its type (a condition as 1 or 0), and the names that a fresh
-// evaluator collects from it.
+// What a text gives on a thread with a small stack: set, evaluate in both
+// forms, the names that a fresh evaluator collects, and a second set of the
+// same text over the first parse; the evaluator is destroyed there too.
 struct SmallStackRun {
     long status = -1;
-    bool ran = false;
-    double value = -2;
+    long again = -1;
+    bool ranNumber = false;
+    bool ranCondition = false;
+    double number = -2;
+    bool condition = false;
     std::set<ZELUNUString> required;
     std::string printed;
     std::size_t used = 0;
 };
 
-SmallStackRun onSmallStack(std::string const& text, ExpressionEvaluator::EvalType type, double d)
+SmallStackRun onSmallStack(std::string const& text, ExpressionEvaluator::EvalType type,
+                           std::map<ZELUNUString, double> const& values)
 {
     SmallStackRun run;
+    MapAttributes attributes(values);
     run.used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
-        MapAttributes attributes({{"d", d}});
-        ExpressionEvaluator evaluator(type);
         StdoutCapture capture;
-        run.status = evaluator.set(ZELUNUString(text), attributes);
-        if (type == ExpressionEvaluator::kEvalNumeric) {
-            run.ran = evaluator.evaluate(attributes, run.value);
-        } else {
-            bool pass = false;
-            run.ran = evaluator.evaluate(attributes, pass);
-            run.value = pass;
+        {
+            ExpressionEvaluator evaluator(type);
+            run.status = evaluator.set(ZELUNUString(text), attributes);
+            run.ranNumber = evaluator.evaluate(attributes, run.number);
+            run.ranCondition = evaluator.evaluate(attributes, run.condition);
+            run.required = ExpressionEvaluator(type).getRequiredAttributes(ZELUNUString(text));
+            run.again = evaluator.set(ZELUNUString(text), attributes);
         }
-        run.required = ExpressionEvaluator(type).getRequiredAttributes(ZELUNUString(text));
         run.printed = capture.text();
     });
     return run;
+}
+
+// The value of a text in the form of its type: a condition as 1 or 0.
+double valueOf(SmallStackRun const& run, ExpressionEvaluator::EvalType type)
+{
+    return type == ExpressionEvaluator::kEvalNumeric ? run.number : run.condition;
 }
 
 }  // namespace
@@ -363,65 +389,200 @@ TEST(ExpressionEvaluator, NumbersReadTheSameUnderACommaLocale)
     EXPECT_FALSE(pass);
 }
 
-// Chains as long as a text may be, of each operator and of several levels
-// mixed: each is parsed, validated and evaluated on a thread whose stack is
-// as small as a host's pool may give.
-TEST(ExpressionEvaluatorStack, LongChainsOnASmallStack)
+namespace {
+
+std::string idIs(std::size_t k)
 {
-    std::size_t const n = 2047;
+    return "Id = " + std::to_string(k);
+}
+
+std::string idIsNot(std::size_t k)
+{
+    return "Id != " + std::to_string(k);
+}
+
+std::string nameIsItsNumber(std::size_t k)
+{
+    return "a" + std::to_string(k) + " = " + std::to_string(k);
+}
+
+// kMaxNesting levels of parentheses, each holding a chain of conditions that
+// fail for d = 1 beside the next level; the innermost one holds. Exactly
+// `length` characters.
+std::string deepChains(std::size_t length)
+{
+    unsigned const depth = ExpressionEvaluator::kMaxNesting;
+    std::string const link = " OR d < 0";
+    std::size_t const links = ((length - 5) / depth - std::string("d < 0 OR ()").size()) / link.size();
+    std::string text = "d > 0";
+    for (unsigned i = 0; i < depth; ++i) {
+        std::string level = "d < 0";
+        for (std::size_t k = 0; k < links; ++k) level += link;
+        text = level + " OR (" + text + ")";
+    }
+    return std::string(length - text.size(), ' ') + text;
+}
+
+}  // namespace
+
+// The filter of 900 ids from a host's selection: Id = 7 or Id = 14 or ... or
+// Id = 6300.
+TEST(ExpressionEvaluator, FilterOfNineHundredIds)
+{
+    std::string text = "Id = 7";
+    for (unsigned id = 14; id <= 6300; id += 7) text += " or Id = " + std::to_string(id);
+    ASSERT_EQ(text.size(), 11539u);
+    MapAttributes attributes({{"Id", 0}});
+    ExpressionEvaluator evaluator(ExpressionEvaluator::kEvalBoolean);
+    StdoutCapture capture;
+    ASSERT_EQ(evaluator.set(ZELUNUString(text), attributes), 0);
+    EXPECT_EQ(capture.text(), "");
+    EXPECT_EQ(ExpressionEvaluator(ExpressionEvaluator::kEvalBoolean).getRequiredAttributes(ZELUNUString(text)),
+              names({"Id"}));
     struct Case {
-        char const* family;
+        double id;
+        bool pass;
+    } const cases[] = {{7, true},    {14, true},   {3150, true},  {6300, true}, {0, false},
+                       {8, false},   {6299, false}, {6307, false}, {-7, false},  {7.5, false}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.id);
+        attributes.values["Id"] = c.id;
+        bool pass = !c.pass;
+        EXPECT_TRUE(evaluator.evaluate(attributes, pass));
+        EXPECT_EQ(pass, c.pass);
+    }
+}
+
+// Texts of every shape as long as a text may be: each is set, evaluated in
+// both forms, asked for its names, set again and destroyed on a thread whose
+// stack is as small as a host's pool may give. The same text with one more
+// blank in front is refused before it is parsed.
+TEST(ExpressionEvaluatorStack, LongestTextsOnASmallStack)
+{
+    std::size_t const n = ExpressionEvaluator::kMaxExpressionLength;
+    auto const numeric = ExpressionEvaluator::kEvalNumeric;
+    auto const boolean = ExpressionEvaluator::kEvalBoolean;
+    std::string const minus31(ExpressionEvaluator::kMaxNesting - 1, '-');
+    std::string const minus32(ExpressionEvaluator::kMaxNesting, '-');
+
+    Chain const sum = chainOf("d", "+d", "", n);
+    Chain const difference = chainOf("d", "-d", "", n);
+    Chain const product = chainOf("d", "*d", "", n);
+    Chain const negations = chainOf("d", "--d", "", n);
+    Chain const boolProduct = chainOf("d", "*d", " > 0", n);
+    Chain const orIds = termsOf(idIs, " or ", n);
+    Chain const andIds = termsOf(idIsNot, " and ", n);
+    Chain const distinct = termsOf(nameIsItsNumber, " and ", n);
+    Chain const spaced = chainOf("\"a", " b", "\" > 0", n);
+    std::string const spacedName = "a" + chainOf("", " b", "", 2 * spaced.links).text;
+    std::string const identifier(n - 4, 'q');
+    Chain const innerSum = chainOf("d", "+d", "", n - 4 - 2 * ExpressionEvaluator::kMaxNesting);
+
+    std::map<ZELUNUString, double> distinctValues;
+    std::set<ZELUNUString> distinctNames;
+    for (std::size_t k = 1; k <= distinct.links; ++k) {
+        ZELUNUString const name(("a" + std::to_string(k)).c_str());
+        distinctValues[name] = double(k);
+        distinctNames.insert(name);
+    }
+
+    struct Case {
+        char const* shape;
         std::string text;
         ExpressionEvaluator::EvalType type;
-        double d;
+        std::map<ZELUNUString, double> values;
         long status;
-        double value;  // the numeric value, or 1 for true and 0 for false
+        double value;  // numeric texts: the number; boolean texts: 1 for true, 0 for false
+        std::set<ZELUNUString> required;
     } const cases[] = {
-        // Numeric chains of 1024 identifiers: 1 ^ 1 ^ ... is 1, (-1) * (-1)
-        // ... is 1, 1 + 1 + ... is 1024; the boolean ones have 1023.
-        {"^", chainOf("d", "^d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1},
-        {"*", chainOf("d", "*d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, -1, 0, 1},
-        {"+", chainOf("d", "+d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, 1024},
-        // From the left: 1 - 1 - ... is 1 - 1023, and 2 / 2 / ... is 2^-1022.
-        {"-", chainOf("d", "-d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 1, 0, -1022},
-        {"/", chainOf("d", "/d", "", ' ', 2047), ExpressionEvaluator::kEvalNumeric, 2, 0, std::ldexp(1.0, -1022)},
+        // Chains apply their operators from the left.
+        {"+", sum.text, numeric, {{"d", 1}}, 0, double(sum.links + 1), names({"d"})},
+        {"-", difference.text, numeric, {{"d", 1}}, 0, 1.0 - double(difference.links), names({"d"})},
+        {"*", product.text, numeric, {{"d", -1}}, 0, product.links % 2 == 1 ? 1.0 : -1.0, names({"d"})},
+        // 1 / 1 / ... / 0.5 is 2.
+        {"/", chainOf("d", "/d", "/.5", n).text, numeric, {{"d", 1}}, 0, 2, names({"d"})},
+        // 2 ^ 2 ^ ... grows to infinity, and infinity ^ 0 is 1; from the
+        // right it would be infinite.
+        {"^", chainOf("d", "^d", "^0", n).text, numeric, {{"d", 2}}, 0, 1, names({"d"})},
+        {"unary -", negations.text, numeric, {{"d", 1}}, 0, double(negations.links + 1), names({"d"})},
         // Each link adds 2 * 2 and takes ((2 ^ 2) / 2) * 2 away: 0 when "^"
         // binds before "/" and "*", and those before "+" and "-".
-        {"mixed", chainOf("d", "+d*d-d^d/d*d", "+0", '0', 2047), ExpressionEvaluator::kEvalNumeric, 2, 0, 2},
-        {"^", chainOf("d", "^d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
-        {"*", chainOf("d", "*d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, -1, 0, 0},
-        {"+", chainOf("d", "+d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
-        {"-", chainOf("d", "-d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
-        {"/", chainOf("d", "/d", ">", '0', n), ExpressionEvaluator::kEvalBoolean, 2, 0, 1},
+        {"mixed", chainOf("d", "+d*d-d^d/d*d", "", n).text, numeric, {{"d", 2}}, 0, 2, names({"d"})},
+        {"^ =", chainOf("d", "^d", "^0 = 1", n).text, boolean, {{"d", 2}}, 0, 1, names({"d"})},
+        {"- <", chainOf("d", "-d", " < 0", n).text, boolean, {{"d", 1}}, 0, 1, names({"d"})},
+        {"* >", boolProduct.text, boolean, {{"d", -1}}, 0, boolProduct.links % 2 == 1 ? 1.0 : 0.0, names({"d"})},
         // A comparison is no operand of another: these do not validate, and
         // evaluate as 0.0 compared with the last operand, whose name was
         // never accepted and so reads 0.0 as well.
-        {"=", chainOf("d", "=d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 1},
-        {"<", chainOf("d", "<d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 0},
-        {"!=", chainOf("d", "!=d", "", ' ', 2047), ExpressionEvaluator::kEvalBoolean, 5, kErrInvalidExpression, 0},
-        // Only the last comparison holds.
-        {"AND", chainOf("d>0", " AND d>0", " AND d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
-        {"AND", chainOf("d>0", " AND d>0", " AND d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
-        {"OR", chainOf("d<0", " OR d<0", " OR d>", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 1},
-        {"OR", chainOf("d<0", " OR d<0", " OR d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0, 0},
+        {"=", chainOf("d", "=d", "", n).text, boolean, {{"d", 5}}, kErrInvalidExpression, 1, {}},
+        {"<", chainOf("d", "<d", "", n).text, boolean, {{"d", 5}}, kErrInvalidExpression, 0, {}},
+        {"!=", chainOf("d", "!=d", "", n).text, boolean, {{"d", 5}}, kErrInvalidExpression, 0, {}},
+        {"AND", chainOf("d>0", " AND d>0", "", n).text, boolean, {{"d", 1}}, 0, 1, names({"d"})},
+        {"AND", chainOf("d>0", " AND d>0", " AND d<0", n).text, boolean, {{"d", 1}}, 0, 0, names({"d"})},
+        {"OR", chainOf("d<0", " OR d<0", " OR d>0", n).text, boolean, {{"d", 1}}, 0, 1, names({"d"})},
+        {"OR", chainOf("d<0", " OR d<0", "", n).text, boolean, {{"d", 1}}, 0, 0, names({"d"})},
         // "AND" binds before "OR": the first pair holds, where reading from
         // the left would end with the last comparison, which fails.
-        {"AND OR", chainOf("d>0", " AND d<2 OR d>5", " AND d<", '0', n), ExpressionEvaluator::kEvalBoolean, 1, 0,
-         1},
+        {"AND OR", chainOf("d>0", " AND d<2 OR d>5", " AND d<0", n).text, boolean, {{"d", 1}}, 0, 1,
+         names({"d"})},
+        {"or ids", orIds.text, boolean, {{"Id", double(orIds.links)}}, 0, 1, names({"Id"})},
+        {"or ids", orIds.text, boolean, {{"Id", double(orIds.links + 1)}}, 0, 0, names({"Id"})},
+        {"and ids", andIds.text, boolean, {{"Id", 0}}, 0, 1, names({"Id"})},
+        {"and ids", andIds.text, boolean, {{"Id", double(andIds.links)}}, 0, 0, names({"Id"})},
+        {"distinct names", distinct.text, boolean, distinctValues, 0, 1, distinctNames},
+        {"quoted names",
+         chainOf("\"Std  Dev\" < 0", " or \"Std  Dev\" < 0", " or \"Std  Dev\" = 1", n).text,
+         boolean,
+         {{"Std  Dev", 1}},
+         0,
+         1,
+         names({"Std  Dev"})},
+        {"long quoted name", spaced.text, boolean, {{spacedName, 1}}, 0, 1, {ZELUNUString(spacedName)}},
+        {"long identifier", identifier + " > 0", boolean, {{identifier, 1}}, 0, 1, {ZELUNUString(identifier)}},
+        // One number token of many reals reads as its first, 2.
+        {"long number", chainOf("d > 2", "+1", "", n).text, boolean, {{"d", 3}}, 0, 1, names({"d"})},
+        {"deepest sum",
+         "d < " + nested(innerSum.text, ExpressionEvaluator::kMaxNesting),
+         boolean,
+         {{"d", 1}},
+         0,
+         1,
+         names({"d"})},
+        {"deepest chains", deepChains(n), boolean, {{"d", 1}}, 0, 1, names({"d"})},
+        {"deepest minus signs",
+         chainOf("d < " + minus31 + "d", " or d < " + minus31 + "d", " or d = " + minus32 + "d", n).text,
+         boolean,
+         {{"d", 1}},
+         0,
+         1,
+         names({"d"})},
     };
-    for (auto const& c : cases) {
-        SCOPED_TRACE(std::string(c.family) + " " + c.text.substr(0, 30) + "..." + c.text.substr(c.text.size() - 10));
-        ASSERT_EQ(c.text.size(), 2047u);
-        SmallStackRun const run = onSmallStack(c.text, c.type, c.d);
+    for (Case const& c : cases) {
+        SCOPED_TRACE(std::string(c.shape) + ": " + c.text.substr(0, 40) + "..." + c.text.substr(c.text.size() - 20));
+        ASSERT_EQ(c.text.size(), n);
+        SmallStackRun const run = onSmallStack(c.text, c.type, c.values);
+        std::string const message = std::string(kValidateMessage) + "\n";
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.printed, c.status == 0 ? "" : std::string(kValidateMessage) + "\n");
-        EXPECT_TRUE(run.ran);
-        EXPECT_EQ(run.value, c.value);
-        // Name collection stops where validation fails for another reason.
-        EXPECT_EQ(run.required, c.status == 0 ? names({"d"}) : names({}));
+        EXPECT_EQ(run.again, c.status);
+        EXPECT_EQ(run.printed, c.status == 0 ? "" : message + message);
+        EXPECT_TRUE(run.ranNumber);
+        EXPECT_TRUE(run.ranCondition);
+        EXPECT_EQ(valueOf(run, c.type), c.value);
+        // The other form: a condition as a number is 0.0, a number as a
+        // condition false.
+        EXPECT_EQ(c.type == numeric ? double(run.condition) : run.number, 0.0);
+        EXPECT_EQ(run.required, c.required);
         EXPECT_GT(run.used, 0u);
         EXPECT_LT(run.used, zorvtest::kSmallStack);
-        RecordProperty(std::string("stack_bytes_") + c.family, std::to_string(run.used));
+        RecordProperty(std::string("stack_bytes_") + c.shape, std::to_string(run.used));
+
+        SmallStackRun const over = onSmallStack(" " + c.text, c.type, c.values);
+        EXPECT_EQ(over.status, kErrInvalidExpression);
+        EXPECT_EQ(over.again, kErrInvalidExpression);
+        EXPECT_EQ(over.printed, std::string(kParseMessage) + kParseMessage);
+        EXPECT_FALSE(over.ranNumber);
+        EXPECT_FALSE(over.ranCondition);
+        EXPECT_EQ(over.required, names({}));
     }
 }
 
@@ -464,12 +625,14 @@ TEST(ExpressionEvaluatorStack, DeepestNesting)
     for (Case const& c : cases) {
         SCOPED_TRACE(std::string(c.shape) + ": " + c.text.substr(0, 60));
         ASSERT_LE(c.text.size(), ExpressionEvaluator::kMaxExpressionLength);
-        SmallStackRun const run = onSmallStack(c.text, c.type, 1);
+        SmallStackRun const run = onSmallStack(c.text, c.type, {{"d", 1}});
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.ran, c.status == 0);
-        EXPECT_EQ(run.value, c.status == 0 ? 1.0 : 0.0);
+        EXPECT_EQ(run.again, c.status);
+        EXPECT_EQ(run.ranNumber, c.status == 0);
+        EXPECT_EQ(run.ranCondition, c.status == 0);
+        EXPECT_EQ(valueOf(run, c.type), c.status == 0 ? 1.0 : 0.0);
         EXPECT_EQ(run.required, c.status == 0 ? names({"d"}) : names({}));
-        EXPECT_EQ(run.printed, c.status == 0 ? "" : kParseMessage);
+        EXPECT_EQ(run.printed, c.status == 0 ? "" : std::string(kParseMessage) + kParseMessage);
         EXPECT_GT(run.used, 0u);
         EXPECT_LT(run.used, zorvtest::kSmallStack);
         RecordProperty(std::string("stack_bytes_") + c.shape, std::to_string(run.used));

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -93,6 +94,67 @@ TEST(ReprojectBuffer, StatusesAndTheirOrder)
     EXPECT_EQ(reprojectBuffer(*out, badCover, *in, cover, nd, kPointReprojection, kBilinear, false),
               kErrCoordSystemInvalid);
     EXPECT_EQ(bytesOf(*out), std::vector<unsigned char>(64, 77));
+}
+
+// A cover whose bounds are finite but whose width or height is not is
+// refused on either side, by both methods, in reprojection (before the
+// interpolation is looked at) and in shading, before any pixel is written.
+TEST(ReprojectBuffer, CoversOfInfiniteExtentLeaveTheOutputUntouched)
+{
+    using T = TDataType<0>;
+    using Pixel = TTupleDataType<TDataType<3>>;
+    using Normal = TTupleDataType<TDataType<0>>;
+    ZELUNCoordSystem const wgs84("EPSG:4326");
+    ZELUNCover const good(wgs84, 10, 40, 12, 42), goodIn(wgs84, 9, 39, 13, 43);
+    ZELUNCover const wide(wgs84, -1.7e308, 40, 1.7e308, 42);
+    ZELUNCover const tall(wgs84, 10, -1.7e308, 12, 1.7e308);
+    struct Row {
+        char const* label;
+        ZELUNCover const* out;
+        ZELUNCover const* in;
+        long status;
+    } const rows[] = {
+        {"valid covers", &good, &goodIn, kSuccess},
+        {"output of infinite width", &wide, &goodIn, kErrCoverInvalid},
+        {"output of infinite height", &tall, &goodIn, kErrCoverInvalid},
+        {"input of infinite width", &good, &wide, kErrCoverInvalid},
+        {"input of infinite height", &good, &tall, kErrCoverInvalid},
+    };
+    auto in = makeGrid(T(), 8, 8);
+    fillWith(*in, 5);
+    auto normals = makeGrid(Normal(3), 8, 8);
+    fillWith(*normals, 0);  // (0, 1, 2): lit from above, every pixel darkens
+    std::uint8_t const imageNoData[4] = {1, 2, 3, 4};
+    float const zero[3] = {0, 0, 0}, up[3] = {0, 0, 1};
+    auto expectStatus = [](long got, long expected, DataVector const& out, std::vector<unsigned char> const& canary) {
+        EXPECT_EQ(got, expected);
+        if (expected)
+            EXPECT_EQ(bytesOf(out), canary);
+        else
+            EXPECT_NE(bytesOf(out), canary);
+    };
+    for (Row const& row : rows)
+        for (ReprojectMethod method : {kPointReprojection, kMeshReprojection}) {
+            for (int interpolation : {0, 1, 3}) {
+                SCOPED_TRACE(testing::Message() << row.label << ", method " << method << ", interpolation "
+                                                << interpolation);
+                auto out = makeGrid(T(), 16, 16);
+                fillWith(*out, 1000);
+                std::vector<unsigned char> const canary = bytesOf(*out);
+                long const status = reprojectBuffer(*out, *row.out, *in, *row.in, Variant(T(), -1.0f), method,
+                                                    static_cast<InterpolationMethod>(interpolation), false);
+                expectStatus(status, row.status || interpolation != 3 ? row.status : kErrUnknownWarpInterpolation,
+                             *out, canary);
+            }
+            SCOPED_TRACE(testing::Message() << row.label << ", method " << method << ", shading");
+            auto image = makeGrid(Pixel(4), 16, 16);
+            fillWith(*image, 90);
+            std::vector<unsigned char> const canary = bytesOf(*image);
+            long const status =
+                shadeBuffer(*image, *row.out, ConstTupleProxy<Pixel>(imageNoData, 4), *normals, *row.in,
+                            ConstTupleProxy<Normal>(zero, 3), ConstTupleProxy<Normal>(up, 3), method);
+            expectStatus(status, row.status, *image, canary);
+        }
 }
 
 TEST(ReprojectBuffer, EmptyOutputsAndDifferentSizes)

@@ -181,6 +181,7 @@ TEST(ShadeBuffer, StatusesLeaveTheImageUntouched)
         bool ortho;
         long status;
     } const cases[] = {
+        {"control", 4, imageNoData(), good.get(), view(kZeroNormal), view(kUp), kMeshReprojection, false, kSuccess},
         {"image of 3-tuples", 3, imageNoData(), good.get(), view(kZeroNormal), view(kUp), kMeshReprojection, false,
          kErrBadShadeBuffer},
         {"image no-data of 3", 4, ConstTupleProxy<U8x>(three, 3), good.get(), view(kZeroNormal), view(kUp),
@@ -197,6 +198,14 @@ TEST(ShadeBuffer, StatusesLeaveTheImageUntouched)
          kErrUnknownReprojectMethod},
         {"mesh over the horizon", 4, imageNoData(), good.get(), view(kZeroNormal), view(kUp), kMeshReprojection,
          true, kErrCoordTransformFailed},
+        {"null image no-data", 4, ConstTupleProxy<U8x>(nullptr, 4), good.get(), view(kZeroNormal), view(kUp),
+         kMeshReprojection, false, kErrBadShadeBuffer},
+        {"null normal no-data", 4, imageNoData(), good.get(), view(nullptr), view(kUp), kPointReprojection, false,
+         kErrBadShadeBuffer},
+        {"null light", 4, imageNoData(), good.get(), view(kZeroNormal), view(nullptr), kMeshReprojection, false,
+         kErrBadShadeBuffer},
+        {"null light before the method", 4, imageNoData(), good.get(), view(kZeroNormal), view(nullptr),
+         ReprojectMethod(2), false, kErrBadShadeBuffer},
     };
     for (Case const& c : cases) {
         auto image = imageOf(c.ortho ? 128 : 8, c.ortho ? 64 : 8, {90, 91, 92, 93}, c.imageLength);
@@ -205,7 +214,10 @@ TEST(ShadeBuffer, StatusesLeaveTheImageUntouched)
                               c.ortho ? pair.normalCover : cover, c.normalNoData, c.light, c.method),
                   c.status)
             << c.what;
-        EXPECT_EQ(bytesOf(*image), before) << c.what;
+        if (c.status)
+            EXPECT_EQ(bytesOf(*image), before) << c.what;
+        else
+            EXPECT_NE(bytesOf(*image), before) << c.what;
     }
 }
 

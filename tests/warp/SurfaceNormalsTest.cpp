@@ -294,9 +294,13 @@ TEST(ComputeNormals, Statuses)
         unsigned defaultLength;
         bool resizeable;
         long status;
+        bool nullDefault = false;
+        float noData = -1.0f;
     } const cases[] = {
         {"4-component output", 4, 3, true, kErrBadNormalBuffer},
         {"2-component default normal", 3, 2, true, kErrBadNormalBuffer},
+        // Every height is no-data: every cell would read the default.
+        {"null default normal", 3, 3, true, kErrBadNormalBuffer, true, 1.0f},
         {"output not resizeable", 3, 3, false, kErrNotResizeable},
         {"good", 3, 3, true, kSuccess},
     };
@@ -304,8 +308,9 @@ TEST(ComputeNormals, Statuses)
         auto out = makeGrid(F32x(c.length), 1, 1);
         static_cast<float*>(out->getDataPtr())[0] = 42.0f;
         ASSERT_TRUE(out->setResizeable(c.resizeable));
-        ConstTupleProxy<F32x> const def(c.defaultLength == 3 ? kDefault : def2, c.defaultLength);
-        EXPECT_EQ(computeNormals(*out, def, *heights, -1.0f, 1.0f, 1.0f, 1.0f), c.status) << c.what;
+        ConstTupleProxy<F32x> const def(c.nullDefault ? nullptr : c.defaultLength == 3 ? kDefault : def2,
+                                        c.defaultLength);
+        EXPECT_EQ(computeNormals(*out, def, *heights, c.noData, 1.0f, 1.0f, 1.0f), c.status) << c.what;
         if (c.status) {
             EXPECT_EQ(out->getDimensions(), (ZELUNnPoint<unsigned, 2>(1, 1))) << c.what;
             EXPECT_EQ(static_cast<float*>(out->getDataPtr())[0], 42.0f) << c.what;

@@ -15,8 +15,10 @@ ZELUNCover::ZELUNCover() = default;
 ZELUNCover::ZELUNCover(ZELUNCoordSystem const& system, double minX, double minY, double maxX, double maxY)
     : m_system(system), m_minX(minX), m_minY(minY), m_maxX(maxX), m_maxY(maxY), m_null(false)
 {
+    // Finite bounds can still be a width or height that overflows, which no
+    // pixel mapping can use.
     bool const boundsOk = std::isfinite(minX) && std::isfinite(minY) && std::isfinite(maxX) && std::isfinite(maxY) &&
-                          minX <= maxX && minY <= maxY;
+                          minX <= maxX && minY <= maxY && std::isfinite(maxX - minX) && std::isfinite(maxY - minY);
     if (!system.isValid())
         m_status = kErrCoordSystemInvalid;
     else if (!boundsOk)
@@ -48,7 +50,12 @@ try {
     double bounds[4] = {m_minX, m_minY, m_maxX, m_maxY};
     status = m_system.transformBounds(target, bounds);
     if (status) return ZELUNCover();
-    return ZELUNCover(target, bounds[0], bounds[1], bounds[2], bounds[3]);
+    // Bounds carried far enough apart can make a width or height that is not
+    // finite: the call then fails with that cover's status instead of handing
+    // back an invalid cover as a success.
+    ZELUNCover result(target, bounds[0], bounds[1], bounds[2], bounds[3]);
+    status = result.status();
+    return status ? ZELUNCover() : result;
 } catch (std::bad_alloc const&) {
     status = kErrOutOfMemory;
     return ZELUNCover();

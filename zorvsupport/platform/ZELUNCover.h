@@ -5,9 +5,9 @@
 
 // A rectangle {minX, minY, maxX, maxY} in a coordinate system. Bounds are
 // kept exactly as given. status(): 0, kErrCoordSystemInvalid for an invalid
-// system, kErrCoverInvalid for a non-finite bound or min > max (a zero
-// extent is valid). The null cover has status 0, bounds 0 and the undefined
-// system.
+// system, kErrCoverInvalid for a non-finite bound, min > max, or a width
+// (maxX - minX) or height (maxY - minY) that is not finite (a zero extent is
+// valid). The null cover has status 0, bounds 0 and the undefined system.
 class ZORV_EXPORT ZELUNCover {
 public:
     ZELUNCover();
@@ -30,7 +30,8 @@ public:
     // densely). A target equivalent to the cover's system gives the same
     // bounds exactly. A geographic target crossed by the antimeridian gives
     // one box whose maxX lies beyond the half turn. Failures (kErrCoverInvalid
-    // for the null cover, this cover's own status, kErrCoordSystemInvalid,
+    // for the null cover or for carried bounds whose width or height is not
+    // finite, this cover's own status, kErrCoordSystemInvalid,
     // kErrCoordTransformUnavailable, kErrCoordTransformFailed, and
     // kErrOutOfMemory when a resource failed, as ZELUNCoordSystem::transform
     // tells them) give the null cover; `status` is always written.

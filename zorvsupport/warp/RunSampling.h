@@ -1,8 +1,8 @@
 #pragma once
 
-// Library-internal: what the row worker does per run of pixels of one mesh
-// cell: their source positions through the cell's matrix, and the sampling
-// of the run, through the sampler's own run entry where it has one.
+// Library-internal: the source positions of a run of pixels through one
+// mesh matrix, and the sampling of a run of positions, through the sampler's
+// own run entry where it has one.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,10 +24,12 @@ struct RowMatrix {
 };
 
 // The positions of the n pixels from `column` on (x = column + i + 0.5,
-// n below 2^31): exactly the per-pixel product. Where m20 is zero (an affine cell, as
-// every cell of equal covers), m20 x is a zero of m20's sign for every x > 0,
-// so W and its reciprocal are those of the first pixel for the whole run.
-inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, double* px, double* py)
+// n below 2^31) into px[i * stride] and py[i * stride]: exactly the
+// per-pixel product. Where m20 is zero (an affine cell, as every cell of
+// equal covers), m20 x is a zero of m20's sign for every x > 0, so W and its
+// reciprocal are those of the first pixel for the whole run.
+inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, double* px, double* py,
+                         std::size_t stride = 1)
 {
     double const x0 = static_cast<double>(column) + 0.5;
     if (m.m20 == 0.0) {
@@ -35,8 +37,8 @@ inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, 
         for (std::size_t i = 0; i < n; ++i) {
             // x0 + i is exact as long as the column is below 2^52.
             double const x = x0 + static_cast<double>(static_cast<std::int32_t>(i));
-            px[i] = ((m.m00 * x + m.m01y) + m.m02) * inv;
-            py[i] = ((m.m10 * x + m.m11y) + m.m12) * inv;
+            px[i * stride] = ((m.m00 * x + m.m01y) + m.m02) * inv;
+            py[i * stride] = ((m.m10 * x + m.m11y) + m.m12) * inv;
         }
         return;
     }
@@ -46,8 +48,8 @@ inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, 
         double const Y = (m.m10 * x + m.m11y) + m.m12;
         double const W = (m.m20 * x + m.m21y) + m.m22;
         double const inv = 1.0 / W;
-        px[i] = X * inv;
-        py[i] = Y * inv;
+        px[i * stride] = X * inv;
+        py[i * stride] = Y * inv;
     }
 }
 

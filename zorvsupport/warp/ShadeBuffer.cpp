@@ -16,9 +16,10 @@ long shadeBuffer(TDataVector2D<ImageType>& image, ZELUNCover const& imageCover, 
                  TDataVector2D<NormalType> const& normals, ZELUNCover const& normalCover,
                  ConstTupleProxy<NormalType> normalNoData, ConstTupleProxy<NormalType> light, ReprojectMethod method)
 try {
-    if (image.getDataType() != DataType(DataType::kUInt8, 4) || imageNoData.length() != 4 ||
+    // A view without data is refused with its length: all three are read.
+    if (image.getDataType() != DataType(DataType::kUInt8, 4) || imageNoData.length() != 4 || !imageNoData.data() ||
         normals.getDataType() != DataType(DataType::kFloat32, 3) || normalNoData.length() != 3 ||
-        light.length() != 3)
+        !normalNoData.data() || light.length() != 3 || !light.data())
         return kErrBadShadeBuffer;
     if (long const status = coverStatus(imageCover, normalCover)) return status;
     ZELUNnBox<double, 2> const imageBox = pixelBoxOf(image.getDimension(0), image.getDimension(1));
@@ -34,9 +35,8 @@ try {
     std::uint8_t const fill[4] = {imageNoData[0], imageNoData[1], imageNoData[2], imageNoData[3]};
     ShadingSampler const sampler(BilinearSampler<NormalType>(3, &normals, normalNoData, cyclicColumns(normalCover)),
                                  light, kAmbient, kDiffuse);
-    warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
-                                                ConstTupleProxy<ImageType>(fill, 4));
-    return kSuccess;
+    return warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
+                                                       ConstTupleProxy<ImageType>(fill, 4));
 } catch (std::bad_alloc const&) {
     return kErrOutOfMemory;  // the output untouched, or partly written by the rows
 }

@@ -149,7 +149,7 @@ long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out,
                     TDataVector2D<TDataType<0>> const& heights, float noData, float factorX, float factorY,
                     float divisor)
 {
-    if (out.getDataType() != DataType(DataType::kFloat32, 3) || defaultNormal.length() != 3)
+    if (out.getDataType() != DataType(DataType::kFloat32, 3) || defaultNormal.length() != 3 || !defaultNormal.data())
         return kErrBadNormalBuffer;
     // Copied first: the caller's view may point into `out`, which the resize
     // may reallocate.
