@@ -17,6 +17,8 @@
 #endif
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
+#include "support/ShortageModes.h"
 #include "surface/SmallStack.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
@@ -523,73 +525,123 @@ char const* const kFormNames[] = {"one point", "list", "batch"};
 
 }  // namespace
 
-// An allocation that fails while the first transformation of a pair builds
-// its engine objects is a shortage (kErrOutOfMemory), never an answer about
-// the pair: the failing call gives that or the exact result, and the next
-// plain call gives the exact result of a pair that never failed. Each failure
-// point is swept with the one failure alone, and for the pairs whose systems
-// are equivalent (no operation is made) also with every later allocation
-// failing. Refused pairs give their refusal or the shortage, and are refused
-// again once memory is back. The engine (PROJ 9.1) loses some objects of its
-// own on its failure paths (the leak checker finds them inside its operation
-// factory, whose results we always destroy), so what the failing call
-// allocates is not checked for leaks.
-TEST(ZELUNCoordSystem, AllocationFailureLeavesThePairUsable)
+namespace {
+
+// One pair of systems and a point to carry between them.
+struct PairCase {
+    char const* name;
+    char const* from;
+    char const* to;
+    double x, y;
+};
+
+// Why a call under failures gave what the header does not allow, or empty:
+// the answer of a call that never failed (its status; for 0 its bits), or
+// kErrOutOfMemory (the batch form flagging its point).
+std::string judgeUnderShortage(PointCall const& call, int form, long status, double const xy[2], long answer,
+                               double const expected[2])
 {
-    using zorvtest::FailingAllocation;
-    struct Row {
-        char const* from;
-        char const* to;
-        double x, y;
-        bool alsoLater;  // memory gone from the failing allocation on
-    } const rows[] = {
-        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, false},
-        {"EPSG:4326", "OGC:CRS84", 0.1 + 0.2, -0.0, true},  // equivalent: copied as it is
-        {"OGC:CRS84", "EPSG:4326", 0.1 + 0.2, -0.0, true},
-        {"IAU_2015:49900", "EPSG:4326", 1, 2, true},  // refused: another body
-    };
-    for (Row const& r : rows) {
-        double expected[2] = {r.x, r.y};
-        long const answer = PointCall(r.from, r.to, r.x, r.y).run(0, expected);
-        for (int form = 0; form < 3; ++form) {
-            for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
-                if (extent == FailingAllocation::kThatAndLater && !r.alsoLater) continue;
-                std::string const label = std::string(r.from) + " -> " + r.to + ", " + kFormNames[form] +
-                                          (extent == FailingAllocation::kOnlyThat ? ", one failure" : ", all later");
-                unsigned const points = zorvtest::forEachAllocationFailure(
-                    [&] { return PointCall(r.from, r.to, r.x, r.y); },
-                    [&](PointCall& call) {
+    if (status == kErrOutOfMemory) return form == 2 && call.failed != 1 ? "kErrOutOfMemory, point not flagged" : "";
+    if (status != answer) return "status " + std::to_string(status) + " for " + std::to_string(answer);
+    if (status == 0 && !(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1]))) return "0 at another position";
+    return "";
+}
+
+// One trial, in a child: a thread new to the engine makes the pair's first
+// conversion (one of the three forms, by n) with memory failing as `mode`
+// says, then converts again with memory back.
+int pairTrial(PairCase const& c, zorvtest::ShortageMode const& mode, unsigned long n, long answer,
+              double const expected[2])
+{
+    if (mode.kind == zorvtest::ShortageMode::kRandom && n > zorvtest::kShortageSeeds)
+        return zorvtest::kTrialBeyondTheLast;
+    int result = 0;
+    std::thread([&] {
+        PointCall call(c.from, c.to, c.x, c.y);
+        int const form = static_cast<int>(n % 3);
+        double xy[2];
+        long status;
+        bool reached;
+        {
 #if defined(__SANITIZE_ADDRESS__)
-                        __lsan::ScopedDisabler engineLeaks;
+            __lsan::ScopedDisabler engineLeaks;  // the engine's failure paths lose objects
 #endif
-                        double xy[2];
-                        long const st = call.run(form, xy);
-                        if (st == kErrOutOfMemory) {
-                            if (form == 2) {
-                                EXPECT_EQ(call.failed, 1) << label;
-                            }
-                            return;
-                        }
-                        ASSERT_EQ(st, answer) << label;
-                        if (st == 0) {
-                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
-                        }
-                    },
-                    [&](PointCall& call, bool threw) {
-                        EXPECT_FALSE(threw) << label;
-                        PointCall again(r.from, r.to, r.x, r.y);
-                        again.systems = call.systems;
-                        double xy[2];
-                        ASSERT_EQ(again.run(0, xy), answer) << label;
-                        if (answer == 0) {
-                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
-                        }
-                    },
-                    extent);
-                EXPECT_GT(points, 0u) << label;
-            }
+            zorvtest::ArmedShortage const failing(mode, n);
+            status = call.run(form, xy);
+            reached = failing.reached();
+        }
+        std::string why = judgeUnderShortage(call, form, status, xy, answer, expected);
+        PointCall again(c.from, c.to, c.x, c.y);
+        again.systems = call.systems;
+        long const next = again.run(0, xy);
+        if (why.empty() && next != answer) why = "the next call gave " + std::to_string(next);
+        if (why.empty() && next == 0 && !(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])))
+            why = "the next call gave another position";
+        if (!why.empty()) {
+            std::printf("%s, %s, %lu (%s): %s\n", c.name, mode.name, n, kFormNames[form], why.c_str());
+            result = 1;
+        } else if (!reached) {
+            result = zorvtest::kTrialBeyondTheLast;
+        }
+    }).join();
+    return result;
+}
+
+// Sweeps the first conversion of each pair under each way of taking memory
+// away, every trial in a child process (the engine may end the process when
+// its allocations fail: see ForkedTrial.h and ZELUNCoordSystem.h).
+void sweepPairs(std::initializer_list<PairCase> cases)
+{
+    using namespace zorvtest;
+    for (PairCase const& c : cases) {
+        double expected[2] = {c.x, c.y};
+        long const answer = PointCall(c.from, c.to, c.x, c.y).run(0, expected);
+        for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
+            unsigned engineFaults = 0;
+            auto const body = [&](unsigned long n) { return pairTrial(c, mode, n, answer, expected); };
+            auto const judge = [&](unsigned long n, TrialEnd const& end) {
+                engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
+                EXPECT_TRUE(end.acceptable()) << c.name << ", " << mode.name << ", " << n << ":\n" << end.report;
+            };
+            unsigned const trials = mode.kind == ShortageMode::kRandom
+                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            std::printf("%s, %s: %u trials, %u ended in a known fault of the engine\n", c.name, mode.name, trials,
+                        engineFaults);
         }
     }
+}
+
+char const* const kOrthoAmerica = "+proj=ortho +lat_0=40 +lon_0=-100 +ellps=WGS84 +type=crs";
+
+}  // namespace
+
+// A shortage while a thread makes its first conversion of a pair (in the
+// library, the engine, its database or glibc; one failing allocation, all
+// from one on, only large blocks, or one in a thousand at random) gives
+// kErrOutOfMemory or the answer of a call that never failed, bit for bit,
+// never a refusal of a pair that converts; the next call with memory back
+// gives that answer. Pairs of every kind: projected, equivalent (no
+// operation), aliases the database resolves, refused (another body, no
+// inverse), and a datum shift through a grid, whose lazy loading a
+// shortage can break.
+TEST(CoordShortage, ProjectionsAndEquivalentSystems)
+{
+    sweepPairs({{"EPSG:4326 -> EPSG:32633", "EPSG:4326", "EPSG:32633", 13.5, 46.5},
+                {"OGC:CRS84 -> EPSG:4326", "OGC:CRS84", "EPSG:4326", 0.1 + 0.2, -0.0},
+                {"EPSG:4326 -> WGS 84 under an alias", "EPSG:4326", kWgs84AliasWkt2, 0.1 + 0.2, -0.0},
+                {"orthographic -> EPSG:4326", kOrthoAmerica, "EPSG:4326", 1000, 2000}});
+}
+
+TEST(CoordShortage, RefusedPairs)
+{
+    sweepPairs({{"IAU_2015:49900 -> EPSG:4326", "IAU_2015:49900", "EPSG:4326", 1, 2},
+                {"bertin1953 -> EPSG:4326", "+proj=bertin1953 +type=crs", "EPSG:4326", 1, 2}});
+}
+
+TEST(CoordShortage, GridShift)
+{
+    sweepPairs({{"EPSG:4326 -> EPSG:4314", "EPSG:4326", "EPSG:4314", 9, 49}});
 }
 
 // A pair whose first transformations all ran short of memory works at once
