@@ -782,32 +782,54 @@ TEST(ZELUNCoordSystem, RefusalsAreRemembered)
 
 // A definition read while memory runs short is read right or the
 // constructor throws std::bad_alloc: a shortage never makes a valid text
-// invalid (nor an invalid one valid). Codes only: the engine (PROJ 9.1)
-// corrupts its heap at some failing allocations inside its reader of PROJ
-// strings.
+// invalid (nor an invalid one valid). Each reading on a thread new to the
+// engine, in a child process (the engine corrupts its heap at some failing
+// allocations inside its reader of PROJ strings: see ForkedTrial.h).
 TEST(ZELUNCoordSystem, ReadingUnderAShortage)
 {
-    using zorvtest::FailingAllocation;
-    for (char const* definition : {"EPSG:32633", "EPSG:4326", "EPSG:4978", "EPSG:5703"}) {
+    using namespace zorvtest;
+    // Projected, geocentric (not valid here), WKT, a PROJ string, and text
+    // the engine does not read.
+    for (char const* definition :
+         {"EPSG:32633", "EPSG:4978", kUtm33Wkt1, "+proj=utm +zone=33 +datum=WGS84", "not a system"}) {
         CS const plain(definition);
-        for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
-            unsigned threw = 0;
-            unsigned const points = zorvtest::forEachAllocationFailure(
-                [] { return std::unique_ptr<CS>(); },
-                [&](std::unique_ptr<CS>& made) { made.reset(new CS(definition)); },
-                [&](std::unique_ptr<CS>& made, bool thrown) {
-                    if (thrown) {
-                        ++threw;
-                        return;
+        for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
+            auto const body = [&](unsigned long n) {
+                if (mode.kind == ShortageMode::kRandom && n > kShortageSeeds) return kTrialBeyondTheLast;
+                int result = 0;
+                std::thread([&] {
+                    std::unique_ptr<CS> made;
+                    bool threw = false, reached;
+                    {
+#if defined(__SANITIZE_ADDRESS__)
+                        __lsan::ScopedDisabler engineLeaks;
+#endif
+                        ArmedShortage const failing(mode, n);
+                        try {
+                            made.reset(new CS(definition));
+                        } catch (std::bad_alloc const&) {
+                            threw = true;
+                        }
+                        reached = failing.reached();
                     }
-                    ASSERT_TRUE(made) << definition;
-                    EXPECT_EQ(made->isValid(), plain.isValid()) << definition;
-                    EXPECT_EQ(made->userToMmOnGroundFactor(), plain.userToMmOnGroundFactor()) << definition;
-                    EXPECT_EQ(made->fullTurn(), plain.fullTurn()) << definition;
-                },
-                extent);
-            EXPECT_GT(points, 0u) << definition;
-            EXPECT_GT(threw, 0u) << definition;
+                    if (!threw && (made->isValid() != plain.isValid() ||
+                                   made->userToMmOnGroundFactor() != plain.userToMmOnGroundFactor() ||
+                                   made->fullTurn() != plain.fullTurn())) {
+                        std::printf("%s, %s, %lu: read as another system\n", definition, mode.name, n);
+                        result = 1;
+                    } else if (!reached) {
+                        result = kTrialBeyondTheLast;
+                    }
+                }).join();
+                return result;
+            };
+            auto const judge = [&](unsigned long n, TrialEnd const& end) {
+                EXPECT_TRUE(end.acceptable()) << definition << ", " << mode.name << ", " << n << ":\n" << end.report;
+            };
+            unsigned const trials = mode.kind == ShortageMode::kRandom
+                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            EXPECT_GT(trials, 1u) << definition << ", " << mode.name;
         }
     }
 }
