@@ -73,14 +73,14 @@ constexpr std::size_t kCachedPairs = 64;
 // allocated here.
 class EngineLog {
 public:
-    EngineLog()
+    // Reads, in the thread's own context, the engine's texts of the errors
+    // that belong to a point itself (PROJ_ERR_COORD_TRANSFM and its
+    // sub-codes): a candidate that fails a point with one of them leaves it
+    // to the next by the engine's own choice.
+    void readPointErrors(PJ_CONTEXT* context)
     {
-        // The engine's texts of the errors that belong to a point itself
-        // (PROJ_ERR_COORD_TRANSFM and its sub-codes): a candidate that fails
-        // a point with one of them leaves it to the next by the engine's own
-        // choice.
         for (int i = 0; i < kPointErrors; ++i) {
-            char const* text = proj_context_errno_string(nullptr, PROJ_ERR_COORD_TRANSFM + i);
+            char const* text = proj_context_errno_string(context, PROJ_ERR_COORD_TRANSFM + i);
             copyText(m_pointErrors[i], text ? text : "");
         }
     }
@@ -259,6 +259,7 @@ PJ_CONTEXT* ThreadEngine::context()
     if (m_context) return m_context;
     m_context = proj_context_create();
     if (m_context) {
+        m_log.readPointErrors(m_context);
         // Offline whatever the environment asks for; every message comes to
         // the log, never to the host's output.
         proj_log_func(m_context, &m_log, EngineLog::receive);
