@@ -472,6 +472,7 @@ void geoidReport(int k)
         }));
     std::sort(times.begin(), times.end());
     MeshReprojectionTransform const mesh(outBox, geoidOutCover(k), inBox, geoid().cover, kMeshCellSize, status);
+    MeshBuild const built = buildMesh(outBox, geoidOutCover(k), inBox, geoid().cover, kMeshCellSize, status);
     PointReprojectionTransform const point(outBox, geoidOutCover(k), inBox, geoid().cover);
     initCache();
     double worst = 0;
@@ -499,7 +500,7 @@ void geoidReport(int k)
     std::printf("geoid %s %ux%u: mesh build %.2f ms (median of 5), %zu cells split; largest mesh position error %.4f "
                 "input pixels; %.3f %% of pixels within 1 cm of the peer's exact warp; %zu no-data pixels\n",
                 t.name, t.w, t.h, times[2] * 1e3,
-                MeshAccess::internals(mesh) ? MeshAccess::internals(mesh)->trees.size() : std::size_t(0),
+                built.internals ? built.internals->trees.size() : std::size_t(0),
                 worst, 100.0 * close / exact.size(), noData);
 }
 
@@ -509,10 +510,10 @@ void geoidReport(int k)
 struct MeshFigures {
     std::size_t nodes = 0, exact = 0;
 };
-MeshFigures figuresOf(MeshReprojectionTransform const& mesh)
+MeshFigures figuresOf(MeshBuild const& mesh)
 {
     MeshFigures f;
-    if (MeshInternals const* in = MeshAccess::internals(mesh))
+    if (MeshInternals const* in = mesh.internals.get())
         for (MeshCellTree const& t : in->trees) {
             f.nodes += t.nodeCount;
             f.exact += t.centreCount;
@@ -570,8 +571,8 @@ void printMesh(WideCase const& c)
 {
     ZELUNCover const inCover = c.inCover(), outCover = c.outCover();
     long status = 0;
-    MeshReprojectionTransform const mesh(pixelBoxOf(c.outW, c.outH), outCover, pixelBoxOf(c.inW, c.inH), inCover,
-                                         kMeshCellSize, status);
+    MeshBuild const mesh = buildMesh(pixelBoxOf(c.outW, c.outH), outCover, pixelBoxOf(c.inW, c.inH), inCover,
+                                     kMeshCellSize, status);
     MeshFigures const f = figuresOf(mesh);
 
     std::printf("  status %ld, %zu nodes, %zu pixels exact (%.1f %%)\n", status, f.nodes, f.exact,

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -313,21 +314,29 @@ unsigned long RandomAllocationFailure::failures() const
 
 extern "C" {
 
+// An injected failure sets errno to ENOMEM as a real one does: glibc asserts
+// it where it cannot get memory for a new thread.
+ZORV_UNINSTRUMENTED void* failed()
+{
+    errno = ENOMEM;
+    return nullptr;
+}
+
 ZORV_UNINSTRUMENTED void* malloc(std::size_t n)
 {
-    return failThisOne(n) ? nullptr : realMalloc(n);
+    return failThisOne(n) ? failed() : realMalloc(n);
 }
 
 ZORV_UNINSTRUMENTED void* calloc(std::size_t n, std::size_t size)
 {
     std::size_t const bytes = size && n > static_cast<std::size_t>(-1) / size ? static_cast<std::size_t>(-1) : n * size;
-    return failThisOne(bytes) ? nullptr : realCalloc(n, size);
+    return failThisOne(bytes) ? failed() : realCalloc(n, size);
 }
 
 ZORV_UNINSTRUMENTED void* realloc(void* p, std::size_t n)
 {
     // A request of 0 bytes frees the block; it never fails.
-    if (n != 0 && failThisOne(n)) return nullptr;
+    if (n != 0 && failThisOne(n)) return failed();
     return realRealloc(p, n);
 }
 

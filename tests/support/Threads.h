@@ -44,11 +44,12 @@ inline int taskCount()
 }
 
 // The task count once joined threads are gone: a thread wakes its joiner a
-// few microseconds before it leaves the task list.
+// few microseconds before it leaves the task list, later on a loaded
+// machine (up to 50 ms waited).
 inline int settledTaskCount(int baseline)
 {
     int n = taskCount();
-    for (int i = 0; i < 20 && n > baseline; ++i) {
+    for (int i = 0; i < 500 && n > baseline; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(100));
         n = taskCount();
     }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ThreadCount.h"
 #include "warp/MeshTestSupport.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/warp/MeshRefinement.h"
@@ -340,7 +341,10 @@ TEST(GeoidReprojection, ExactPixelsAreThePointTransforms)
         long status = 0;
         MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
         ASSERT_EQ(status, 0);
-        MeshInternals const* in = MeshAccess::internals(mesh);
+        // The same construction, as held, to find the exact leaves.
+        MeshBuild const built = buildMesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
+        ASSERT_EQ(status, 0);
+        MeshInternals const* in = built.internals.get();
         ASSERT_TRUE(in && !in->roots.empty()) << t.name << ": some cells split";
         PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
         std::size_t exactPixels = 0;
@@ -371,27 +375,24 @@ TEST(GeoidReprojection, ExactPixelsAreThePointTransforms)
 // and with fractional cells (clipped boxes whose edges need not coincide).
 class MeshRebuild {
 public:
-    MeshRebuild(MeshReprojectionTransform const& mesh, PointReprojectionTransform const& exact)
-        : m_mesh(mesh), m_exact(exact)
-    {
-    }
+    MeshRebuild(MeshBuild const& mesh, PointReprojectionTransform const& exact) : m_mesh(mesh), m_exact(exact) {}
 
     // Every top-level cell: split exactly where its own matrix fails.
     void checkAll(std::int64_t rows, std::size_t& splitCells)
     {
-        MeshInternals const& in = *MeshAccess::internals(m_mesh);
-        ZELUNnBox<double, 2> const& box = m_mesh.box();
+        MeshInternals const& in = *m_mesh.internals;
+        ZELUNnBox<double, 2> const& box = in.geometry.box;
         for (std::int64_t i = 0; i < rows; ++i)
-            for (std::int64_t j = 0; j < m_mesh.cellsPerRow(); ++j) {
+            for (std::int64_t j = 0; j < m_mesh.cellsPerRow; ++j) {
                 ZELUNnBox<double, 2> cell;
                 for (int a = 0; a < 2; ++a) {
-                    double const lo = box.low[a] + (a ? i : j) * m_mesh.cellSize()[a], hi = lo + m_mesh.cellSize()[a];
+                    double const lo = box.low[a] + (a ? i : j) * in.geometry.cell[a], hi = lo + in.geometry.cell[a];
                     cell.low[a] = std::min(lo, box.high[a]);
                     cell.high[a] = std::min(hi, box.high[a]);
                 }
-                auto const index = static_cast<std::size_t>(i * m_mesh.cellsPerRow() + j);
+                auto const index = static_cast<std::size_t>(i * m_mesh.cellsPerRow + j);
                 MeshCellTree const* tree = in.treeOf(index);
-                ASSERT_EQ(!tree, passes(m_mesh.matrices()[index], cell)) << "cell " << i << ", " << j;
+                ASSERT_EQ(!tree, passes(m_mesh.matrices[index], cell)) << "cell " << i << ", " << j;
                 if (!tree) continue;
                 ++splitCells;
                 checkNode(*tree, 0, cell);
@@ -441,30 +442,32 @@ private:
 
     // Node `index` of a cell's tree over box b: a smallest failing box is
     // carried one by one; a larger one splits at low + ceil(extent / 2) on
-    // each axis longer than 4 pixels, each quarter a matrix leaf exactly
-    // where its own matrix passes.
+    // each axis longer than the smallest cell, each quarter a matrix leaf
+    // exactly where its own matrix passes.
     void checkNode(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2> const& b)
     {
         std::int32_t const v = tree.nodes[static_cast<std::size_t>(index)];
         double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
-        if (w <= 4 && h <= 4) {
+        double const smallest = kMeshSmallestCell;
+        if (w <= smallest && h <= smallest) {
             ASSERT_TRUE(v < 0 && MeshCellTree::isExact(v)) << "a smallest failing cell takes the exact path";
             return;
         }
         ASSERT_GE(v, 0) << "a failing cell splits";
         double const inf = std::numeric_limits<double>::infinity();
-        double const splitX = w > 4 ? b.low[0] + std::ceil(w / 2) : inf, splitY = h > 4 ? b.low[1] + std::ceil(h / 2) : inf;
+        double const splitX = w > smallest ? b.low[0] + std::ceil(w / 2) : inf;
+        double const splitY = h > smallest ? b.low[1] + std::ceil(h / 2) : inf;
         ASSERT_EQ(meshSplit(b.low[0], b.high[0]), splitX);
         ASSERT_EQ(meshSplit(b.low[1], b.high[1]), splitY);
         for (int q = 0; q < 4; ++q) {
             bool const right = q & 1, up = q & 2;
-            if ((right && w <= 4) || (up && h <= 4)) continue;
+            if ((right && w <= smallest) || (up && h <= smallest)) continue;
             ZELUNnBox<double, 2> child = b;
-            if (w > 4) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
-            if (h > 4) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
+            if (w > smallest) (right ? child.low[0] : child.high[0]) = std::min(splitX, b.high[0]);
+            if (h > smallest) (up ? child.low[1] : child.high[1]) = std::min(splitY, b.high[1]);
             ZELUNMatrix3D m;
             bool const passed = build(child, m) && passes(m, child);
-            std::int32_t const k = v + (right ? 1 : 0) + (up ? (w > 4 ? 2 : 1) : 0);
+            std::int32_t const k = v + (right ? 1 : 0) + (up ? (w > smallest ? 2 : 1) : 0);
             std::int32_t const c = tree.nodes[static_cast<std::size_t>(k)];
             bool const matrixLeaf = c < 0 && !MeshCellTree::isExact(c);
             ASSERT_EQ(matrixLeaf, passed) << "quarter " << q << " of a cell at " << b.low[0] << ", " << b.low[1];
@@ -481,7 +484,7 @@ private:
         }
     }
 
-    MeshReprojectionTransform const& m_mesh;
+    MeshBuild const& m_mesh;
     PointReprojectionTransform const& m_exact;
 };
 
@@ -493,7 +496,7 @@ TEST(GeoidReprojection, RefinementEqualsACellByCellRebuild)
     ZELUNnBox<double, 2> const outBox = pixelBox(polar.w, polar.h), inBox = pixelBox(1440, 721);
     for (ZELUNnPoint<double, 2> const cellSize : {kMeshCellSize, ZELUNnPoint<double, 2>(37.3, 45.7)}) {
         long status = 0;
-        MeshReprojectionTransform const mesh(outBox, outCover, inBox, geoid().cover, cellSize, status);
+        MeshBuild const mesh = buildMesh(outBox, outCover, inBox, geoid().cover, cellSize, status);
         ASSERT_EQ(status, 0);
         PointReprojectionTransform const exact(outBox, outCover, inBox, geoid().cover);
         std::size_t split = 0;
@@ -511,16 +514,15 @@ std::vector<Target> refinedTargets()
     return {kTargets[0], polar, kTargets[2]};
 }
 
-// The split cells of a mesh, and the pixels of its exact leaves.
-std::size_t splitCellsOf(MeshReprojectionTransform const& mesh)
+// The split cells of a construction, and the pixels of its exact leaves.
+std::size_t splitCellsOf(MeshBuild const& mesh)
 {
-    MeshInternals const* in = MeshAccess::internals(mesh);
-    return in ? in->trees.size() : 0;
+    return mesh.internals ? mesh.internals->trees.size() : 0;
 }
-std::size_t exactPixelsOf(MeshReprojectionTransform const& mesh)
+std::size_t exactPixelsOf(MeshBuild const& mesh)
 {
     std::size_t n = 0;
-    if (MeshInternals const* in = MeshAccess::internals(mesh))
+    if (MeshInternals const* in = mesh.internals.get())
         for (MeshCellTree const& t : in->trees) n += t.centreCount;
     return n;
 }
@@ -554,8 +556,9 @@ TEST(GeoidReprojection, RowsAreTheSamplerAtTheTransformsPosition)
         long status = 0;
         MeshReprojectionTransform const mesh(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, status);
         ASSERT_EQ(status, 0) << t.name;
-        ASSERT_GT(splitCellsOf(mesh), 0u) << t.name;
-        exact += exactPixelsOf(mesh);
+        MeshBuild const built = buildMesh(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, status);
+        ASSERT_GT(splitCellsOf(built), 0u) << t.name;
+        exact += exactPixelsOf(built);
         for (InterpolationMethod how : {kHold, kBilinear}) {
             auto const out = reproject(t, kMeshReprojection, how);
             std::size_t differ = 0;
@@ -578,11 +581,10 @@ TEST(GeoidReprojection, RowsAreTheSamplerAtTheTransformsPosition)
 void expectRowsIndependentOfThreads(Target const& t)
 {
     for (InterpolationMethod how : {kHold, kBilinear}) {
-        setNumThreads(1);
+        ThreadCountScope const threads(1);
         auto const one = reproject(t, kMeshReprojection, how);
-        setNumThreads(8);
+        threads.set(8);
         auto const eight = reproject(t, kMeshReprojection, how);
-        setNumThreads(0);
         EXPECT_EQ(std::memcmp(one->getConstDataPtr(), eight->getConstDataPtr(), std::size_t(t.w) * t.h * 4), 0)
             << t.name << ", method " << how;
     }
@@ -597,14 +599,13 @@ TEST(GeoidThreads, ConstructionAndRowsDoNotDependOnTheThreads)
     for (Target const& t : refinedTargets()) {
         ZELUNCover const outCover = coverOf(t);
         long one = 0, eight = 0;
-        setNumThreads(1);
-        MeshReprojectionTransform const a(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, one);
-        setNumThreads(8);
-        MeshReprojectionTransform const b(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, eight);
-        setNumThreads(0);
+        ThreadCountScope const threads(1);
+        MeshBuild const a = buildMesh(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, one);
+        threads.set(8);
+        MeshBuild const b = buildMesh(pixelBox(t.w, t.h), outCover, inBox, geoid().cover, kMeshCellSize, eight);
         ASSERT_EQ(one, 0);
         ASSERT_EQ(eight, 0);
-        EXPECT_TRUE(sameMesh(a, b)) << t.name;
+        EXPECT_TRUE(sameBuild(a, b)) << t.name;
         expectRowsIndependentOfThreads(t);
     }
 }

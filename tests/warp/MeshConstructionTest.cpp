@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
+#include "support/ThreadCount.h"
 #include "support/Threads.h"
 #include "warp/MeshTestSupport.h"
 #include "warp/WarpTestSupport.h"
@@ -33,7 +35,8 @@ float const kNoData = -9999.0f;
 double const kPi = 3.14159265358979323846;
 
 // Every leaf of a mesh with its box, found with the split rule (low +
-// ceil(extent / 2) on each axis longer than 4 pixels) and each cell's box.
+// ceil(extent / 2) on each axis longer than the smallest cell) and each
+// cell's box.
 struct Leaf {
     ZELUNnBox<double, 2> box;
     ZELUNMatrix3D const* matrix;  // null: the centres are carried one by one
@@ -47,7 +50,7 @@ void leavesOf(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2>
         return;
     }
     double const w = b.high[0] - b.low[0], h = b.high[1] - b.low[1];
-    int const xs = w > 4 ? 2 : 1, ys = h > 4 ? 2 : 1;
+    int const xs = w > kMeshSmallestCell ? 2 : 1, ys = h > kMeshSmallestCell ? 2 : 1;
     for (int up = 0; up < ys; ++up)
         for (int right = 0; right < xs; ++right) {
             ZELUNnBox<double, 2> c = b;
@@ -57,32 +60,33 @@ void leavesOf(MeshCellTree const& tree, std::int32_t index, ZELUNnBox<double, 2>
         }
 }
 
-std::vector<Leaf> leavesOf(MeshReprojectionTransform const& mesh)
+// The leaves of a construction; they point into it.
+std::vector<Leaf> leavesOf(MeshBuild const& mesh)
 {
     std::vector<Leaf> out;
-    MeshInternals const* in = MeshAccess::internals(mesh);
-    std::int64_t const perRow = mesh.cellsPerRow();
-    for (std::size_t k = 0; k < mesh.matrices().size(); ++k) {
+    MeshInternals const* in = mesh.internals.get();
+    if (!in) return out;
+    std::int64_t const perRow = mesh.cellsPerRow;
+    for (std::size_t k = 0; k < mesh.matrices.size(); ++k) {
         std::int64_t const i = static_cast<std::int64_t>(k) / perRow, j = static_cast<std::int64_t>(k) % perRow;
         ZELUNnBox<double, 2> cell;
         for (int a = 0; a < 2; ++a) {
-            double const lo = mesh.box().low[a] + static_cast<double>(a ? i : j) * mesh.cellSize()[a];
+            double const lo = in->geometry.box.low[a] + static_cast<double>(a ? i : j) * in->geometry.cell[a];
             cell.low[a] = lo;
-            cell.high[a] = std::min(lo + mesh.cellSize()[a], mesh.box().high[a]);
+            cell.high[a] = std::min(lo + in->geometry.cell[a], in->geometry.box.high[a]);
         }
-        MeshCellTree const* tree = in ? in->treeOf(k) : nullptr;
-        if (tree)
+        if (MeshCellTree const* tree = in->treeOf(k))
             leavesOf(*tree, 0, cell, out);
         else
-            out.push_back(Leaf{cell, &mesh.matrices()[k]});
+            out.push_back(Leaf{cell, &mesh.matrices[k]});
     }
     return out;
 }
 
-std::size_t exactPixels(MeshReprojectionTransform const& mesh)
+std::size_t exactPixels(MeshBuild const& mesh)
 {
     std::size_t n = 0;
-    if (MeshInternals const* in = MeshAccess::internals(mesh))
+    if (MeshInternals const* in = mesh.internals.get())
         for (MeshCellTree const& t : in->trees) n += t.centreCount;
     return n;
 }
@@ -114,6 +118,8 @@ TEST(MeshRefinement, FarBeyondTheInputReadsThePointMethodsFootprint)
     long status = 0;
     MeshReprojectionTransform const m(g.outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
     ASSERT_EQ(status, 0);
+    MeshBuild const built = buildMesh(g.outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
+    ASSERT_EQ(status, 0);
     PointReprojectionTransform const exact(g.outBox, g.outCover, g.inBox, g.inCover);
     auto fromEdge = [](double v) { return std::min(std::fabs(v + 0.5), std::fabs(v - 900.5)); };
     std::size_t withData = 0, differ = 0;
@@ -138,7 +144,7 @@ TEST(MeshRefinement, FarBeyondTheInputReadsThePointMethodsFootprint)
     // North of 6 degrees no cell splits but those on the pole, whose
     // corners there land at infinity (1e19 input pixels): only their last 4
     // rows are carried one by one.
-    for (Leaf const& leaf : leavesOf(m)) {
+    for (Leaf const& leaf : leavesOf(built)) {
         if (leaf.box.low[1] < 384) continue;
         if (leaf.box.high[1] <= 704) {
             EXPECT_EQ(leaf.box.high[1] - leaf.box.low[1], 64) << leaf.box.low[1];
@@ -148,7 +154,7 @@ TEST(MeshRefinement, FarBeyondTheInputReadsThePointMethodsFootprint)
         }
     }
     std::printf("%zu pixels with data, %zu on the edge differ, largest error %.4f, %zu pixels exact\n", withData,
-                differ, worst, exactPixels(m));
+                differ, worst, exactPixels(built));
 }
 
 // ---- A 0.004-degree global box under EPSG:3857 at 2048 x 1588 ----
@@ -163,7 +169,7 @@ TEST(MeshRefinement, CoarseOutputOfAFineInputKeepsTheBoundAtEveryTestPoint)
     ZELUNCover const outCover(ZELUNCoordSystem("EPSG:3857"), -half, -north, half, north);
     ZELUNnBox<double, 2> const outBox = pixelBoxOf(2048, 1588), inBox = pixelBoxOf(90000, 45000);
     long status = 0;
-    MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
+    MeshBuild const mesh = buildMesh(outBox, outCover, inBox, inCover, kMeshCellSize, status);
     ASSERT_EQ(status, 0);
     PointReprojectionTransform const exact(outBox, outCover, inBox, inCover);
     std::size_t matrices = 0, exactLeaves = 0;
@@ -186,82 +192,200 @@ TEST(MeshRefinement, CoarseOutputOfAFineInputKeepsTheBoundAtEveryTestPoint)
     }
     EXPECT_LE(worst, kMeshMaxError);
     EXPECT_GT(exactLeaves, 0u);
-    EXPECT_GT(matrices, mesh.matrices().size());
+    EXPECT_GT(matrices, mesh.matrices.size());
     std::printf("%zu matrix leaves, %zu exact leaves (%zu pixels), largest error %.4f at the test points\n", matrices,
                 exactLeaves, exactPixels(mesh), worst);
 }
 
-// ---- Memory that runs out during the construction ----
+// ---- The row form ----
 
-// A failing allocation, one alone or every one from it on, on the calling
-// thread, or one alone on any thread (every 13th: a worker's coordinate
-// engine is made fresh, thousands of allocations), at the points of a
-// construction that refines on two threads (the polar input into a world
-// of 720 x 360 pixels): status 0 with the mesh of a construction that never
-// failed, or kErrOutOfMemory with a mesh without cells; every thread gone.
-// Memory is not taken from every thread at once: PROJ stops the process on
-// an assertion when every allocation fails while it makes an operation.
-TEST(MeshThreads, ConstructionUnderFailingAllocations)
+// transformRow answers every point as transformPoint does, bit for bit: on
+// every row of pixel centres, on rows between centres (where the cells
+// carried one by one take the exact path), from columns inside a cell and
+// past the box's right edge.
+TEST(MeshReprojectionTransform, RowFormAnswersAsTheStatusForm)
 {
     PolarIntoWorld const g;
     ZELUNnBox<double, 2> const outBox = pixelBoxOf(720, 360);
-    setNumThreads(2);
+    long status = 0;
+    MeshReprojectionTransform const mesh(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
+    ASSERT_EQ(status, 0);
+    ASSERT_GT(exactPixels(buildMesh(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status)), 0u);
+    struct Run {
+        std::size_t first, count;
+    } const runs[] = {{0, 720}, {37, 100}, {700, 40}};
+    std::vector<double> ys;
+    for (unsigned r = 0; r < 360; ++r) ys.push_back(r + 0.5);
+    for (double y : {0.25, 3.75, 10.3, 30.25, 358.75, 359.9, 360.0}) ys.push_back(y);
+    std::size_t betweenCentres = 0;
+    for (double y : ys)
+        for (Run const& run : runs) {
+            std::vector<double> xy(2 * run.count, -7);
+            std::vector<unsigned char> failed(run.count, 9);
+            ASSERT_EQ(mesh.transformRow(y, run.first, run.count, xy.data(), failed.data()), kSuccess) << y;
+            for (std::size_t i = 0; i < run.count; ++i) {
+                double const x = static_cast<double>(run.first + i) + 0.5;
+                double px = -7, py = -7;
+                long const s = mesh.transformPoint(x, y, px, py);
+                ASSERT_TRUE(s == kSuccess || s == kErrCoordTransformFailed) << x << ", " << y;
+                ASSERT_EQ(failed[i], s != kSuccess) << x << ", " << y;
+                if (s == kSuccess) {
+                    ASSERT_TRUE(sameBytes(&xy[2 * i], &px, 1) && sameBytes(&xy[2 * i + 1], &py, 1))
+                        << x << ", " << y << ": " << xy[2 * i] << ", " << xy[2 * i + 1] << " beside " << px << ", "
+                        << py;
+                }
+                betweenCentres += y != std::floor(y) + 0.5 && x > 0 && x < 720;
+            }
+        }
+    EXPECT_GT(betweenCentres, 0u);
+}
+
+// ---- Memory that runs out during the construction ----
+
+// What a construction left, as the header allows it: the mesh of one that
+// never failed (its status and answers), or kErrOutOfMemory with a mesh
+// without cells. Empty when so, else what is wrong.
+std::string outcomeProblem(MeshReprojectionTransform const& mesh, long status,
+                           MeshReprojectionTransform const& reference, long referenceStatus)
+{
+    if (status == referenceStatus) return sameAnswers(mesh, reference) ? "" : "another mesh";
+    if (status != kErrOutOfMemory) return "status " + std::to_string(status);
+    if (!mesh.matrices().empty()) return std::to_string(mesh.matrices().size()) + " matrices kept";
+    double x = -1, y = -1;
+    double const cx = mesh.box().low[0] + 0.5, cy = mesh.box().low[1] + 0.5;
+    if (mesh.transformPoint(cx, cy, x, y) != kErrCoordTransformFailed || mesh.transform(cx, cy, x, y) || x != -1)
+        return "a point answered without cells";
+    return "";
+}
+
+// A failing allocation, one alone or every one from it on, on the calling
+// thread, or one alone on any thread, at the points of a construction that
+// refines on two threads (the polar input into a world of 720 x 360
+// pixels), each in a child process (the engine may end the process when an
+// allocation of its own fails: ForkedTrial.h): status 0 with the answers of
+// a construction that never failed, or kErrOutOfMemory with a mesh without
+// cells; every thread gone. On any thread the points are sampled (n grows
+// by a sixteenth): a fresh thread's engine makes tens of thousands.
+TEST(MeshThreads, ConstructionUnderFailingAllocations)
+{
+    constexpr int kWithoutCells = 4;  // a trial's exit: kErrOutOfMemory and no cells, as allowed
+    PolarIntoWorld const g;
+    ZELUNnBox<double, 2> const outBox = pixelBoxOf(720, 360);
+    ThreadCountScope const threads(2);
     long status = 0;
     MeshReprojectionTransform const reference(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
     ASSERT_EQ(status, 0);
-    ASSERT_GT(exactPixels(reference), 0u);
-    int const baseline = testsupport::baselineTaskCount();
+    ASSERT_GT(exactPixels(buildMesh(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status)), 0u);
     struct Mode {
         FailingAllocation::Extent extent;
         FailingAllocation::Threads threads;
-        unsigned step;  // every allocation, or every step-th (a fresh thread's engine makes thousands)
+        bool sampled;
         char const* name;
     } const modes[] = {
-        {FailingAllocation::kOnlyThat, FailingAllocation::kThisThread, 1, "one failure on the caller's thread"},
-        {FailingAllocation::kThatAndLater, FailingAllocation::kThisThread, 1, "memory gone on the caller's thread"},
-#if !defined(__SANITIZE_ADDRESS__)
-        // PROJ leaks part of a thread's context when one of its allocations
-        // fails while it makes it, which the leak checker reports.
-        {FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, 13, "one failure on any thread"},
+        {FailingAllocation::kOnlyThat, FailingAllocation::kThisThread, false, "one failure on the caller's thread"},
+        {FailingAllocation::kThatAndLater, FailingAllocation::kThisThread, false, "memory gone on the caller's thread"},
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        // A sanitizer's runtime cannot start a thread while the allocations
+        // of other threads fail (AddressSanitizer's check of the new thread's
+        // attributes, ThreadSanitizer's state not yet made for it).
+        {FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, true, "one failure on any thread"},
 #endif
     };
     for (Mode const& mode : modes) {
-        unsigned points = 0, failed = 0, succeeded = 0;
-        for (unsigned long n = 1;; n += mode.step) {
-            std::optional<MeshReprojectionTransform> mesh;
-            bool threw = false, reached = false;
-            status = 0;
-            {
-                FailingAllocation failing(n, mode.extent, mode.threads);
-                try {
-                    mesh.emplace(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, status);
-                } catch (std::bad_alloc const&) {
-                    threw = true;
+        unsigned failed = 0, engineFaults = 0;
+        unsigned const trials = sweepForkedTrials(
+            1, [&](unsigned long n) { return mode.sampled && n >= 16 ? n + n / 16 : n + 1; },
+            [&](unsigned long n) {
+                int const baseline = testsupport::baselineTaskCount();
+                std::optional<MeshReprojectionTransform> mesh;
+                bool reached = false;
+                long built = 0;
+                {
+                    FailingAllocation failing(n, mode.extent, mode.threads);
+                    mesh.emplace(outBox, g.outCover, g.inBox, g.inCover, kMeshCellSize, built);
+                    reached = failing.reached();
                 }
-                reached = failing.reached();
-            }
-            ++points;
-            std::string const where = std::string(mode.name) + ", allocation " + std::to_string(n);
-            EXPECT_FALSE(threw) << where;
-            EXPECT_EQ(testsupport::settledTaskCount(baseline), baseline) << where;
-            ASSERT_TRUE(mesh) << where;
-            if (status == kSuccess) {
-                ++succeeded;
-                EXPECT_TRUE(sameMesh(*mesh, reference)) << where;
-            } else {
-                ++failed;
-                EXPECT_EQ(status, kErrOutOfMemory) << where;
-                EXPECT_TRUE(mesh->matrices().empty()) << where;
-                double x, y;
-                EXPECT_FALSE(mesh->transform(300.5, 30.5, x, y)) << where;
-            }
-            if (!reached) break;
-        }
+                std::string why = outcomeProblem(*mesh, built, reference, kSuccess);
+                if (testsupport::settledTaskCount(baseline) != baseline) why += " (a thread left running)";
+                if (!why.empty()) {
+                    std::printf("%s, allocation %lu: %s\n", mode.name, n, why.c_str());
+                    return 1;
+                }
+                return reached ? (built ? kWithoutCells : 0) : kTrialBeyondTheLast;
+            },
+            [&](unsigned long n, TrialEnd const& end) {
+                bool const withoutCells = end.kind == TrialEnd::kFailed && end.exitCode == kWithoutCells;
+                failed += withoutCells;
+                engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
+                EXPECT_TRUE(end.acceptable() || withoutCells) << mode.name << ", allocation " << n << ":\n" << end.report;
+            });
         EXPECT_GT(failed, 0u) << mode.name;
-        std::printf("%s: %u failure points, %u constructions failed, %u equal to the reference\n", mode.name, points,
-                    failed, succeeded);
+        std::printf("%s: %u trials, %u constructions out of memory, %u ended in a known fault of the engine\n",
+                    mode.name, trials, failed, engineFaults);
     }
-    setNumThreads(0);
+}
+
+// The constructions that build cell by cell: a box whose corners are not
+// whole pixels (the lattice needs whole ones), and a whole box whose lattice
+// fails (an orthographic input centred on longitude 0 sees the first cell,
+// longitudes 0 to 64, but not the corners at 128: the construction stops at
+// the second cell, keeping the first).
+// Under one failing allocation and under memory gone from it on, each
+// construction either answers as the one that never failed (its status and
+// the matrices it kept) or gives kErrOutOfMemory with no cells at all.
+TEST(MeshConstruction, CellByCellUnderFailingAllocations)
+{
+    ZELUNCoordSystem const geo("EPSG:4326"), utm("EPSG:32633");
+    ZELUNCover const alps(geo, 12.0, 45.0, 13.0, 46.0);
+    long status = 0;
+    ZELUNCover const alpsUtm = alps.transformTo(utm, status);
+    ASSERT_EQ(status, 0);
+    ZELUNCoordSystem const sphere("+proj=longlat +R=6370997"), ortho("+proj=ortho +lat_0=0 +lon_0=0 +R=6370997");
+    ZELUNCover const band(sphere, 0, 0, 128, 64), disk(ortho, -6370997, -6370997, 6370997, 6370997);
+    auto const box = [](double x0, double y0, double x1, double y1) {
+        return ZELUNnBox<double, 2>(ZELUNnPoint<double, 2>(x0, y0), ZELUNnPoint<double, 2>(x1, y1));
+    };
+    struct Geometry {
+        char const* name;
+        ZELUNnBox<double, 2> outBox;
+        ZELUNCover const* outCover;
+        ZELUNCover const* inCover;
+        long status;          // of a construction that never fails
+        std::size_t matrices;  // that it keeps
+    } const geometries[] = {
+        {"fractional box", box(0.5, 0.25, 256.5, 256.25), &alps, &alpsUtm, kSuccess, 16},
+        {"lattice failure", box(0, 0, 128, 64), &band, &disk, kErrCoordTransformFailed, 1},
+    };
+    ZELUNnBox<double, 2> const inBox = box(0, 0, 300, 300);
+    for (Geometry const& k : geometries) {
+        status = 0;
+        MeshReprojectionTransform const reference(k.outBox, *k.outCover, inBox, *k.inCover, kMeshCellSize, status);
+        ASSERT_EQ(status, k.status) << k.name;
+        ASSERT_EQ(reference.matrices().size(), k.matrices) << k.name;
+        for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
+            unsigned points = 0, failed = 0;
+            for (unsigned long n = 1;; ++n) {
+                std::optional<MeshReprojectionTransform> mesh;
+                bool reached = false;
+                status = 0;
+                {
+                    FailingAllocation failing(n, extent);
+                    mesh.emplace(k.outBox, *k.outCover, inBox, *k.inCover, kMeshCellSize, status);
+                    reached = failing.reached();
+                }
+                ++points;
+                failed += status == kErrOutOfMemory;
+                std::string const where = std::string(k.name) +
+                                          (extent == FailingAllocation::kOnlyThat ? ", one failure" : ", memory gone") +
+                                          " at allocation " + std::to_string(n);
+                EXPECT_EQ(outcomeProblem(*mesh, status, reference, k.status), "") << where;
+                if (!reached) break;
+            }
+            EXPECT_GT(failed, 0u) << k.name;
+            std::printf("%s, %s: %u failure points, %u constructions out of memory\n", k.name,
+                        extent == FailingAllocation::kOnlyThat ? "one failure" : "memory gone", points, failed);
+        }
+    }
 }
 
 }  // namespace

@@ -284,4 +284,52 @@ TEST(BilinearSampler, MinimumWeightSum)
     EXPECT_EQ(bilinearRow<0>({1, 2, 4, 8}, 4.499999), kNoData);  // weight about 1.0e-6
 }
 
+
+// Where the samplers read, as the reach that callers skip work beyond
+// states it: the cell test reads truncated positions inside (-1, count),
+// bilinear reads from -0.5 to below count + 0.5, and columns that wrap read
+// [count, count + 1) as those less count. At the bounds and beyond them no
+// sampler reads data; just inside, some sampler does.
+TEST(SamplerReach, NoSamplerReadsBeyondTheReach)
+{
+    using F32 = TDataType<0>;
+    unsigned const w = 4, h = 3;
+    auto g = testGrid(F32(), w, h);
+    float const noData = static_cast<float>(kNoData);
+    for (bool cyclic : {false, true}) {
+        SampleReach const reach = sampleReach(w, h, cyclic);
+        double const xHigh = cyclic ? w + 1.0 : w + 0.5;
+        EXPECT_EQ(reach.lo[0], -1.0);
+        EXPECT_EQ(reach.lo[1], -1.0);
+        EXPECT_EQ(reach.hi[0], xHigh);
+        EXPECT_EQ(reach.hi[1], h + 0.5);
+        HoldSampler<F32> const hold(g.get(), noData, cyclic);
+        BilinearSampler<F32> const bilinear(g.get(), noData, cyclic);
+        BilinearHoldNoDataSampler<F32> const bilinearHold(g.get(), noData, cyclic);
+        auto readsData = [&](double x, double y) {
+            float a = 0, b = 0, c = 0;
+            hold.sample(x, y, a);
+            bilinear.sample(x, y, b);
+            bilinearHold.sample(x, y, c);
+            return a != noData || b != noData || c != noData;
+        };
+        // Along each of the four bounds, from the middle of the other axis.
+        struct Bound {
+            int axis;
+            double at, outward;
+        } const bounds[] = {{0, -1.0, -1}, {0, xHigh, 1}, {1, -1.0, -1}, {1, h + 0.5, 1}};
+        for (Bound const& b : bounds) {
+            double const other = b.axis == 0 ? h / 2.0 : w / 2.0;
+            auto at = [&](double v) { return b.axis == 0 ? readsData(v, other) : readsData(other, v); };
+            std::string const where = std::string(cyclic ? "cyclic, " : "") + (b.axis ? "y " : "x ") +
+                                      std::to_string(b.at);
+            EXPECT_FALSE(at(b.at)) << where;
+            EXPECT_FALSE(at(std::nextafter(b.at, b.outward * kInf))) << where;
+            EXPECT_FALSE(at(b.at + b.outward * 0.25)) << where;
+            EXPECT_FALSE(at(b.outward * 1e300)) << where;
+            EXPECT_TRUE(at(b.at - b.outward * 0.001)) << where;
+        }
+    }
+}
+
 }  // namespace

@@ -4,12 +4,6 @@
 // stack the entry points take.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <execinfo.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +12,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +21,9 @@
 #endif
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
 #include "surface/SmallStack.h"
+#include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/WarpUtils.h"
@@ -188,213 +185,259 @@ TEST(WarpEntryChecks, BadCoversAndSystemsLeaveTheOutputUntouched)
 
 namespace {
 
-// A run in a child process, for failure points at which the engine may end
-// the process: PROJ 9.1 fails an assertion, calls std::terminate or uses a
-// null object at some of the allocations it cannot make when memory stays
-// gone. How the child ended: its body passed or failed, the process ended
-// inside the engine (the innermost frame of the library's or the engine's
-// code, below the runtime's and the allocator's, lies in the engine), or it
-// ended anywhere else.
-enum class ChildEnd { kPassed, kFailed, kEngineEnded, kEnded };
+// ---- Calls under failing allocations ----
 
-constexpr int kExitFailed = 1;
-constexpr int kExitEngine = 3;
-constexpr int kExitElsewhere = 4;
-
-[[noreturn]] void judgeTheEnd()
-{
-    void* frames[64];
-    int const n = backtrace(frames, 64);
-    Dl_info self;
-    dladdr(reinterpret_cast<void*>(&judgeTheEnd), &self);
-    for (int i = 0; i < n; ++i) {
-        Dl_info info;
-        if (!dladdr(frames[i], &info) || !info.dli_fname) continue;
-        char const* const file = info.dli_fname;
-        if (info.dli_fbase == self.dli_fbase) continue;  // this program: the handler, the test's allocator
-        bool const runtime = std::strstr(file, "libc.so") || std::strstr(file, "libstdc++") ||
-                             std::strstr(file, "libgcc_s") || std::strstr(file, "libasan") ||
-                             std::strstr(file, "libubsan") || std::strstr(file, "ld-linux");
-        if (runtime) continue;
-        _exit(std::strstr(file, "libproj") ? kExitEngine : kExitElsewhere);
-    }
-    _exit(kExitElsewhere);
-}
-
-void onSignal(int)
-{
-    judgeTheEnd();
-}
-
-ChildEnd inChild(std::function<bool()> const& body)
-{
-    std::fflush(nullptr);
-    pid_t const pid = fork();
-    if (pid == 0) {
-        void* warm[1];
-        backtrace(warm, 1);  // loads the unwinder before memory is taken away
-        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE}) signal(sig, onSignal);
-        std::set_terminate(judgeTheEnd);
-        bool const passed = body();
-        std::fflush(nullptr);
-        _exit(passed ? 0 : kExitFailed);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return ChildEnd::kEnded;
-    if (!WIFEXITED(status)) return ChildEnd::kEnded;
-    switch (WEXITSTATUS(status)) {
-    case 0: return ChildEnd::kPassed;
-    case kExitFailed: return ChildEnd::kFailed;
-    case kExitEngine: return ChildEnd::kEngineEnded;
-    default: return ChildEnd::kEnded;
-    }
-}
-
-// One call of an entry point on a pair of systems the thread has not seen
-// (covers of fresh systems) into a fresh canary: the top `rows` rows of a
-// 300 x 300 grid of 20 km pixels in EPSG:3031 from EPSG:4326 south of 50 S.
-// restore() puts the canary back.
-struct PointCallBase {
-    explicit PointCallBase(unsigned rows)
-        : outCover(CS("EPSG:3031"), -3e6, 3e6 - 2e4 * rows, 3e6, 3e6), inCover(CS("EPSG:4326"), -180, -90, 180, -50)
-    {
-    }
-    ZELUNCover outCover;
-    ZELUNCover inCover;
-    std::vector<unsigned char> canary;
-    long status = -1;
+// One call of an entry point on covers of systems made fresh for it (so
+// that the calling thread and the row driver's threads meet the pair for
+// the first time, and the engine searches for its operation under the
+// failures), into an output that starts as a canary.
+class Call {
+public:
+    virtual ~Call() = default;
+    virtual long run() = 0;
+    virtual DataVector& output() = 0;
+    // The bytes of one output row.
+    virtual std::size_t rowBytes() = 0;
 };
 
-void restoreBytes(DataVector& v, std::vector<unsigned char> const& bytes)
+void putBytes(DataVector& v, std::vector<unsigned char> const& bytes)
 {
     std::memcpy(v.getDataPtr(), bytes.data(), bytes.size());
 }
 
-struct PointReprojection : PointCallBase {
-    explicit PointReprojection(unsigned rows = 300) : PointCallBase(rows), out(rampOf(300, rows, 1e6f)) {}
-    boost::shared_ptr<TDataVector2D<F32>> out;
-    boost::shared_ptr<TDataVector2D<F32>> in = rampOf(360, 40);
-    Variant noData{F32(), -1.0f};
-
-    long run() { return reprojectBuffer(*out, outCover, *in, inCover, noData, kPointReprojection, kBilinear, false); }
-    DataVector const& output() const { return *out; }
-    void restore(std::vector<unsigned char> const& bytes) { restoreBytes(*out, bytes); }
-};
-
-struct PointShading : PointCallBase {
-    explicit PointShading(unsigned rows = 300) : PointCallBase(rows), image(imageOf(300, rows)) {}
-    boost::shared_ptr<TDataVector2D<U8x>> image;
-    boost::shared_ptr<TDataVector2D<F32x>> normals = normalsOf(360, 40);
-
-    long run()
+// The point method: 300 x 60 pixels of 20 km in EPSG:3031 from EPSG:4326
+// south of 50 S. The mesh method: a whole-world EPSG:4326 output of
+// 720 x 360 from an EPSG:3031 input of 900 x 900 pixels of 10 km, whose
+// cells refine around the pole (the construction's own threads then carry
+// points too).
+struct Geometry {
+    explicit Geometry(ReprojectMethod method)
+        : method(method),
+          outCover(method == kPointReprojection ? ZELUNCover(CS("EPSG:3031"), -3e6, 3e6 - 2e4 * 60, 3e6, 3e6)
+                                                : ZELUNCover(CS("EPSG:4326"), -180, -90, 180, 90)),
+          inCover(method == kPointReprojection ? ZELUNCover(CS("EPSG:4326"), -180, -90, 180, -50)
+                                               : ZELUNCover(CS("EPSG:3031"), -4500e3, -4500e3, 4500e3, 4500e3))
     {
-        return shadeBuffer(*image, outCover, imageNoData(), *normals, inCover, view(kZeroNormal), view(kLight),
-                           kPointReprojection);
     }
-    DataVector const& output() const { return *image; }
-    void restore(std::vector<unsigned char> const& bytes) { restoreBytes(*image, bytes); }
+    unsigned outWidth() const { return method == kPointReprojection ? 300 : 720; }
+    unsigned outHeight() const { return method == kPointReprojection ? 60 : 360; }
+    unsigned inWidth() const { return method == kPointReprojection ? 360 : 900; }
+    unsigned inHeight() const { return method == kPointReprojection ? 40 : 900; }
+
+    ReprojectMethod method;
+    ZELUNCover outCover;
+    ZELUNCover inCover;
 };
 
-// Sweeps the failing allocations of a first call on a fresh pair: each
-// failure point gives 0 with the bytes of a call that never failed, or
-// kErrOutOfMemory with the output untouched (nothing is written before the
-// pair and the scratch are had); the next call with memory back, from the
-// same canary, gives the bytes of a call that never failed. Every failure
-// point with one failure alone, on a band of the grid's top rows (the
-// failure points lie in the making of the pair and of the scratch, which do
-// not depend on the rows); with memory gone from the failing allocation on,
-// a sample of the points on the whole grid, each in a child process (see
-// inChild), where a shortage that counted against the pair would refuse the
-// next call's later rows.
-template <class Call>
-void sweepShortage(char const* what)
-{
-    auto const judge = [&](Call& call, long status, std::vector<unsigned char> const& expected, std::string* why) {
-        std::vector<unsigned char> const after = bytesOf(call.output());
-        if (status == kErrOutOfMemory) {
-            if (after != call.canary) *why = "kErrOutOfMemory with the output changed";
-        } else if (status != 0) {
-            *why = "status " + std::to_string(status);
-        } else if (after != expected) {
-            *why = "0 with other bytes";
-        }
-        if (!why->empty()) return false;
-        call.restore(call.canary);
-        long const again = call.run();
-        if (again != 0 || bytesOf(call.output()) != expected) {
-            *why = "the next call gave " + std::to_string(again) + (again ? "" : " with other bytes");
-            return false;
-        }
-        return true;
-    };
-    auto const referenceOf = [&](unsigned rows) {
-        Call reference(rows);
-        EXPECT_EQ(reference.run(), 0) << what;
-        return bytesOf(reference.output());
-    };
-
-    constexpr unsigned kBand = 12;
-    std::vector<unsigned char> const band = referenceOf(kBand);
-    unsigned shortages = 0;
-    unsigned const points = forEachAllocationFailure(
-        [] {
-            Call call(kBand);
-            call.canary = bytesOf(call.output());
-            return call;
-        },
-        [&](Call& call) {
-#if defined(__SANITIZE_ADDRESS__)
-            __lsan::ScopedDisabler engineLeaks;  // the engine's failure paths lose objects
-#endif
-            call.status = call.run();
-        },
-        [&](Call& call, bool threw) {
-            EXPECT_FALSE(threw) << what;
-            if (call.status == kErrOutOfMemory) ++shortages;
-            std::string why;
-            EXPECT_TRUE(judge(call, call.status, band, &why)) << what << ": " << why;
-        });
-    EXPECT_GT(points, 0u) << what;
-    EXPECT_GT(shortages, 0u) << what;
-
-    std::vector<unsigned char> const whole = referenceOf(300);
-    unsigned const step = points > 40 ? points / 40 : 1;
-    unsigned engineEnded = 0;
-    for (unsigned n = 1; n <= points; n += step) {
-        ChildEnd const end = inChild([&] {
-            Call call;
-            call.canary = bytesOf(call.output());
-            long status;
-            {
-#if defined(__SANITIZE_ADDRESS__)
-                __lsan::ScopedDisabler engineLeaks;
-#endif
-                FailingAllocation failing(n, FailingAllocation::kThatAndLater);
-                status = call.run();
-            }
-            std::string why;
-            bool const passed = judge(call, status, whole, &why);
-            if (!passed) std::printf("%s, memory gone from allocation %u: %s\n", what, n, why.c_str());
-            return passed;
-        });
-        if (end == ChildEnd::kEngineEnded) ++engineEnded;
-        EXPECT_TRUE(end == ChildEnd::kPassed || end == ChildEnd::kEngineEnded)
-            << what << ", memory gone from allocation " << n << ": " << (end == ChildEnd::kFailed ? "failed" : "ended");
+class Reprojection final : public Call {
+public:
+    explicit Reprojection(ReprojectMethod method)
+        : m_g(method), m_out(rampOf(m_g.outWidth(), m_g.outHeight(), 1e6f)), m_in(rampOf(m_g.inWidth(), m_g.inHeight()))
+    {
     }
-    std::printf("%s: %u failure points; with memory gone, %u sampled, %u ended inside the engine\n", what, points,
-                (points + step - 1) / step, engineEnded);
+    long run() override
+    {
+        return reprojectBuffer(*m_out, m_g.outCover, *m_in, m_g.inCover, m_noData, m_g.method, kBilinear, false);
+    }
+    DataVector& output() override { return *m_out; }
+    std::size_t rowBytes() override { return std::size_t(m_g.outWidth()) * sizeof(float); }
+
+private:
+    Geometry m_g;
+    boost::shared_ptr<TDataVector2D<F32>> m_out, m_in;
+    Variant m_noData{F32(), -1.0f};
+};
+
+class Shading final : public Call {
+public:
+    explicit Shading(ReprojectMethod method)
+        : m_g(method), m_image(imageOf(m_g.outWidth(), m_g.outHeight())), m_normals(normalsOf(m_g.inWidth(), m_g.inHeight()))
+    {
+    }
+    long run() override
+    {
+        return shadeBuffer(*m_image, m_g.outCover, imageNoData(), *m_normals, m_g.inCover, view(kZeroNormal),
+                           view(kLight), m_g.method);
+    }
+    DataVector& output() override { return *m_image; }
+    std::size_t rowBytes() override { return std::size_t(m_g.outWidth()) * 4; }
+
+private:
+    Geometry m_g;
+    boost::shared_ptr<TDataVector2D<U8x>> m_image;
+    boost::shared_ptr<TDataVector2D<F32x>> m_normals;
+};
+
+struct CallKind {
+    char const* name;
+    bool shade;
+    ReprojectMethod method;
+
+    std::unique_ptr<Call> make() const
+    {
+        if (shade) return std::make_unique<Shading>(method);
+        return std::make_unique<Reprojection>(method);
+    }
+};
+
+// How allocations fail in one sweep.
+struct Mode {
+    char const* name;
+    enum Kind { kCountdown, kRandom } kind;
+    FailingAllocation::Extent extent;
+    FailingAllocation::Threads threads;
+    FailingAllocation::Blocks blocks;
+};
+
+// Why the outcome of a call under failures is not one the headers allow,
+// or empty: 0 with the bytes of a call that never failed; kErrOutOfMemory
+// with the output untouched or written up to some rows (each row the
+// canary's or the never-failed one's); and the very next call, with memory
+// back and from the canary, gives the never-failed bytes.
+std::string judgeCall(Call& call, long status, std::vector<unsigned char> const& canary,
+                      std::vector<unsigned char> const& reference)
+{
+    std::vector<unsigned char> const after = bytesOf(call.output());
+    if (status == kErrOutOfMemory) {
+        std::size_t const row = call.rowBytes();
+        for (std::size_t at = 0; at < after.size(); at += row) {
+            bool const untouched = std::memcmp(&after[at], &canary[at], row) == 0;
+            bool const written = std::memcmp(&after[at], &reference[at], row) == 0;
+            if (!untouched && !written) return "kErrOutOfMemory with row " + std::to_string(at / row) + " changed";
+        }
+    } else if (status != kSuccess) {
+        return "status " + std::to_string(status);
+    } else if (after != reference) {
+        return "0 with other bytes";
+    }
+    putBytes(call.output(), canary);
+    long const again = call.run();
+    if (again != kSuccess || bytesOf(call.output()) != reference)
+        return "the next call gave " + std::to_string(again) + (again ? "" : " with other bytes");
+    return "";
+}
+
+// The random draws' seeds.
+constexpr unsigned long kSeeds = 12;
+
+// One trial's body, in a child: the call with its allocations failing as
+// `mode` says from the n-th on (or at random from seed n), then the next one.
+int trial(CallKind const& kind, Mode const& mode, unsigned long n, std::vector<unsigned char> const& reference)
+{
+    if (mode.kind == Mode::kRandom && n > kSeeds) return kTrialBeyondTheLast;
+    ThreadCountScope const threads(4);
+    std::unique_ptr<Call> call = kind.make();
+    std::vector<unsigned char> const canary = bytesOf(call->output());
+    long status = -1;
+    bool reached = true;
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan::ScopedDisabler engineLeaks;  // the engine's failure paths lose objects
+#endif
+        if (mode.kind == Mode::kRandom) {
+            RandomAllocationFailure failing(1000, n, mode.threads, mode.blocks);
+            status = call->run();
+        } else {
+            FailingAllocation failing(n, mode.extent, mode.threads, mode.blocks);
+            status = call->run();
+            reached = failing.reached();
+        }
+    }
+    std::string const why = judgeCall(*call, status, canary, reference);
+    if (!why.empty()) {
+        std::printf("%s, %s, %lu: %s\n", kind.name, mode.name, n, why.c_str());
+        return 1;
+    }
+    return reached ? 0 : kTrialBeyondTheLast;
+}
+
+// Sweeps one call under one mode, each trial in a child process (the engine
+// may end the process when its allocations fail, see ForkedTrial.h): the
+// first 16 failure points, then every sixteenth part further on (n grows by
+// a factor of 17/16) until the call allocates no more, or kSeeds seeds of one
+// failure in a thousand at random. Every trial passes, or ends in one of the
+// engine's known faults.
+void sweep(CallKind const& kind, Mode const& mode)
+{
+    std::vector<unsigned char> reference;
+    {
+        ThreadCountScope const threads(4);
+        std::unique_ptr<Call> const call = kind.make();
+        ASSERT_EQ(call->run(), kSuccess) << kind.name;
+        reference = bytesOf(call->output());
+    }
+    unsigned engineFaults = 0;
+    auto const judge = [&](unsigned long n, TrialEnd const& end) {
+        engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
+        EXPECT_TRUE(end.acceptable()) << kind.name << ", " << mode.name << ", " << n << ":\n" << end.report;
+    };
+    auto const body = [&](unsigned long n) { return trial(kind, mode, n, reference); };
+    unsigned const trials =
+        mode.kind == Mode::kRandom
+            ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+            : sweepForkedTrials(1, [](unsigned long n) { return n < 16 ? n + 1 : n + n / 16; }, body, judge);
+    std::printf("%s, %s: %u trials, %u ended in a known fault of the engine\n", kind.name, mode.name, trials,
+                engineFaults);
+}
+
+CallKind const kPointReprojectionCall{"reprojectBuffer, point", false, kPointReprojection};
+CallKind const kPointShadingCall{"shadeBuffer, point", true, kPointReprojection};
+CallKind const kMeshReprojectionCall{"reprojectBuffer, mesh", false, kMeshReprojection};
+CallKind const kMeshShadingCall{"shadeBuffer, mesh", true, kMeshReprojection};
+
+Mode const kOneFailure{"the n-th allocation alone", Mode::kCountdown, FailingAllocation::kOnlyThat,
+                       FailingAllocation::kThisThread, FailingAllocation::kAnyBlock};
+Mode const kMemoryGone{"memory gone from the n-th allocation on", Mode::kCountdown, FailingAllocation::kThatAndLater,
+                       FailingAllocation::kThisThread, FailingAllocation::kAnyBlock};
+Mode const kLargeBlocksGone{"large blocks gone from the n-th on, on every thread", Mode::kCountdown,
+                            FailingAllocation::kThatAndLater, FailingAllocation::kAnyThread,
+                            FailingAllocation::kLargeBlocks};
+Mode const kOneInAThousand{"one allocation in a thousand on every thread", Mode::kRandom,
+                           FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, FailingAllocation::kAnyBlock};
+Mode const kOtherThreadsGone{"memory gone on the threads the call starts", Mode::kCountdown,
+                             FailingAllocation::kThatAndLater, FailingAllocation::kOtherThreads,
+                             FailingAllocation::kAnyBlock};
+
+// The mesh's modes: also memory gone on the threads the call starts, but
+// under AddressSanitizer, whose runtime cannot start a thread without memory
+// (its own check of pthread_getattr_np ends the process).
+std::vector<Mode> meshModes()
+{
+    std::vector<Mode> modes{kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand};
+#if !defined(__SANITIZE_ADDRESS__)
+    modes.push_back(kOtherThreadsGone);
+#endif
+    return modes;
 }
 
 }  // namespace
 
-TEST(WarpShortage, PointReprojectionNeverReadsAShortageAsNoData)
+// A shortage anywhere (the library's, the engine's, glibc's) is never read
+// as points without a source position: each call gives the bytes of a call
+// that never failed, or kErrOutOfMemory with the output untouched or written
+// up to some rows; the next call with memory back gives the never-failed
+// bytes (a shortage that counted against the pair would refuse it).
+TEST(WarpShortage, PointReprojection)
 {
-    sweepShortage<PointReprojection>("reprojectBuffer, point method");
+    for (Mode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand})
+        sweep(kPointReprojectionCall, mode);
 }
 
-TEST(WarpShortage, PointShadingNeverReadsAShortageAsNoData)
+TEST(WarpShortage, PointShading)
 {
-    sweepShortage<PointShading>("shadeBuffer, point method");
+    for (Mode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) sweep(kPointShadingCall, mode);
+}
+
+// The mesh also loses memory on the threads the call starts alone: the
+// construction's and the row driver's.
+TEST(WarpShortage, MeshReprojection)
+{
+    for (Mode const& mode : meshModes()) sweep(kMeshReprojectionCall, mode);
+}
+
+TEST(WarpShortage, MeshShading)
+{
+    for (Mode const& mode : meshModes()) sweep(kMeshShadingCall, mode);
 }
 
 namespace {
@@ -429,14 +472,12 @@ std::size_t stackOf(StackCase const& k, std::size_t stackBytes, long& status)
     auto image = imageOf(300, 300);
     auto const normals = normalsOf(360, 40);
     Variant const noData(F32(), -1.0f);
-    setNumThreads(1);  // the caller's thread: the one measured
-    std::size_t const used = runOnSmallStack(stackBytes, [&] {
+    ThreadCountScope const threads(1);  // the caller's thread: the one measured
+    return runOnSmallStack(stackBytes, [&] {
         status = k.shade ? shadeBuffer(*image, outCover, imageNoData(), *normals, inCover, view(kZeroNormal),
                                        view(kLight), k.method)
                          : reprojectBuffer(*out, outCover, *in, inCover, noData, k.method, kBilinear, false);
     });
-    setNumThreads(0);
-    return used;
 }
 
 }  // namespace
@@ -501,7 +542,8 @@ TEST(WarpStack, EntryPointsOnASmallStack)
 
 // A host's own calls of the point transform tell a shortage (or a pair
 // without a transformation) from a point without a source position; the
-// boolean form answers false for all of them.
+// boolean form answers false for a point without image and a refused pair,
+// and lets a shortage out as std::bad_alloc.
 TEST(WarpShortage, PointTransformTellsAShortageFromNoImage)
 {
     ZELUNnBox<double, 2> const box(ZELUNnPoint<double, 2>(0, 0), ZELUNnPoint<double, 2>(100, 100));
@@ -530,7 +572,7 @@ TEST(WarpShortage, PointTransformTellsAShortageFromNoImage)
     {
         FailingAllocation noMemory(1, FailingAllocation::kThatAndLater);
         EXPECT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), kErrOutOfMemory);
-        EXPECT_FALSE(fresh.transform(50.5, 50.5, fx, fy));
+        EXPECT_THROW(fresh.transform(50.5, 50.5, fx, fy), std::bad_alloc);
     }
     EXPECT_EQ(fx, -1);
     ASSERT_EQ(fresh.transformPoint(50.5, 50.5, fx, fy), 0);

@@ -1,13 +1,21 @@
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/ThreadCount.h"
+#include "warp/MeshTestSupport.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNSystem.h"
+#include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/Samplers.h"
+#include "zorvsupport/warp/ShadingSampler.h"
+#include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpRows.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -18,6 +26,12 @@ using namespace zorvtest;
 namespace {
 
 using I32 = TDataType<6>;
+
+std::vector<unsigned char> bytesOf(DataVector const& v)
+{
+    auto const* p = static_cast<unsigned char const*>(v.getConstDataPtr());
+    return std::vector<unsigned char>(p, p + std::size_t(v.size()) * v.getDataType().getTypeSize());
+}
 
 // A mesh-derived transform without cells that maps every point to itself:
 // the driver may spread it over threads, the worker calls it per pixel.
@@ -58,11 +72,11 @@ struct CountingStart {
 // Runs the driver over every row of a w x h grid; returns the starts.
 int drive(TDataVector2D<I32>& out, WarpTransform const& t, unsigned n, int failAt = 0)
 {
-    setNumThreads(n);
+    ThreadCountScope const threads(n);
     std::atomic<int> started{0};
-    warpRowsThreaded<I32, PositionSampler>(out, t, PositionSampler(), 0, out.getDimension(1), -1,
-                                           CountingStart{&started, failAt});
-    setNumThreads(0);
+    EXPECT_EQ((warpRowsThreaded<I32, PositionSampler>(out, t, PositionSampler(), 0, out.getDimension(1), -1,
+                                                      CountingStart{&started, failAt})),
+              kSuccess);
     return started.load();
 }
 
@@ -124,11 +138,10 @@ TEST(WarpThreads, WhenTheDriverStartsThreads)
 
 TEST(WarpThreads, ThreadCountIsAskedAgainAfterZero)
 {
-    setNumThreads(5);
+    ThreadCountScope const threads(5);
     EXPECT_EQ(acquireThreadCount(), 5u);
-    setNumThreads(0);
+    threads.set(0);
     EXPECT_EQ(acquireThreadCount(), ZELUNSystem::processorCount());
-    setNumThreads(0);
 }
 
 // A host setting 0 while another call takes its count: the call never gets
@@ -136,6 +149,7 @@ TEST(WarpThreads, ThreadCountIsAskedAgainAfterZero)
 // no-data with status 0).
 TEST(WarpThreads, ThreadCountIsNeverZeroWhileAnotherHostSetsIt)
 {
+    ThreadCountScope const restore(0);
     std::atomic<bool> stop{false};
     std::thread setter([&] {
         for (unsigned i = 0; !stop.load(); ++i) setNumThreads(i % 2 ? 3 : 0);
@@ -144,7 +158,6 @@ TEST(WarpThreads, ThreadCountIsNeverZeroWhileAnotherHostSetsIt)
     for (int i = 0; i < 2000000; ++i) zeros += acquireThreadCount() == 0;
     stop = true;
     setter.join();
-    setNumThreads(0);
     EXPECT_EQ(zeros, 0u);
 }
 
@@ -170,9 +183,8 @@ std::vector<unsigned char> reprojected(T tag, unsigned size, unsigned threads, D
     ZELUNCover const outCover = inCover.transformTo(ZELUNCoordSystem("EPSG:32633"), status);
     EXPECT_EQ(status, 0);
     auto out = makeGrid(tag, size, size);
-    setNumThreads(threads);
+    ThreadCountScope const count(threads);
     EXPECT_EQ(reprojectBuffer(*out, outCover, in, inCover, valueOf(tag, 0), kMeshReprojection, kBilinear, false), 0);
-    setNumThreads(0);
     auto const* p = static_cast<unsigned char const*>(out->getConstDataPtr());
     return std::vector<unsigned char>(p, p + std::size_t(out->size()) * tag.getDataType().getTypeSize());
 }
@@ -203,11 +215,73 @@ TEST(WarpThreads, OneAndEightThreadsGiveTheSameBytes)
     }
 }
 
+// A mesh built cell by cell (cells of a fractional size: no corner
+// lattice), refined around the pole of a polar input under a whole-world
+// output, built and run on one thread and on eight: the same construction
+// and the same bytes, for reprojection (hold and bilinear) and shading.
+TEST(WarpThreads, CellByCellMeshGivesTheSameBytesOnOneAndEightThreads)
+{
+    using F32 = TDataType<0>;
+    using U8x = TTupleDataType<TDataType<3>>;
+    using F32x = TTupleDataType<TDataType<0>>;
+    ZELUNCover const inCover(ZELUNCoordSystem("EPSG:3031"), -4500e3, -4500e3, 4500e3, 4500e3);
+    ZELUNCover const outCover(ZELUNCoordSystem("EPSG:4326"), -180, -90, 180, 90);
+    unsigned const w = 1440, h = 720;
+    ZELUNnBox<double, 2> const outBox = pixelBoxOf(w, h), inBox = pixelBoxOf(900, 900);
+    ZELUNnPoint<double, 2> const cells(37.3, 45.7);
+    auto in = makeGrid(F32(), 900, 900);
+    auto normals = makeGrid(F32x(3), 900, 900);
+    for (unsigned r = 0; r < 900; ++r)
+        for (unsigned c = 0; c < 900; ++c) {
+            in->element(c, r) = static_cast<float>(1 + (c * 7 + r * 13) % 1000);
+            setElement(*normals, c, r, std::sin(0.1 * c) * std::cos(0.07 * r));
+        }
+    float const zero[3] = {0, 0, 0}, light[3] = {-0.5f, 0.5f, 0.7071f};
+    std::uint8_t const fill[4] = {1, 2, 3, 4};
+    HoldSampler<F32> const hold(in.get(), -1.0f);
+    BilinearSampler<F32> const bilinear(in.get(), -1.0f);
+    ShadingSampler const shading(BilinearSampler<F32x>(3, normals.get(), ConstTupleProxy<F32x>(zero, 3)),
+                                 ConstTupleProxy<F32x>(light, 3), kAmbient, kDiffuse);
+    struct Run {
+        MeshBuild built;
+        std::vector<unsigned char> hold, bilinear, shaded;
+    };
+    auto const run = [&](unsigned threads) {
+        ThreadCountScope const count(threads);
+        Run r;
+        long status = -1;
+        r.built = buildMesh(outBox, outCover, inBox, inCover, cells, status);
+        EXPECT_EQ(status, 0) << threads;
+        MeshReprojectionTransform const mesh(outBox, outCover, inBox, inCover, cells, status);
+        EXPECT_EQ(status, 0) << threads;
+        auto out = makeGrid(F32(), w, h);
+        EXPECT_EQ((warpRowsThreaded<F32, HoldSampler<F32>>(*out, mesh, hold, 0, h, -1.0f)), kSuccess);
+        r.hold = bytesOf(*out);
+        EXPECT_EQ((warpRowsThreaded<F32, BilinearSampler<F32>>(*out, mesh, bilinear, 0, h, -1.0f)), kSuccess);
+        r.bilinear = bytesOf(*out);
+        auto image = makeGrid(U8x(4), w, h);
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x) setElement(*image, x, y, (x + 3 * y) % 250 + 1);
+        EXPECT_EQ((warpRowsThreaded<U8x, ShadingSampler>(*image, mesh, shading, 0, h, ConstTupleProxy<U8x>(fill, 4))),
+                  kSuccess);
+        r.shaded = bytesOf(*image);
+        return r;
+    };
+    Run const one = run(1), eight = run(8);
+    ASSERT_TRUE(one.built.internals);
+    EXPECT_GT(one.built.internals->trees.size(), 0u) << "cells split";
+    EXPECT_TRUE(sameBuild(one.built, eight.built));
+    EXPECT_EQ(one.hold, eight.hold);
+    EXPECT_EQ(one.bilinear, eight.bilinear);
+    EXPECT_EQ(one.shaded, eight.shaded);
+}
+
 // Host threads reproject at once while another changes the thread count.
 TEST(WarpThreads, ConcurrentHostCalls)
 {
     auto in = fieldGrid(TDataType<3>(), 256);
     std::vector<unsigned char> const reference = reprojected(TDataType<3>(), 200, 1, *in);
+    ThreadCountScope const restore(0);
     std::atomic<bool> stop{false};
     std::thread setter([&] {
         for (unsigned i = 0; !stop.load(); ++i) setNumThreads(i % 9);
@@ -232,7 +306,6 @@ TEST(WarpThreads, ConcurrentHostCalls)
     for (std::thread& h : hosts) h.join();
     stop = true;
     setter.join();
-    setNumThreads(0);
     EXPECT_EQ(mismatches.load(), 0);
 }
 

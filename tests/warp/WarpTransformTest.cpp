@@ -1,8 +1,10 @@
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "support/FailingAllocation.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/TransformSupport.h"
@@ -314,6 +316,38 @@ TEST(WarpTransforms, LongitudesWrapToTheInputCover)
     EXPECT_FALSE(cyclicColumns(across));
     EXPECT_FALSE(cyclicColumns(ZELUNCover(geo, -180.125, -90, 179.874, 90)));
     EXPECT_FALSE(cyclicColumns(planeCover(0, 0, 360, 1)));
+}
+
+
+// A thread's scratch point under failing allocations, on a fresh thread
+// each time (its first point also needs an entry in the thread library's
+// table): initCache throws nothing, and the point transform then converts
+// as on any thread once memory is back.
+TEST(WarpTransforms, InitCacheUnderFailingAllocationsThrowsNothing)
+{
+    ZELUNCover const cover = planeCover(0, 0, 1024, 1024);
+    ZELUNnBox<double, 2> const outBox = box(0, 0, 128, 128), inBox = box(0, 0, 64, 256);
+    PointReprojectionTransform const point(outBox, cover, inBox, cover);
+    for (auto const extent : {zorvtest::FailingAllocation::kOnlyThat, zorvtest::FailingAllocation::kThatAndLater})
+        for (unsigned long n = 1; n <= 12; ++n) {
+            bool threw = true, reached = false;
+            Mapped after{};
+            std::thread([&] {
+                {
+                    zorvtest::FailingAllocation failing(n, extent);
+                    try {
+                        initCache();
+                        threw = false;
+                    } catch (...) {
+                    }
+                    reached = failing.reached();
+                }
+                after = apply(point, 10.5, 20.25);
+            }).join();
+            EXPECT_FALSE(threw) << n;
+            EXPECT_TRUE(after.ok && after.x == 5.25 && after.y == 40.5) << n;
+            if (!reached) break;
+        }
 }
 
 }  // namespace

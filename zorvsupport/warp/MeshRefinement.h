@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
-#include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNMatrix3D.h"
 #include "zorvsupport/platform/ZELUNnBox.h"
@@ -36,13 +36,17 @@ inline std::int64_t meshCellCount(double extent, double cell)
 // of a grid are 32-bit counts.
 inline constexpr std::int64_t kMaxMeshCentre = std::int64_t(1) << 32;
 
+// The side, in output pixels, at or below which a refined cell is not split
+// further: a smallest cell that misses carries its pixel centres one by one.
+inline constexpr double kMeshSmallestCell = 4.0;
+
 // Where a node box [lo, hi] of a split cell splits along an axis: at
-// lo + ceil(w / 2) when its extent w exceeds 4 pixels, else nowhere
+// lo + ceil(w / 2) when its extent w exceeds kMeshSmallestCell, else nowhere
 // (+infinity: every point lies below the split).
 inline double meshSplit(double lo, double hi)
 {
     double const w = hi > lo ? hi - lo : 0.0;
-    return w > 4.0 ? lo + std::ceil(w / 2) : std::numeric_limits<double>::infinity();
+    return w > kMeshSmallestCell ? lo + std::ceil(w / 2) : std::numeric_limits<double>::infinity();
 }
 
 // The first pixel centre index c in [lo, hi] with c + 0.5 >= split (hi
@@ -94,7 +98,7 @@ struct MeshGeometry {
     }
 
     // The pixel box of cell (row i, column j), cut back to the output box.
-    ZORV_EXPORT ZELUNnBox<double, 2> cellBox(std::int64_t i, std::int64_t j) const;
+    ZELUNnBox<double, 2> cellBox(std::int64_t i, std::int64_t j) const;
 };
 
 // The refinement of one split cell, a tree over its box: node 0 is the cell.
@@ -224,10 +228,18 @@ struct MeshInternals {
     }
 };
 
-// The internals of a mesh (null for a mesh without cells).
-struct MeshAccess {
-    static MeshInternals const* internals(MeshReprojectionTransform const& mesh) { return mesh.m_internals.get(); }
+// What a mesh transform keeps once built: its cells per row, one matrix per
+// cell (row-major) and, for a mesh with cells, its internals.
+struct MeshBuild {
+    std::int64_t cellsPerRow = 0;
+    std::vector<ZELUNCompGeom::ZELUNMatrix3D> matrices;
+    std::shared_ptr<MeshInternals const> internals;
 };
+
+// The construction of MeshReprojectionTransform: what the mesh keeps for
+// these arguments, with `status` left as its constructor documents.
+MeshBuild buildMesh(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover, ZELUNnBox<double, 2> const& inBox,
+                    ZELUNCover const& inCover, ZELUNnPoint<double, 2> cellSize, long& status);
 
 }  // namespace WarpUtils
 }  // namespace DataSet

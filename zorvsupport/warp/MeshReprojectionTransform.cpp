@@ -15,7 +15,10 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/LargeBlocks.h"
+#include "zorvsupport/warp/CoordOutcome.h"
 #include "zorvsupport/warp/MeshRefinement.h"
+#include "zorvsupport/warp/RunSampling.h"
+#include "zorvsupport/warp/Samplers.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 #include "zorvsupport/warp/WorkerThreads.h"
@@ -52,9 +55,8 @@ bool finiteMatrix(ZELUNMatrix3D const& m)
 // 170,000 points ran fastest on 3 threads, slower on 4 and 8).
 constexpr double kPointsPerThread = 65536;
 
-// A failure of the coordinate layer other than a point without image (an
-// allocation, an engine context that cannot be made): it ends the build
-// with its status.
+// A status of a whole batch of the coordinate layer (a shortage, or the pair
+// refused): it ends the build with that status.
 struct CoordFailure {
     long status;
 };
@@ -71,20 +73,18 @@ struct Carried {
     bool ok;  // false: no image
 };
 
-// The region where some sampler of the library may read data, widened by
-// the error bound: (-1, w + 0.5) x (-1, h + 0.5) over an input box [0, w] x
-// [0, h] (hold reads columns of truncated positions in (-1, w), bilinear
-// reads [-0.5, w + 0.5), and w + 1 replaces w + 0.5 where the columns are
-// read cyclically).
+// The region where some sampler of the library may read data (sampleReach)
+// of a grid lying on the input box, widened by the error bound.
 struct Reach {
     double lo[2], hi[2];
 
     Reach(ZELUNnBox<double, 2> const& inBox, bool cyclic)
     {
-        lo[0] = inBox.low[0] - 1.0 - kMeshMaxError;
-        lo[1] = inBox.low[1] - 1.0 - kMeshMaxError;
-        hi[0] = inBox.high[0] + (cyclic ? 1.0 : 0.5) + kMeshMaxError;
-        hi[1] = inBox.high[1] + 0.5 + kMeshMaxError;
+        SampleReach const r = sampleReach(extentX(inBox), extentY(inBox), cyclic);
+        for (int a = 0; a < 2; ++a) {
+            lo[a] = (inBox.low[a] + r.lo[a]) - kMeshMaxError;
+            hi[a] = (inBox.low[a] + r.hi[a]) + kMeshMaxError;
+        }
     }
     bool beyond(double x, double y) const { return !(x > lo[0] && x < hi[0] && y > lo[1] && y < hi[1]); }
 
@@ -164,7 +164,7 @@ double refinementWork(ZELUNMatrix3D const& m, ZELUNnBox<double, 2> const& b, Car
 {
     double const w = extentX(b), h = extentY(b);
     int depth = 0;
-    for (double side = std::max(w, h); side > 4.0; side = std::ceil(side / 2)) ++depth;
+    for (double side = std::max(w, h); side > kMeshSmallestCell; side = std::ceil(side / 2)) ++depth;
     double const whole = w * h + 4.0 * std::pow(4.0, depth);
     if (!finiteMatrix(m)) return whole;
     double error = 0.0;
@@ -236,9 +236,11 @@ void* MeshArena::take(std::size_t bytes)
     return p;
 }
 
+namespace {
+
 // One construction: what every thread reads, and the steps.
-struct MeshReprojectionTransform::Build {
-    MeshReprojectionTransform& mesh;
+struct Build {
+    MeshBuild& mesh;
     MeshInternals& in;
     MeshGeometry const& g;
     ZELUNCoordSystem const& from;
@@ -248,7 +250,7 @@ struct MeshReprojectionTransform::Build {
     unsigned const threads;  // the most a step may use
     std::atomic<bool> stop{false};
 
-    Build(MeshReprojectionTransform& m, MeshInternals& internals, unsigned n)
+    Build(MeshBuild& m, MeshInternals& internals, unsigned n)
         : mesh(m),
           in(internals),
           g(internals.geometry),
@@ -273,13 +275,11 @@ struct MeshReprojectionTransform::Build {
     void toWorld(double& x, double& y) const { pixelToWorld(x, y, g.box, in.outCover); }
 
     // Output world positions replaced by raw input world positions, as
-    // carryRaw. After the corners, the pair is known to have an operation:
-    // one that cannot be had now on this thread is a resource run out.
+    // carryRaw.
     void carryWorld(double* xy, std::size_t n, unsigned char* failed) const
     {
-        long const status = n ? from.transform(to, xy, n, 2, failed) : kSuccess;
-        if (status == kSuccess || status == kErrCoordTransformFailed) return;
-        throw CoordFailure{status == kErrCoordTransformUnavailable ? kErrOutOfMemory : status};
+        if (long const status = n ? batchStatus(from.transform(to, xy, n, 2, failed)) : kSuccess)
+            throw CoordFailure{status};
     }
 
     // A raw input world position as an input pixel position.
@@ -334,9 +334,10 @@ struct MeshReprojectionTransform::Build {
         return true;
     }
 
-    // The whole construction after the covers' checks, into `mesh`.
-    static void make(MeshReprojectionTransform& mesh, ZELUNCover const& outCover, ZELUNnBox<double, 2> const& inBox,
-                     ZELUNCover const& inCover, long& status);
+    // The whole construction of a box with cells after the covers' checks,
+    // into `mesh`.
+    static void make(MeshBuild& mesh, MeshGeometry const& geometry, ZELUNCover const& outCover,
+                     ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover, long& status);
 
     void run();
 
@@ -350,7 +351,7 @@ struct MeshReprojectionTransform::Build {
 // thread. A row carries its centres, its top midpoints and its vertical
 // edges' midpoints in one batch, and its bottom midpoints too unless the
 // thread's previous row ended where it starts (its top ones are taken).
-class MeshReprojectionTransform::Build::Rows {
+class Build::Rows {
 public:
     explicit Rows(Build& b) : m_b(b) {}
 
@@ -378,7 +379,7 @@ private:
             if (ZELUNCover(m_b.from, wx0, wy0, wx1, wy1).status()) throw LatticeFailure();
             double const corners[8] = {m_lower[j].wx,     m_lower[j].wy,     m_lower[j + 1].wx, m_lower[j + 1].wy,
                                        m_upper[j + 1].wx, m_upper[j + 1].wy, m_upper[j].wx,     m_upper[j].wy};
-            m_b.mesh.m_matrices[static_cast<std::size_t>(i) * perRow + j] =
+            m_b.mesh.matrices[static_cast<std::size_t>(i) * perRow + j] =
                 cellMatrixFromCorners(cell, corners, m_b.in.inBox, m_b.in.inCover);
         }
         m_lower.swap(m_upper);
@@ -446,12 +447,12 @@ private:
             ZELUNnBox<double, 2> const cell = g.cellBox(i, static_cast<std::int64_t>(j));
             Carried const* tests[5];
             for (std::size_t k = 0; k < 5; ++k) tests[k] = &m_points[m_index[5 * j + k]];
-            if (m_b.passes(m_b.mesh.m_matrices[static_cast<std::size_t>(i) * perRow + j], cell, tests)) continue;
+            if (m_b.passes(m_b.mesh.matrices[static_cast<std::size_t>(i) * perRow + j], cell, tests)) continue;
             FailedCell f;
             f.i = i;
             f.j = static_cast<std::int64_t>(j);
             for (std::size_t k = 0; k < 5; ++k) f.points[k] = *tests[k];
-            f.work = refinementWork(m_b.mesh.m_matrices[static_cast<std::size_t>(i) * perRow + j], cell, tests);
+            f.work = refinementWork(m_b.mesh.matrices[static_cast<std::size_t>(i) * perRow + j], cell, tests);
             failed.push_back(f);
         }
         m_tops.assign(m_points.begin() + static_cast<std::ptrdiff_t>(perRow),
@@ -488,7 +489,7 @@ private:
 // centre passes. The pixel centres of the smallest children that fail are
 // carried one by one, in one batch per cell. Sharing changes no bit: the
 // coordinate layer carries each point of a batch as it would alone.
-class MeshReprojectionTransform::Build::Refiner {
+class Build::Refiner {
 public:
     explicit Refiner(Build const& b) : m_b(b) {}
 
@@ -539,7 +540,10 @@ private:
     static constexpr int kCorners[4] = {0, 2, 8, 6};
     static constexpr int kTests[5] = {4, 1, 7, 3, 5};
 
-    static bool smallest(ZELUNnBox<double, 2> const& b) { return !(extentX(b) > 4.0) && !(extentY(b) > 4.0); }
+    static bool smallest(ZELUNnBox<double, 2> const& b)
+    {
+        return !(extentX(b) > kMeshSmallestCell) && !(extentY(b) > kMeshSmallestCell);
+    }
 
     // The cell as the tree's node 0, its lattice (x fastest) made of its
     // carried test points and its corners, carried with the first level.
@@ -1056,8 +1060,6 @@ private:
 
 // ---- The steps, and the threads ----
 
-namespace {
-
 // Units of work [next, count) taken one by one by whichever thread is free.
 struct Units {
     std::atomic<std::size_t> next;
@@ -1073,14 +1075,12 @@ unsigned threadsFor(std::size_t units, double points, unsigned limit)
     return wanted >= most ? static_cast<unsigned>(most) : wanted < 1.0 ? 1u : static_cast<unsigned>(wanted);
 }
 
-}  // namespace
-
-void MeshReprojectionTransform::Build::run()
+void Build::run()
 {
     std::size_t const perRow = static_cast<std::size_t>(g.cells[0]);
     std::int64_t const rows = g.cells[1];
-    bool const lattice = mesh.m_matrices.size() != perRow * static_cast<std::size_t>(rows);
-    if (lattice) mesh.m_matrices.resize(perRow * static_cast<std::size_t>(rows));
+    bool const lattice = mesh.matrices.size() != perRow * static_cast<std::size_t>(rows);
+    if (lattice) mesh.matrices.resize(perRow * static_cast<std::size_t>(rows));
 
     // Rows of cells, in bands, one per thread.
     std::vector<std::vector<FailedCell>> failedByRow(static_cast<std::size_t>(rows));
@@ -1131,7 +1131,7 @@ void MeshReprojectionTransform::Build::run()
         }
     };
     runTasks(n, 1, refine, CreateThread());
-    in.roots.assign(mesh.m_matrices.size(), -1);
+    in.roots.assign(mesh.matrices.size(), -1);
     for (std::size_t f = 0; f < failed.size(); ++f)
         in.roots[static_cast<std::size_t>(failed[f].i) * perRow + static_cast<std::size_t>(failed[f].j)] =
             static_cast<std::int32_t>(f);
@@ -1140,50 +1140,16 @@ void MeshReprojectionTransform::Build::run()
     in.trees.swap(trees);
 }
 
-// ---- MeshReprojectionTransform ----
 
-MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover,
-                                                     ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
-                                                     ZELUNnPoint<double, 2> cellSize, long& status)
-    : m_box(outBox), m_cellSize(cellSize)
+void Build::make(MeshBuild& mesh, MeshGeometry const& geometry, ZELUNCover const& outCover,
+                 ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover, long& status)
 {
-    // The covers' own statuses first, as reprojectBuffer checks them.
-    if (long const s = outCover.status() ? outCover.status() : inCover.status()) {
-        status = s;
-        return;
-    }
-    m_cellsPerRow = meshCellCount(extentX(m_box), m_cellSize[0]);
-    if (m_cellsPerRow == 0 || meshCellCount(extentY(m_box), m_cellSize[1]) == 0) return;  // a mesh without cells
-    long failure = kSuccess;
-    try {
-        Build::make(*this, outCover, inBox, inCover, status);
-        return;
-    } catch (CoordFailure const& f) {
-        failure = f.status;
-    } catch (std::exception const&) {  // bad_alloc or length_error
-        failure = kErrOutOfMemory;
-    }
-    // A failed test or refinement, or memory run out: a mesh without cells.
-    status = failure;
-    m_matrices.clear();
-    m_internals.reset();
-}
-
-void MeshReprojectionTransform::Build::make(MeshReprojectionTransform& mesh, ZELUNCover const& outCover,
-                                            ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
-                                            long& status)
-{
-    ZELUNnBox<double, 2> const& box = mesh.m_box;
-    ZELUNnPoint<double, 2> const& cellSize = mesh.m_cellSize;
-    std::int64_t const perRow = mesh.m_cellsPerRow, rows = meshCellCount(extentY(box), cellSize[1]);
-    std::vector<ZELUNMatrix3D>& matrices = mesh.m_matrices;
+    ZELUNnBox<double, 2> const& box = geometry.box;
+    std::int64_t const perRow = geometry.cells[0], rows = geometry.cells[1];
+    std::vector<ZELUNMatrix3D>& matrices = mesh.matrices;
     auto internals = std::make_shared<MeshInternals>();
     MeshInternals& in = *internals;
-    in.geometry.box = box;
-    in.geometry.cell[0] = cellSize[0];
-    in.geometry.cell[1] = cellSize[1];
-    in.geometry.cells[0] = perRow;
-    in.geometry.cells[1] = rows;
+    in.geometry = geometry;
     in.outCover = outCover;
     in.inCover = inCover;
     in.inBox = inBox;
@@ -1193,11 +1159,11 @@ void MeshReprojectionTransform::Build::make(MeshReprojectionTransform& mesh, ZEL
         in.columnStarts[static_cast<std::size_t>(j)] = in.geometry.firstCentreOfCell(0, j);
     for (std::int64_t i = 0; i <= rows; ++i) in.rowStarts[static_cast<std::size_t>(i)] = in.geometry.firstCentreOfCell(1, i);
     matrices.reserve(static_cast<std::size_t>(perRow) * static_cast<std::size_t>(rows));
-    mesh.m_internals = internals;
+    mesh.internals = internals;
     // Threads where the output is large enough for the rows to use them.
     unsigned const n = extentX(box) * extentY(box) >= kMinThreadedElements ? acquireThreadCount() : 1;
     if (isSmallInteger(box.low[0]) && isSmallInteger(box.low[1]) && isSmallInteger(box.high[0]) &&
-        isSmallInteger(box.high[1]) && isSmallInteger(cellSize[0]) && isSmallInteger(cellSize[1])) {
+        isSmallInteger(box.high[1]) && isSmallInteger(geometry.cell[0]) && isSmallInteger(geometry.cell[1])) {
         // Integral boxes and cells: every clipped cell corner is a lattice
         // point, so each matrix is the one the cell-by-cell construction
         // makes.
@@ -1229,48 +1195,103 @@ void MeshReprojectionTransform::Build::make(MeshReprojectionTransform& mesh, ZEL
     status = kSuccess;
 }
 
-MeshReprojectionTransform::MeshReprojectionTransform(MeshReprojectionTransform const& other) = default;
-MeshReprojectionTransform& MeshReprojectionTransform::operator=(MeshReprojectionTransform const& other) = default;
-MeshReprojectionTransform::~MeshReprojectionTransform() = default;
-
-namespace {
-
-// The exact path at a point that no stored position answers.
-bool exactPosition(MeshInternals const& in, double x, double y, double& outX, double& outY)
+// The exact path at a point that no stored position answers, with the
+// status of its one-point conversion.
+long exactPosition(MeshInternals const& in, double x, double y, double& outX, double& outY)
 {
     double p[2] = {x, y};
     pixelToWorld(p[0], p[1], in.geometry.box, in.outCover);
     unsigned char failed = 1;
-    long const status = in.outCover.getCoordSystem().transform(in.inCover.getCoordSystem(), p, 1, 2, &failed);
-    if (status != kSuccess && status != kErrCoordTransformFailed) throw std::bad_alloc();  // a resource ran out
-    if (failed) return false;
+    if (long const status =
+            batchStatus(in.outCover.getCoordSystem().transform(in.inCover.getCoordSystem(), p, 1, 2, &failed)))
+        return status;
+    if (failed) return kErrCoordTransformFailed;
     wrapLongitude(p[0], in.inCover, turnOf(in.inCover));
     worldToPixel(p[0], p[1], in.inBox, in.inCover);
     outX = p[0];
     outY = p[1];
-    return true;
+    return kSuccess;
 }
 
 }  // namespace
 
+MeshBuild buildMesh(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover, ZELUNnBox<double, 2> const& inBox,
+                    ZELUNCover const& inCover, ZELUNnPoint<double, 2> cellSize, long& status)
+{
+    MeshBuild mesh;
+    // The covers' own statuses first, as reprojectBuffer checks them.
+    if (long const s = outCover.status() ? outCover.status() : inCover.status()) {
+        status = s;
+        return mesh;
+    }
+    MeshGeometry geometry;
+    geometry.box = outBox;
+    geometry.cell[0] = cellSize[0];
+    geometry.cell[1] = cellSize[1];
+    geometry.cells[0] = meshCellCount(extentX(outBox), cellSize[0]);
+    geometry.cells[1] = meshCellCount(extentY(outBox), cellSize[1]);
+    mesh.cellsPerRow = geometry.cells[0];
+    if (geometry.cells[0] == 0 || geometry.cells[1] == 0) return mesh;  // a mesh without cells
+    long failure = kSuccess;
+    try {
+        Build::make(mesh, geometry, outCover, inBox, inCover, status);
+        // A shortage leaves no cells on every path; any other status of a
+        // cell keeps the matrices of the cells before it.
+        if (coordOutcome(status) != CoordOutcome::kShortage) return mesh;
+        failure = status;
+    } catch (CoordFailure const& f) {
+        failure = f.status;
+    } catch (std::exception const&) {  // bad_alloc or length_error
+        failure = kErrOutOfMemory;
+    }
+    // A failed test or refinement, or a shortage: a mesh without cells.
+    status = failure;
+    std::vector<ZELUNMatrix3D>().swap(mesh.matrices);
+    mesh.internals.reset();
+    return mesh;
+}
+
+// ---- MeshReprojectionTransform ----
+
+MeshReprojectionTransform::MeshReprojectionTransform(ZELUNnBox<double, 2> const& outBox, ZELUNCover const& outCover,
+                                                     ZELUNnBox<double, 2> const& inBox, ZELUNCover const& inCover,
+                                                     ZELUNnPoint<double, 2> cellSize, long& status)
+    : m_box(outBox), m_cellSize(cellSize)
+{
+    MeshBuild built = buildMesh(outBox, outCover, inBox, inCover, cellSize, status);
+    m_cellsPerRow = built.cellsPerRow;
+    m_matrices.swap(built.matrices);
+    m_internals = std::move(built.internals);
+}
+
+MeshReprojectionTransform::MeshReprojectionTransform(MeshReprojectionTransform const& other) = default;
+MeshReprojectionTransform& MeshReprojectionTransform::operator=(MeshReprojectionTransform const& other) = default;
+MeshReprojectionTransform::~MeshReprojectionTransform() = default;
+
 bool MeshReprojectionTransform::transform(double x, double y, double& outX, double& outY) const
 {
-    if (!(x >= m_box.low[0] && x <= m_box.high[0] && y >= m_box.low[1] && y <= m_box.high[1])) return false;
+    return transformAnswer(transformPoint(x, y, outX, outY));
+}
+
+long MeshReprojectionTransform::transformPoint(double x, double y, double& outX, double& outY) const
+{
+    if (!(x >= m_box.low[0] && x <= m_box.high[0] && y >= m_box.low[1] && y <= m_box.high[1]))
+        return kErrCoordTransformFailed;
     MeshInternals const* in = m_internals.get();
-    if (!in || m_matrices.empty()) return false;
+    if (!in || m_matrices.empty()) return kErrCoordTransformFailed;
     MeshGeometry const& g = in->geometry;
     std::int64_t const i = g.cellAlong(1, y), j = g.cellAlong(0, x);
     auto const index = static_cast<std::size_t>(i * m_cellsPerRow + j);
-    if (index >= m_matrices.size()) return false;  // a construction that stopped
+    if (index >= m_matrices.size()) return kErrCoordTransformFailed;  // a construction that stopped
     MeshCellTree const* tree = in->treeOf(index);
     if (!tree) {
         applyMatrix(m_matrices[index], x, y, outX, outY);
-        return true;
+        return kSuccess;
     }
     MeshLeaf const leaf = meshLeafOf(*tree, x, y, g.cellBox(i, j), in->columnsOf(j), in->rowsOf(i));
     if (!MeshCellTree::isExact(leaf.value)) {
         applyMatrix(tree->matrices[MeshCellTree::leafIndex(leaf.value)], x, y, outX, outY);
-        return true;
+        return kSuccess;
     }
     // A pixel centre of an exact leaf answers what the rows write.
     double const c = x - 0.5, r = y - 0.5;
@@ -1279,12 +1300,99 @@ bool MeshReprojectionTransform::transform(double x, double y, double& outX, doub
         r < static_cast<double>(leaf.rows.hi)) {
         std::size_t const k =
             exactCentreIndex(*tree, leaf, static_cast<std::int64_t>(c), static_cast<std::int64_t>(r));
-        if (std::isnan(tree->positions[2 * k])) return false;
+        if (std::isnan(tree->positions[2 * k])) return kErrCoordTransformFailed;
         outX = tree->positions[2 * k];
         outY = tree->positions[2 * k + 1];
-        return true;
+        return kSuccess;
     }
     return exactPosition(*in, x, y, outX, outY);
+}
+
+long MeshReprojectionTransform::transformRow(double y, std::size_t first, std::size_t count, double* xy,
+                                             unsigned char* failed) const
+{
+    std::size_t const end = first + count;
+    long whole = kSuccess;
+    // Point k with the status of its position: false, every point flagged,
+    // for a status of the whole call.
+    auto const settle = [&](std::size_t k, long status) {
+        if ((whole = batchStatus(status)) != kSuccess) {
+            std::fill_n(failed, count, static_cast<unsigned char>(1));
+            return false;
+        }
+        failed[k - first] = status != kSuccess;
+        return true;
+    };
+    auto const single = [&](std::size_t k) {
+        double* const at = xy + 2 * (k - first);
+        return settle(k, transformPoint(static_cast<double>(k) + 0.5, y, at[0], at[1]));
+    };
+    std::size_t c = first;
+    // The centres that the cells of a row hold, a cell and, in a split cell,
+    // a leaf at a time, as transformPoint answers them; the other points
+    // through transformPoint itself.
+    MeshInternals const* in = m_internals.get();
+    if (in && !m_matrices.empty() && y >= m_box.low[1] && y <= m_box.high[1]) {
+        std::vector<std::int64_t> const& starts = in->columnStarts;
+        for (; c < end && static_cast<std::int64_t>(c) < starts.front(); ++c)
+            if (!single(c)) return whole;
+        MeshGeometry const& g = in->geometry;
+        std::int64_t const i = g.cellAlong(1, y);
+        double const r = y - 0.5;
+        bool const centreRow = r == std::floor(r);
+        std::int64_t j = static_cast<std::int64_t>(
+                             std::upper_bound(starts.begin(), starts.end(), static_cast<std::int64_t>(c)) -
+                             starts.begin()) -
+                         1;
+        for (; j < m_cellsPerRow && c < end; ++j) {
+            std::size_t const cellEnd = std::min(static_cast<std::size_t>(in->columnsOf(j).hi), end);
+            auto const index = static_cast<std::size_t>(i * m_cellsPerRow + j);
+            if (index >= m_matrices.size()) break;  // a construction that stopped
+            MeshCellTree const* tree = in->treeOf(index);
+            ZELUNnBox<double, 2> const cell = tree ? g.cellBox(i, j) : ZELUNnBox<double, 2>();
+            while (c < cellEnd) {
+                ZELUNMatrix3D const* m = &m_matrices[index];
+                std::size_t runEnd = cellEnd;
+                MeshLeaf leaf{};
+                if (tree) {
+                    leaf = meshLeafOf(*tree, static_cast<double>(c) + 0.5, y, cell, in->columnsOf(j), in->rowsOf(i));
+                    runEnd = std::max(std::min(static_cast<std::size_t>(leaf.columns.hi), cellEnd), c + 1);
+                    m = MeshCellTree::isExact(leaf.value) ? nullptr
+                                                          : &tree->matrices[MeshCellTree::leafIndex(leaf.value)];
+                }
+                if (m) {
+                    RowDetail::RowMatrix const rm{(*m)(0, 0), (*m)(0, 1) * y, (*m)(0, 2),
+                                                  (*m)(1, 0), (*m)(1, 1) * y, (*m)(1, 2),
+                                                  (*m)(2, 0), (*m)(2, 1) * y, (*m)(2, 2)};
+                    double* const at = xy + 2 * (c - first);
+                    RowDetail::runPositions(rm, c, runEnd - c, at, at + 1, 2);
+                    std::fill(failed + (c - first), failed + (runEnd - first), static_cast<unsigned char>(0));
+                    c = runEnd;
+                    continue;
+                }
+                // An exact leaf: its stored centres on a row of centres, the
+                // exact path elsewhere.
+                bool const stored =
+                    centreRow && r >= static_cast<double>(leaf.rows.lo) && r < static_cast<double>(leaf.rows.hi);
+                for (; c < runEnd; ++c) {
+                    if (!stored) {
+                        double* const at = xy + 2 * (c - first);
+                        if (!settle(c, exactPosition(*in, static_cast<double>(c) + 0.5, y, at[0], at[1])))
+                            return whole;
+                        continue;
+                    }
+                    std::size_t const k =
+                        exactCentreIndex(*tree, leaf, static_cast<std::int64_t>(c), static_cast<std::int64_t>(r));
+                    xy[2 * (c - first)] = tree->positions[2 * k];
+                    xy[2 * (c - first) + 1] = tree->positions[2 * k + 1];
+                    failed[c - first] = std::isnan(tree->positions[2 * k]);
+                }
+            }
+        }
+    }
+    for (; c < end; ++c)
+        if (!single(c)) return whole;
+    return kSuccess;
 }
 
 }  // namespace WarpUtils

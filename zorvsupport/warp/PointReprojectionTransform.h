@@ -11,10 +11,6 @@ namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace WarpUtils {
 
-namespace RowDetail {
-struct PointRowAccess;
-}
-
 // Carries every point through the coordinate systems: output pixel, output world, input world, input pixel.
 // The output box and cover are the caller's objects, kept by pointer.
 // They must outlive the transform and its copies, unchanged.
@@ -25,7 +21,7 @@ struct PointRowAccess;
 //
 // Threads: the transform is immutable and may be used on several threads at once.
 // Each thread converts through its own scratch point (initCache) and its own engine objects.
-// Stack: about 3.5 KiB on a thread's first call, the engine's context made.
+// Stack: a thread's first call makes the thread's engine context (about 2 KiB of stack measured).
 // A thread's first conversion between two systems also runs the engine's search for an operation.
 // With it, about 10 KiB in all were measured (PROJ 9.1).
 class ZORV_EXPORT PointReprojectionTransform : public WarpTransform {
@@ -35,9 +31,8 @@ public:
     PointReprojectionTransform(PointReprojectionTransform const& other);
     ~PointReprojectionTransform();
 
-    // True with the input pixel position under (x, y).
-    // False when the point has no source position, and also when memory ran short or the systems have no
-    // transformation; transformPoint tells these apart.
+    // The input pixel position under (x, y), as WarpTransform::transform states: false where the point has no
+    // source position or the two systems have no transformation, std::bad_alloc for a shortage.
     bool transform(double x, double y, double& outX, double& outY) const override;
 
     // The same conversion with its status; outX and outY are written only for 0.
@@ -46,18 +41,15 @@ public:
     // - kErrCoordSystemInvalid, kErrCoordTransformUnavailable: the two systems have no transformation.
     long transformPoint(double x, double y, double& outX, double& outY) const;
 
+    // The points (first + i + 0.5, y) for i < count through one call of the coordinate layer, each bit for bit
+    // as transform() gives it: its input position into xy[2 i], xy[2 i + 1], and failed[i] 1 where it has no
+    // source position (its pair then unspecified), else 0.
+    // Returns 0, or a status of the whole call as transformPoint's (kErrOutOfMemory, or the pair's), every point
+    // then flagged. Needs no scratch point.
+    long transformRow(double y, std::size_t first, std::size_t count, double* xy, unsigned char* failed) const;
+
 private:
     PointReprojectionTransform& operator=(PointReprojectionTransform const&) = delete;
-
-    // The row path of the library's row worker.
-    friend struct RowDetail::PointRowAccess;
-    // The pixel centres (first + i + 0.5, y) for i < count through one call
-    // of the coordinate layer: xy receives their input positions as x, y
-    // pairs, failed[i] is 1 where centre i has no source position (its pair
-    // is then unspecified), else 0; each position equals transform()'s bit
-    // for bit. Returns 0, or a status of the whole call (kErrOutOfMemory, or
-    // the pair's status), every point flagged. Needs no scratch point.
-    long transformRow(double y, std::size_t first, std::size_t count, double* xy, unsigned char* failed) const;
 
     ZELUNCover const* m_outCover;
     ZELUNCover m_inCover;

@@ -14,8 +14,8 @@ namespace WarpUtils {
 
 // Casts the vectors to the two-dimensional class of T (std::bad_cast for
 // another class), builds the sampler of `interpolation` and runs the row
-// driver over the output rows [firstRow, endRow). The data types are
-// already checked equal. With cyclicColumns the samplers read the input's
+// driver over the output rows [firstRow, endRow), returning its status. The
+// data types are already checked equal. With cyclicColumns the samplers read the input's
 // columns as wrapping around (an input one turn of longitude wide).
 template <class T>
 long reprojectRaster(T tag, InterpolationMethod interpolation, DataVectorND<2>& out, DataVectorND<2> const& in,

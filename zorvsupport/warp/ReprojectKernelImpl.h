@@ -31,11 +31,11 @@ inline bool storageOverlaps(DataVector const& a, DataVector const& b)
 }
 
 template <class T, class S, class... Args>
-void run(TDataVector2D<T>& out, WarpTransform const& transform, unsigned firstRow, unsigned endRow,
+long run(TDataVector2D<T>& out, WarpTransform const& transform, unsigned firstRow, unsigned endRow,
          RowNoDataOf<T> noData, Args&&... samplerArgs)
 {
     S const sampler(std::forward<Args>(samplerArgs)...);
-    warpRowsThreaded<T, S>(out, transform, sampler, firstRow, endRow, noData);
+    return warpRowsThreaded<T, S>(out, transform, sampler, firstRow, endRow, noData);
 }
 
 }  // namespace KernelDetail
@@ -69,22 +69,21 @@ long reprojectRaster(T tag, InterpolationMethod interpolation, DataVectorND<2>& 
     if constexpr (T::kIsTuple) {
         unsigned const length = tag.getLength();
         switch (interpolation) {
-        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
+        case kHold: return run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns);
         case kBilinear:
-            run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd, cyclicColumns);
-            break;
+            return run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd, cyclicColumns);
         case kBilinearHoldNoData:
-            run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd,
-                                                 cyclicColumns);
-            break;
+            return run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, length, source, nd,
+                                                        cyclicColumns);
         }
     } else {
         switch (interpolation) {
-        case kHold: run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
-        case kBilinear: run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns); break;
+        case kHold: return run<T, HoldSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns);
+        case kBilinear:
+            return run<T, BilinearSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns);
         case kBilinearHoldNoData:
-            run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, source, nd, cyclicColumns);
-            break;
+            return run<T, BilinearHoldNoDataSampler<T>>(o, transform, firstRow, endRow, nd, source, nd,
+                                                        cyclicColumns);
         }
     }
     return kSuccess;

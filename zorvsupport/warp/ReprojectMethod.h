@@ -9,11 +9,11 @@ namespace DataSet {
 // 64 x 64 pixels and maps the pixels of a cell through one projective
 // matrix; cells whose matrix misses the exact path are refined, so that
 // positions lie within kMeshMaxError input pixel of the exact ones at the
-// points where cells are tested, a little more between them (see
-// MeshReprojectionTransform.h). With either method a longitude carried into
-// a geographic input moves by whole turns to its image nearest the input
-// cover, and the columns of an input cover 360 degrees wide are read
-// cyclically.
+// points where cells are tested and a sampler can read; between those
+// points no bound is promised (see MeshReprojectionTransform.h). With
+// either method a longitude carried into a geographic input moves by whole
+// turns to its image nearest the input cover, and the columns of an input
+// cover 360 degrees wide are read cyclically.
 enum ReprojectMethod : int {
     kPointReprojection = 0,
     kMeshReprojection = 1,

@@ -1,14 +1,11 @@
 #pragma once
 
-// Library-internal: what the row worker does per run of pixels of one mesh
-// cell: their source positions through the cell's matrix, and the sampling
-// of the run, through the sampler's own run entry where it has one.
+// Library-internal: the source positions of a run of pixels through one
+// mesh matrix, and whether a sampler has a run entry of its own.
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
-
-#include "zorvsupport/warp/Sampler.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -24,10 +21,12 @@ struct RowMatrix {
 };
 
 // The positions of the n pixels from `column` on (x = column + i + 0.5,
-// n below 2^31): exactly the per-pixel product. Where m20 is zero (an affine cell, as
-// every cell of equal covers), m20 x is a zero of m20's sign for every x > 0,
-// so W and its reciprocal are those of the first pixel for the whole run.
-inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, double* px, double* py)
+// n below 2^31) into px[i * stride] and py[i * stride]: exactly the
+// per-pixel product. Where m20 is zero (an affine cell, as every cell of
+// equal covers), m20 x is a zero of m20's sign for every x > 0, so W and its
+// reciprocal are those of the first pixel for the whole run.
+inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, double* px, double* py,
+                         std::size_t stride = 1)
 {
     double const x0 = static_cast<double>(column) + 0.5;
     if (m.m20 == 0.0) {
@@ -35,8 +34,8 @@ inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, 
         for (std::size_t i = 0; i < n; ++i) {
             // x0 + i is exact as long as the column is below 2^52.
             double const x = x0 + static_cast<double>(static_cast<std::int32_t>(i));
-            px[i] = ((m.m00 * x + m.m01y) + m.m02) * inv;
-            py[i] = ((m.m10 * x + m.m11y) + m.m12) * inv;
+            px[i * stride] = ((m.m00 * x + m.m01y) + m.m02) * inv;
+            py[i * stride] = ((m.m10 * x + m.m11y) + m.m12) * inv;
         }
         return;
     }
@@ -46,8 +45,8 @@ inline void runPositions(RowMatrix const& m, std::size_t column, std::size_t n, 
         double const Y = (m.m10 * x + m.m11y) + m.m12;
         double const W = (m.m20 * x + m.m21y) + m.m22;
         double const inv = 1.0 / W;
-        px[i] = X * inv;
-        py[i] = Y * inv;
+        px[i * stride] = X * inv;
+        py[i * stride] = Y * inv;
     }
 }
 
@@ -56,24 +55,6 @@ template <class S, class = void>
 struct HasSampleRun : std::false_type {};
 template <class S>
 struct HasSampleRun<S, std::void_t<decltype(&S::sampleRun)>> : std::true_type {};
-
-// Samples the n pixels of a row from `column` on at (px[i], py[i]): through
-// the sampler's run entry where it has one, else pixel by pixel.
-template <class T, class S>
-inline void sampleRun(S const& sampler, double const* px, double const* py, std::size_t n,
-                      typename T::element_type* row, std::size_t column, unsigned length)
-{
-    if constexpr (HasSampleRun<S>::value) {
-        sampler.S::sampleRun(px, py, n, row, column, length);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            if constexpr (T::kIsTuple)
-                sampler.S::sample(px[i], py[i], SampleTargetOf<T>(row + (column + i) * length, length));
-            else
-                sampler.S::sample(px[i], py[i], row[column + i]);
-        }
-    }
-}
 
 }  // namespace RowDetail
 }  // namespace WarpUtils

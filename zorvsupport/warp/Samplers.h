@@ -438,6 +438,24 @@ private:
     BilinearSampler<T> m_bilinear;
 };
 
+// Where the samplers above may read a grid of `columns` x `rows` elements:
+// only at source positions with lo[0] < x < hi[0] and lo[1] < y < hi[1];
+// every sampler writes the no-data value at any other position. The cell
+// test reads the truncated position, inside (-1, count); bilinear reads from
+// -0.5 (the first element at full weight) to below count + 0.5 (the last
+// element's weight 1 - f); columns that wrap around also read positions in
+// [count, count + 1), as those less count. Callers that skip work beyond
+// every sampler's reach ask here.
+struct SampleReach {
+    double lo[2];
+    double hi[2];
+};
+
+inline SampleReach sampleReach(double columns, double rows, bool cyclicColumns)
+{
+    return SampleReach{{-1.0, -1.0}, {columns + (cyclicColumns ? 1.0 : 0.5), rows + 0.5}};
+}
+
 }  // namespace WarpUtils
 }  // namespace DataSet
 }  // namespace ZORV_3_13_0_

@@ -35,9 +35,8 @@ try {
     std::uint8_t const fill[4] = {imageNoData[0], imageNoData[1], imageNoData[2], imageNoData[3]};
     ShadingSampler const sampler(BilinearSampler<NormalType>(3, &normals, normalNoData, cyclicColumns(normalCover)),
                                  light, kAmbient, kDiffuse);
-    warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
-                                                ConstTupleProxy<ImageType>(fill, 4));
-    return kSuccess;
+    return warpRowsThreaded<ImageType, ShadingSampler>(image, *transform, sampler, 0, image.getDimension(1),
+                                                       ConstTupleProxy<ImageType>(fill, 4));
 } catch (std::bad_alloc const&) {
     return kErrOutOfMemory;  // the output untouched, or partly written by the rows
 }

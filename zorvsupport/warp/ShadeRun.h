@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "zorvsupport/Export.h"
-
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace WarpUtils {
@@ -38,16 +36,14 @@ inline bool shadeRunFits(std::size_t width, std::size_t height)
 // source positions (px[i], py[i]) of the normal grid. False, with nothing
 // written, where the running target has no vector path (the caller then
 // shades pixel by pixel). The grid must satisfy shadeRunFits.
-ZORV_EXPORT bool shadeRun(ShadeRunGrid const& grid, double const* px, double const* py, std::size_t n,
-                          std::uint8_t* pixels);
+bool shadeRun(ShadeRunGrid const& grid, double const* px, double const* py, std::size_t n, std::uint8_t* pixels);
 
 // The bilinear normals of the same kernel at the n positions, three floats
 // each into `normals`, before any shading: bit for bit the bilinear
 // sampler's, but for which NaN a sum of two NaNs carries (the compiler may
 // swap the operands of the scalar rule); no shaded byte depends on that.
 // False, with nothing written, as above.
-ZORV_EXPORT bool sampleNormalsRun(ShadeRunGrid const& grid, double const* px, double const* py, std::size_t n,
-                                  float* normals);
+bool sampleNormalsRun(ShadeRunGrid const& grid, double const* px, double const* py, std::size_t n, float* normals);
 
 }  // namespace WarpUtils
 }  // namespace DataSet

@@ -18,6 +18,7 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
+#include "zorvsupport/warp/CoordOutcome.h"
 #include "zorvsupport/warp/TransformSupport.h"
 #include "zorvsupport/warp/WarpUtils.h"
 
@@ -45,7 +46,14 @@ void initCache()
     } catch (std::bad_alloc const&) {
         return;
     }
-    if (fresh != gPointCache.get()) gPointCache.reset(fresh);
+    if (fresh == gPointCache.get()) return;
+    try {
+        gPointCache.reset(fresh);
+    } catch (std::bad_alloc const&) {
+        // A thread's first point needs an entry in the thread library's
+        // table, which could not be had: the thread has no point yet.
+        delete fresh;
+    }
 }
 
 void pixelToWorld(double& x, double& y, ZELUNnBox<double, 2> const& box, ZELUNCover const& cover)
@@ -167,7 +175,7 @@ PointReprojectionTransform::~PointReprojectionTransform() = default;
 
 bool PointReprojectionTransform::transform(double x, double y, double& outX, double& outY) const
 {
-    return transformPoint(x, y, outX, outY) == kSuccess;
+    return transformAnswer(transformPoint(x, y, outX, outY));
 }
 
 long PointReprojectionTransform::transformPoint(double x, double y, double& outX, double& outY) const
@@ -202,8 +210,7 @@ long PointReprojectionTransform::transformRow(double y, std::size_t first, std::
     }
     // A point that fails is flagged on its own; the others are converted.
     // A status of the whole call flags every point.
-    long const status = m_outSystem->transform(m_inSystem, xy, count, 2, failed);
-    if (status && status != kErrCoordTransformFailed) return status;
+    if (long const status = batchStatus(m_outSystem->transform(m_inSystem, xy, count, 2, failed))) return status;
     double const turn = m_inSystem.fullTurn();
     for (std::size_t i = 0; i < count; ++i) {
         if (failed[i]) continue;

@@ -45,8 +45,8 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 // For a geographic input, a longitude carried outside the input cover moves by whole turns to its nearest image.
 // That image is the one inside the cover when there is one.
 // An input cover one turn of longitude wide reads its columns cyclically.
-// The mesh refines its cells with a bound of kMeshMaxError input pixels at its test points.
-// A pixel centre between the test points may lie slightly beyond that bound.
+// The mesh refines its cells with a bound of kMeshMaxError input pixels at its test points where a sampler can read.
+// A pixel centre between the test points may lie slightly beyond that bound (see MeshReprojectionTransform.h).
 //
 // Checks, in this order, each failure leaving `out` untouched:
 // - the three data types equal (kErrWarpTypeMismatch);
@@ -54,11 +54,14 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 // - the transform's status, passed on unchanged (for the point method: whether the pair has a transformation);
 // - the method known (kErrUnknownReprojectMethod);
 // - the interpolation known (kErrUnknownWarpInterpolation).
-// The point method thus gives the status the mesh gives for the same covers.
 // A pixel whose centre has no image still gives 0.
+// The mesh's construction, though, stops at a cell corner without image, with kErrCoordTransformFailed.
+// So an orthographic output wider than the globe gives that status with the mesh, and 0 with the point method.
 // Memory that runs short, in the library or in the coordinate engine, gives kErrOutOfMemory.
 // Such a shortage is never taken for points without a source position.
-// With kErrOutOfMemory `out` is untouched, or partly written when rows had been written.
+// The coordinate layer may also refuse a pair while the rows run, after it converted points of it before.
+// The call then ends with the pair's status (kErrCoordTransformUnavailable, kErrCoordSystemInvalid).
+// With kErrOutOfMemory or such a refusal `out` is untouched, or partly written when rows had been written.
 // No other status leaves it partly written.
 //
 // Threads: any thread may call it.
@@ -67,7 +70,7 @@ ZORV_EXPORT void setNumThreads(unsigned count);
 // Every thread has finished when the call returns, and the result does not depend on the thread count.
 // A vector that is not the library's two-dimensional class of its type makes the cast throw std::bad_cast.
 //
-// Stack: at most 16 KiB of the library's own on the calling thread (about 5 KiB measured).
+// Stack: at most 16 KiB of the library's own on the calling thread (4 to 5.5 KiB measured).
 // The point method keeps its scratch on the heap.
 // A thread's first conversion between two systems also runs the engine's search for an operation.
 // With it, about 10 to 12 KiB in all were measured for EPSG:3031 and EPSG:4326 (PROJ 9.1).
@@ -106,10 +109,10 @@ ZORV_EXPORT long computeNormals(TDataVector2D<TTupleDataType<TDataType<0>>>& out
 // - the image cover's own status, then the normal cover's (kErrCoordSystemInvalid, kErrCoverInvalid);
 // - the transform's status, passed on unchanged (for the point method: whether the pair has a transformation);
 // - the method known (kErrUnknownReprojectMethod).
-// Memory that runs short gives kErrOutOfMemory, which alone may leave the image partly shaded.
+// Memory that runs short gives kErrOutOfMemory; it and a pair refused while rows run alone may leave the image partly shaded.
 // Such a shortage is never taken for pixels without a position.
 // Rows are spread over threads as in reprojectBuffer; the result does not depend on the thread count.
-// Stack: as reprojectBuffer (about 3 to 6 KiB of its own measured).
+// Stack: as reprojectBuffer (4.5 to 5.5 KiB of its own measured).
 ZORV_EXPORT long shadeBuffer(TDataVector2D<TTupleDataType<TDataType<3>>>& image, ZELUNCover const& imageCover,
                              ConstTupleProxy<TTupleDataType<TDataType<3>>> imageNoData,
                              TDataVector2D<TTupleDataType<TDataType<0>>> const& normals,

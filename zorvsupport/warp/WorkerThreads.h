@@ -13,15 +13,13 @@
 #include <boost/function.hpp>
 #include <boost/thread/thread.hpp>
 
-#include "zorvsupport/Export.h"
-
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace WarpUtils {
 
 // The thread count of one call, never 0: the process-wide count, read
 // once; where it is 0, the processor count, stored for later calls.
-ZORV_EXPORT unsigned acquireThreadCount();
+unsigned acquireThreadCount();
 
 // Band k of n over the rows [first, end): equal bands of (end - first) / n
 // rows, the last one taking the remainder.
