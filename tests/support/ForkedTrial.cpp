@@ -81,12 +81,17 @@ struct Shared {
 
 Shared* g_shared = nullptr;  // the child's view (a fresh mapping for each trial)
 
-long currentTid()
+// What runs in the child at a failure, a crash or a hang is not
+// instrumented: a sanitizer's runtime would ask for memory there (to
+// unpoison the stack before a call that does not return), which may be gone.
+#define ZORV_CHILD_SIDE __attribute__((no_sanitize("address", "thread", "undefined")))
+
+ZORV_CHILD_SIDE long currentTid()
 {
     return static_cast<long>(syscall(SYS_gettid));
 }
 
-void take(Stack& s, unsigned sequence)
+ZORV_CHILD_SIDE void take(Stack& s, unsigned sequence)
 {
     s.tid = currentTid();
     s.depth = backtrace(s.frames, kFrames);
@@ -94,14 +99,14 @@ void take(Stack& s, unsigned sequence)
 }
 
 // The failure hook: runs inside the allocator, allocates nothing.
-void recordFailure()
+ZORV_CHILD_SIDE void recordFailure()
 {
     if (!g_shared) return;
     unsigned const k = g_shared->failures.fetch_add(1, std::memory_order_relaxed);
     take(g_shared->failure[k % kRing], k);
 }
 
-[[noreturn]] void ended(int by, int sig)
+[[noreturn]] ZORV_CHILD_SIDE void ended(int by, int sig)
 {
     int expected = 0;
     if (g_shared && g_shared->endBy.compare_exchange_strong(expected, by)) {
@@ -111,18 +116,18 @@ void recordFailure()
     _exit(kExitCrashed);
 }
 
-void onCrash(int sig)
+ZORV_CHILD_SIDE void onCrash(int sig)
 {
     ended(kBySignal, sig);
 }
 
-[[noreturn]] void onTerminate()
+[[noreturn]] ZORV_CHILD_SIDE void onTerminate()
 {
     ended(kByTerminate, 0);
 }
 
 // SIGUSR2: a thread adds its own stack to the hang's.
-void onStackRequest(int)
+ZORV_CHILD_SIDE void onStackRequest(int)
 {
     unsigned const k = g_shared->hung.fetch_add(1, std::memory_order_relaxed);
     if (k < kThreads) take(g_shared->threads[k], k);
@@ -131,7 +136,7 @@ void onStackRequest(int)
 // SIGUSR1 from the parent at the timeout: every other thread is asked for
 // its stack, then this one's is taken. The task list is read with raw
 // system calls: memory may be gone.
-void onHang(int sig)
+ZORV_CHILD_SIDE void onHang(int sig)
 {
     long const self = currentTid();
     int const fd = open("/proc/self/task", O_RDONLY | O_DIRECTORY);
@@ -215,11 +220,11 @@ Owner ownerOf(void* frame)
 }
 
 // Whether the allocation whose failure recorded `s` was asked for by the
-// engine: past the frames of this program that lead to the hook (the hook
-// and the replaced allocation functions), and past the runtimes, the first
-// frame lies in the engine or a library it calls. An allocation of the
-// library under test (linked into this program) meets a frame of the
-// program first.
+// engine: past a sanitizer's frames of the backtrace itself, the frames of
+// this program that lead to the hook (the hook and the replaced allocation
+// functions) and the runtimes they were called from, the first frame lies in
+// the engine or a library it calls. An allocation of the library under test
+// (linked into this program) meets a frame of the program first.
 bool engineAllocation(Stack const& s)
 {
     int k = 0;

@@ -71,7 +71,8 @@ ZELUNnBox<double, 2> box(double w, double h)
 void makeThreadEngine()
 {
     ZELUNCover const a(ZELUNCoordSystem("EPSG:32633"), 0, 0, 1, 1), b(ZELUNCoordSystem("EPSG:32632"), 0, 0, 1, 1);
-    PointReprojectionTransform const t(box(1, 1), a, box(1, 1), b);
+    ZELUNnBox<double, 2> const pixel = box(1, 1);  // kept by pointer: it outlives the transform
+    PointReprojectionTransform const t(pixel, a, pixel, b);
     double x, y;
     (void)t.transformPoint(0.5, 0.5, x, y);
 }
@@ -195,7 +196,8 @@ TEST(WarpTransforms, ARefusedPairIsFalseAndItsStatus)
 {
     ZELUNCover const noInverse(ZELUNCoordSystem("+proj=bertin1953 +type=crs"), -1e6, -1e6, 1e6, 1e6);
     ZELUNCover const geographic(ZELUNCoordSystem("EPSG:4326"), -10, -10, 10, 10);
-    PointReprojectionTransform const point(box(64, 64), noInverse, box(64, 64), geographic);
+    ZELUNnBox<double, 2> const pixels = box(64, 64);  // kept by pointer: it outlives the transform
+    PointReprojectionTransform const point(pixels, noInverse, pixels, geographic);
     double x = -7, y = -7;
     EXPECT_EQ(point.transformPoint(10.5, 10.5, x, y), kErrCoordTransformUnavailable);
     EXPECT_NO_THROW(EXPECT_FALSE(point.transform(10.5, 10.5, x, y)));

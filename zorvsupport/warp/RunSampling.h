@@ -1,14 +1,11 @@
 #pragma once
 
 // Library-internal: the source positions of a run of pixels through one
-// mesh matrix, and the sampling of a run of positions, through the sampler's
-// own run entry where it has one.
+// mesh matrix, and whether a sampler has a run entry of its own.
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
-
-#include "zorvsupport/warp/Sampler.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -58,24 +55,6 @@ template <class S, class = void>
 struct HasSampleRun : std::false_type {};
 template <class S>
 struct HasSampleRun<S, std::void_t<decltype(&S::sampleRun)>> : std::true_type {};
-
-// Samples the n pixels of a row from `column` on at (px[i], py[i]): through
-// the sampler's run entry where it has one, else pixel by pixel.
-template <class T, class S>
-inline void sampleRun(S const& sampler, double const* px, double const* py, std::size_t n,
-                      typename T::element_type* row, std::size_t column, unsigned length)
-{
-    if constexpr (HasSampleRun<S>::value) {
-        sampler.S::sampleRun(px, py, n, row, column, length);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            if constexpr (T::kIsTuple)
-                sampler.S::sample(px[i], py[i], SampleTargetOf<T>(row + (column + i) * length, length));
-            else
-                sampler.S::sample(px[i], py[i], row[column + i]);
-        }
-    }
-}
 
 }  // namespace RowDetail
 }  // namespace WarpUtils
