@@ -228,7 +228,6 @@ Owner ownerOf(void* frame)
 bool engineAllocation(Stack const& s)
 {
     int k = 0;
-    // (Under a sanitizer the unwinder's own frame comes first.)
     while (k < s.depth && ownerOf(s.frames[k]) == Owner::kRuntime) ++k;
     while (k < s.depth && ownerOf(s.frames[k]) == Owner::kProgram) ++k;
     while (k < s.depth && ownerOf(s.frames[k]) == Owner::kRuntime) ++k;
