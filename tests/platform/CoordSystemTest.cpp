@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -14,9 +17,13 @@
 #endif
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
+#include "support/ShortageModes.h"
+#include "surface/SmallStack.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNCoordSystem.h"
+#include "zorvsupport/platform/ZELUNCover.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 
 using namespace ZORV_3_13_0_::DataSet;
@@ -28,6 +35,22 @@ double const kNaN = std::numeric_limits<double>::quiet_NaN();
 double const kInf = std::numeric_limits<double>::infinity();
 
 char const* const kSphere = "+proj=longlat +R=6370997";
+// WGS 84 written with the datum's alias "WGS84" (the database's name is
+// "World Geodetic System 1984"), and in the first WKT form ("WGS_1984").
+char const* const kWgs84AliasWkt2 =
+    "GEOGCRS[\"WGS 84\",DATUM[\"WGS84\",ELLIPSOID[\"WGS 84\",6378137,298.257223563,LENGTHUNIT[\"metre\",1]]],"
+    "PRIMEM[\"Greenwich\",0,ANGLEUNIT[\"degree\",0.0174532925199433]],CS[ellipsoidal,2],"
+    "AXIS[\"geodetic latitude (Lat)\",north,ORDER[1],ANGLEUNIT[\"degree\",0.0174532925199433]],"
+    "AXIS[\"geodetic longitude (Lon)\",east,ORDER[2],ANGLEUNIT[\"degree\",0.0174532925199433]]]";
+char const* const kWgs84Wkt1 =
+    "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+    "UNIT[\"degree\",0.0174532925199433]]";
+char const* const kUtm33Wkt1 =
+    "PROJCS[\"WGS 84 / UTM zone 33N\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,"
+    "298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],"
+    "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",15],"
+    "PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],"
+    "UNIT[\"metre\",1]]";
 char const* const kOrtho = "+proj=ortho +lat_0=0 +lon_0=0 +R=6370997";
 
 ZELUNUString withUnit(char const* text, char16_t unit)
@@ -140,8 +163,15 @@ TEST(ZELUNCoordSystem, EqualityAndEquivalence)
         {"EPSG:4326", "+proj=longlat +datum=WGS84", false, true},
         {"EPSG:4326", "+proj=longlat +datum=WGS84 +type=crs", false, true},
         {"EPSG:32633", "+proj=utm +zone=33 +datum=WGS84", false, true},
+        // Names the database knows as aliases of one datum, axis order set aside.
+        {"EPSG:4326", kWgs84AliasWkt2, false, true},
+        {"EPSG:4326", kWgs84Wkt1, false, true},
+        {"EPSG:4326", "OGC:CRS84", false, true},
+        {"EPSG:32633", kUtm33Wkt1, false, true},
+        {kUtm33Wkt1, "+proj=utm +zone=33 +datum=WGS84 +type=crs", false, true},
         {"EPSG:4326", "EPSG:32633", false, false},
         {"EPSG:32633", "EPSG:32632", false, false},
+        {kWgs84AliasWkt2, "EPSG:4258", false, false},
         {"EPSG:4326", "nonsense", false, false},
         {"", "", false, false},
     };
@@ -320,12 +350,34 @@ TEST(ZELUNCoordSystem, FailuresLeaveTheOutputUnchanged)
         EXPECT_EQ(failed[0], r.status == kErrCoordTransformFailed ? 0 : 1) << r.label;
     }
 
-    // The batch form wants at least x and y per point.
-    double values[2] = {15, 45};
-    unsigned char failed[1] = {9};
-    EXPECT_EQ(CS("EPSG:4326").transform(CS("EPSG:32633"), values, 1, 1, failed), kErrBadCoordPoint);
-    EXPECT_EQ(failed[0], 1);
-    EXPECT_EQ(values[0], 15);
+    // The batch form wants at least x and y per point, and an array that
+    // fits the address space; otherwise nothing is written, flags included.
+    constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+    struct Shape {
+        char const* label;
+        std::size_t count, stride;
+    } const shapes[] = {
+        {"stride 1", 1, 1},
+        {"stride 2^61: 8-byte steps wrap to 0", 2, std::size_t(1) << 61},
+        {"count 2^62", std::size_t(1) << 62, 2},
+        {"count SIZE_MAX", kMax, 2},
+        {"stride SIZE_MAX", 2, kMax},
+        {"count x stride beyond PTRDIFF_MAX bytes", std::size_t(1) << 59, 4},
+    };
+    for (Shape const& sh : shapes) {
+        double values[4] = {15, 45, 16, 46};
+        unsigned char failed[2] = {9, 9};
+        EXPECT_EQ(CS("EPSG:4326").transform(CS("EPSG:32633"), values, sh.count, sh.stride, failed), kErrBadCoordPoint)
+            << sh.label;
+        EXPECT_EQ(failed[0], 9) << sh.label;
+        EXPECT_EQ(failed[1], 9) << sh.label;
+        EXPECT_EQ(values[0], 15) << sh.label;
+        EXPECT_EQ(values[1], 45) << sh.label;
+        // The same shapes between invalid systems: the array is refused first.
+        EXPECT_EQ(CS("not a crs").transform(CS("EPSG:32633"), values, sh.count, sh.stride, failed), kErrBadCoordPoint)
+            << sh.label;
+        EXPECT_EQ(failed[0], 9) << sh.label;
+    }
 }
 
 TEST(ZELUNCoordSystem, OrthographicHorizon)
@@ -473,101 +525,220 @@ char const* const kFormNames[] = {"one point", "list", "batch"};
 
 }  // namespace
 
-// An allocation that fails while the first transformation of a pair builds
-// its engine objects is a shortage (kErrOutOfMemory), never an answer about
-// the pair: the failing call gives that or the exact result, and the next
-// plain call gives the exact result of a pair that never failed. Each failure
-// point is swept with the one failure alone, and for the pairs whose systems
-// are equivalent (no operation is made) also with every later allocation
-// failing. Refused pairs give their refusal or the shortage, and are refused
-// again once memory is back. The engine (PROJ 9.1) loses some objects of its
-// own on its failure paths (the leak checker finds them inside its operation
-// factory, whose results we always destroy), so what the failing call
-// allocates is not checked for leaks.
-TEST(ZELUNCoordSystem, AllocationFailureLeavesThePairUsable)
+namespace {
+
+// One pair of systems and a point to carry between them.
+struct PairCase {
+    char const* name;
+    char const* from;
+    char const* to;
+    double x, y;
+};
+
+// Why a call under failures gave what the header does not allow, or empty:
+// the answer of a call that never failed (its status; for 0 its bits), or
+// kErrOutOfMemory (the batch form flagging its point).
+std::string judgeUnderShortage(PointCall const& call, int form, long status, double const xy[2], long answer,
+                               double const expected[2])
 {
-    using zorvtest::FailingAllocation;
-    struct Row {
-        char const* from;
-        char const* to;
-        double x, y;
-        bool alsoLater;  // memory gone from the failing allocation on
-    } const rows[] = {
-        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, false},
-        {"EPSG:4326", "OGC:CRS84", 0.1 + 0.2, -0.0, true},  // equivalent: copied as it is
-        {"OGC:CRS84", "EPSG:4326", 0.1 + 0.2, -0.0, true},
-        {"IAU_2015:49900", "EPSG:4326", 1, 2, true},  // refused: another body
-    };
-    for (Row const& r : rows) {
-        double expected[2] = {r.x, r.y};
-        long const answer = PointCall(r.from, r.to, r.x, r.y).run(0, expected);
-        for (int form = 0; form < 3; ++form) {
-            for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
-                if (extent == FailingAllocation::kThatAndLater && !r.alsoLater) continue;
-                std::string const label = std::string(r.from) + " -> " + r.to + ", " + kFormNames[form] +
-                                          (extent == FailingAllocation::kOnlyThat ? ", one failure" : ", all later");
-                unsigned const points = zorvtest::forEachAllocationFailure(
-                    [&] { return PointCall(r.from, r.to, r.x, r.y); },
-                    [&](PointCall& call) {
+    if (status == kErrOutOfMemory) return form == 2 && call.failed != 1 ? "kErrOutOfMemory, point not flagged" : "";
+    if (status != answer) return "status " + std::to_string(status) + " for " + std::to_string(answer);
+    if (status == 0 && !(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1]))) return "0 at another position";
+    return "";
+}
+
+// One trial, in a child: a thread new to the engine makes the pair's first
+// conversion (one of the three forms, by n) with memory failing as `mode`
+// says, then converts again with memory back.
+int pairTrial(PairCase const& c, zorvtest::ShortageMode const& mode, unsigned long n, long answer,
+              double const expected[2])
+{
+    if (mode.kind == zorvtest::ShortageMode::kRandom && n > zorvtest::kShortageSeeds)
+        return zorvtest::kTrialBeyondTheLast;
+    int result = 0;
+    std::thread([&] {
+        PointCall call(c.from, c.to, c.x, c.y);
+        int const form = static_cast<int>(n % 3);
+        double xy[2];
+        long status;
+        bool reached;
+        {
 #if defined(__SANITIZE_ADDRESS__)
-                        __lsan::ScopedDisabler engineLeaks;
+            __lsan::ScopedDisabler engineLeaks;  // the engine's failure paths lose objects
 #endif
-                        double xy[2];
-                        long const st = call.run(form, xy);
-                        if (st == kErrOutOfMemory) {
-                            if (form == 2) {
-                                EXPECT_EQ(call.failed, 1) << label;
-                            }
-                            return;
-                        }
-                        ASSERT_EQ(st, answer) << label;
-                        if (st == 0) {
-                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
-                        }
-                    },
-                    [&](PointCall& call, bool threw) {
-                        EXPECT_FALSE(threw) << label;
-                        PointCall again(r.from, r.to, r.x, r.y);
-                        again.systems = call.systems;
-                        double xy[2];
-                        ASSERT_EQ(again.run(0, xy), answer) << label;
-                        if (answer == 0) {
-                            EXPECT_TRUE(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])) << label;
-                        }
-                    },
-                    extent);
-                EXPECT_GT(points, 0u) << label;
-            }
+            zorvtest::ArmedShortage const failing(mode, n);
+            status = call.run(form, xy);
+            reached = failing.reached();
+        }
+        std::string why = judgeUnderShortage(call, form, status, xy, answer, expected);
+        PointCall again(c.from, c.to, c.x, c.y);
+        again.systems = call.systems;
+        long const next = again.run(0, xy);
+        if (why.empty() && next != answer) why = "the next call gave " + std::to_string(next);
+        if (why.empty() && next == 0 && !(sameBits(xy[0], expected[0]) && sameBits(xy[1], expected[1])))
+            why = "the next call gave another position";
+        if (!why.empty()) {
+            std::printf("%s, %s, %lu (%s): %s\n", c.name, mode.name, n, kFormNames[form], why.c_str());
+            result = 1;
+        } else if (!reached) {
+            result = zorvtest::kTrialBeyondTheLast;
+        }
+    }).join();
+    return result;
+}
+
+// Sweeps the first conversion of each pair under each way of taking memory
+// away, every trial in a child process (the engine may end the process when
+// its allocations fail: see ForkedTrial.h and ZELUNCoordSystem.h).
+void sweepPairs(std::initializer_list<PairCase> cases)
+{
+    using namespace zorvtest;
+    for (PairCase const& c : cases) {
+        double expected[2] = {c.x, c.y};
+        long const answer = PointCall(c.from, c.to, c.x, c.y).run(0, expected);
+        for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
+            unsigned engineFaults = 0;
+            auto const body = [&](unsigned long n) { return pairTrial(c, mode, n, answer, expected); };
+            auto const judge = [&](unsigned long n, TrialEnd const& end) {
+                engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
+                EXPECT_TRUE(end.acceptable()) << c.name << ", " << mode.name << ", " << n << ":\n" << end.report;
+            };
+            unsigned const trials = mode.kind == ShortageMode::kRandom
+                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            std::printf("%s, %s: %u trials, %u ended in a known fault of the engine\n", c.name, mode.name, trials,
+                        engineFaults);
         }
     }
 }
 
+char const* const kOrthoAmerica = "+proj=ortho +lat_0=40 +lon_0=-100 +ellps=WGS84 +type=crs";
+
+}  // namespace
+
+// A shortage while a thread makes its first conversion of a pair (in the
+// library, the engine, its database or glibc; one failing allocation, all
+// from one on, only large blocks, or one in a thousand at random) gives
+// kErrOutOfMemory or the answer of a call that never failed, bit for bit,
+// never a refusal of a pair that converts; the next call with memory back
+// gives that answer. Pairs of every kind: projected, equivalent (no
+// operation), aliases the database resolves, refused (another body, no
+// inverse), and a datum shift through a grid, whose lazy loading a
+// shortage can break.
+TEST(CoordShortage, ProjectionsAndEquivalentSystems)
+{
+    sweepPairs({{"EPSG:4326 -> EPSG:32633", "EPSG:4326", "EPSG:32633", 13.5, 46.5},
+                {"OGC:CRS84 -> EPSG:4326", "OGC:CRS84", "EPSG:4326", 0.1 + 0.2, -0.0},
+                {"EPSG:4326 -> WGS 84 under an alias", "EPSG:4326", kWgs84AliasWkt2, 0.1 + 0.2, -0.0},
+                {"orthographic -> EPSG:4326", kOrthoAmerica, "EPSG:4326", 1000, 2000}});
+}
+
+TEST(CoordShortage, RefusedPairs)
+{
+    sweepPairs({{"IAU_2015:49900 -> EPSG:4326", "IAU_2015:49900", "EPSG:4326", 1, 2},
+                {"bertin1953 -> EPSG:4326", "+proj=bertin1953 +type=crs", "EPSG:4326", 1, 2}});
+}
+
+TEST(CoordShortage, GridShift)
+{
+    sweepPairs({{"EPSG:4326 -> EPSG:4314", "EPSG:4326", "EPSG:4314", 9, 49}});
+}
+
 // A pair whose first transformations all ran short of memory works at once
-// when memory is back: the shortage never counts as a failure of the pair.
+// when memory is back: a shortage never counts against the pair, whichever
+// blocks fail (every block, or only those over 4 KiB, as SQLite's pages and
+// the engine's message buffer are), and however many calls it lasted.
 TEST(ZELUNCoordSystem, ShortageNeverDelaysThePair)
 {
-    double expected[2] = {13.5, 46.5};
-    ASSERT_EQ(PointCall("EPSG:4326", "EPSG:32633", 13.5, 46.5).run(0, expected), 0);
-    for (int const shortCalls : {8, 64, 1030}) {
-        CS const wgs84("EPSG:4326"), utm("EPSG:32633");  // a pair this thread has not seen
-        std::vector<ZELUNArray<double>> points(shortCalls + 1100, point({13.5, 46.5}));
-        long shortage = 0;
-        {
-            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
-            for (int i = 0; i < shortCalls; ++i)
-                if (wgs84.transform(utm, points[i], points[i]) == kErrOutOfMemory) ++shortage;
-        }
-        EXPECT_EQ(shortage, shortCalls) << shortCalls;
-        int refused = 0;
-        for (std::size_t i = shortCalls; i < points.size(); ++i) {
-            if (wgs84.transform(utm, points[i], points[i]) != 0) {
-                ++refused;
-                continue;
+    using zorvtest::FailingAllocation;
+    char const* const ortho = "+proj=ortho +lat_0=40 +lon_0=-100 +ellps=WGS84 +type=crs";
+    struct Row {
+        char const* from;
+        char const* to;
+        double x, y;
+        FailingAllocation::Blocks blocks;
+    } const rows[] = {
+        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, FailingAllocation::kAnyBlock},
+        {"EPSG:4326", "EPSG:32633", 13.5, 46.5, FailingAllocation::kLargeBlocks},
+        {ortho, "EPSG:4326", 1000, 2000, FailingAllocation::kAnyBlock},
+        {ortho, "EPSG:4326", 1000, 2000, FailingAllocation::kLargeBlocks},
+        {"EPSG:4326", "EPSG:4314", 9, 49, FailingAllocation::kLargeBlocks},  // a grid-based datum shift
+    };
+    for (Row const& r : rows) {
+        std::string const label = std::string(r.from) + " -> " + r.to +
+                                  (r.blocks == FailingAllocation::kLargeBlocks ? ", blocks over 4 KiB" : ", every block");
+        double expected[2] = {r.x, r.y};
+        ASSERT_EQ(PointCall(r.from, r.to, r.x, r.y).run(0, expected), 0) << label;
+        for (int const shortCalls : {5, 100, 3000}) {
+            CS const from(r.from), to(r.to);  // a pair this thread has not seen
+            std::vector<ZELUNArray<double>> points(shortCalls + 100, point({r.x, r.y}));
+            int shortage = 0;
+            {
+                FailingAllocation noMemory(1, FailingAllocation::kThatAndLater, FailingAllocation::kThisThread,
+                                           r.blocks);
+                for (int i = 0; i < shortCalls; ++i)
+                    if (from.transform(to, points[i], points[i]) == kErrOutOfMemory) ++shortage;
             }
-            EXPECT_TRUE(sameBits(points[i][0], expected[0]) && sameBits(points[i][1], expected[1])) << i;
+            EXPECT_EQ(shortage, shortCalls) << label;
+            int refused = 0;
+            for (std::size_t i = shortCalls; i < points.size(); ++i) {
+                if (from.transform(to, points[i], points[i]) != 0) {
+                    ++refused;
+                    continue;
+                }
+                EXPECT_TRUE(sameBits(points[i][0], expected[0]) && sameBits(points[i][1], expected[1])) << label;
+            }
+            EXPECT_EQ(refused, 0) << label << ", after " << shortCalls << " calls short of memory";
         }
-        EXPECT_EQ(refused, 0) << "after " << shortCalls << " calls short of memory";
     }
+}
+
+// A grid file that is missing when a pair is first used refuses the pair
+// for that call only: once the file is there, the same thread converts
+// through it at once, exactly as a thread that never saw it missing.
+TEST(ZELUNCoordSystem, MissingGridIsNotLasting)
+{
+    char const* const installed = "/usr/share/proj/ntf_r93.gsb";  // proj-data's NTF to RGF93 shift grid
+    if (std::FILE* f = std::fopen(installed, "rb"))
+        std::fclose(f);
+    else
+        GTEST_SKIP() << installed << " is not installed";
+    char folder[] = "/tmp/zorv-grid-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string const grid = std::string(folder) + "/shift.gsb";
+    auto const ntf = [](std::string const& file) {
+        return CS(("+proj=longlat +ellps=clrk80ign +nadgrids=" + file + " +type=crs").c_str());
+    };
+    CS const missing = ntf(grid), wgs84("EPSG:4326");
+    ASSERT_TRUE(missing.isValid());
+    for (int call = 0; call < 3; ++call) {
+        ZELUNArray<double> p = point({2.35, 48.85});
+        EXPECT_EQ(missing.prepareTransform(wgs84), kErrCoordTransformUnavailable) << call;
+        EXPECT_EQ(missing.transform(wgs84, p, p), kErrCoordTransformUnavailable) << call;
+        expectSameBits(p, point({2.35, 48.85}), "refused");
+    }
+
+    // The same grid under its installed name gives the expected shift.
+    ZELUNArray<double> expected = point({2.35, 48.85});
+    ASSERT_EQ(ntf(installed).transform(wgs84, expected, expected), 0);
+    EXPECT_GT(std::fabs(expected[0] - 2.35), 1e-5);  // the shift is applied
+
+    {
+        std::ifstream in(installed, std::ios::binary);
+        std::ofstream out(grid, std::ios::binary);
+        out << in.rdbuf();
+    }
+    ZELUNArray<double> sameThread = point({2.35, 48.85});
+    EXPECT_EQ(missing.prepareTransform(wgs84), 0);
+    EXPECT_EQ(missing.transform(wgs84, sameThread, sameThread), 0);
+    expectSameBits(sameThread, expected, "same thread, grid installed");
+    ZELUNArray<double> otherThread = point({2.35, 48.85});
+    long otherStatus = -1;
+    std::thread([&] { otherStatus = missing.transform(wgs84, otherThread, otherThread); }).join();
+    EXPECT_EQ(otherStatus, 0);
+    expectSameBits(otherThread, expected, "fresh thread");
+    std::remove(grid.c_str());
+    rmdir(folder);
 }
 
 // The engine's refusals are kept: after the first answer a refused pair is
@@ -611,58 +782,121 @@ TEST(ZELUNCoordSystem, RefusalsAreRemembered)
 
 // A definition read while memory runs short is read right or the
 // constructor throws std::bad_alloc: a shortage never makes a valid text
-// invalid (nor an invalid one valid). Codes only: the engine (PROJ 9.1)
-// corrupts its heap at some failing allocations inside its reader of PROJ
-// strings.
+// invalid (nor an invalid one valid). Each reading on a thread new to the
+// engine, in a child process (the engine corrupts its heap at some failing
+// allocations inside its reader of PROJ strings: see ForkedTrial.h).
 TEST(ZELUNCoordSystem, ReadingUnderAShortage)
 {
-    using zorvtest::FailingAllocation;
-    for (char const* definition : {"EPSG:32633", "EPSG:4326", "EPSG:4978", "EPSG:5703"}) {
+    using namespace zorvtest;
+    // Projected, geocentric (not valid here), WKT, a PROJ string, and text
+    // the engine does not read.
+    for (char const* definition :
+         {"EPSG:32633", "EPSG:4978", kUtm33Wkt1, "+proj=utm +zone=33 +datum=WGS84", "not a system"}) {
         CS const plain(definition);
-        for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
-            unsigned threw = 0;
-            unsigned const points = zorvtest::forEachAllocationFailure(
-                [] { return std::unique_ptr<CS>(); },
-                [&](std::unique_ptr<CS>& made) { made.reset(new CS(definition)); },
-                [&](std::unique_ptr<CS>& made, bool thrown) {
-                    if (thrown) {
-                        ++threw;
-                        return;
+        for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
+            auto const body = [&](unsigned long n) {
+                if (mode.kind == ShortageMode::kRandom && n > kShortageSeeds) return kTrialBeyondTheLast;
+                int result = 0;
+                std::thread([&] {
+                    std::unique_ptr<CS> made;
+                    bool threw = false, reached;
+                    {
+#if defined(__SANITIZE_ADDRESS__)
+                        __lsan::ScopedDisabler engineLeaks;
+#endif
+                        ArmedShortage const failing(mode, n);
+                        try {
+                            made.reset(new CS(definition));
+                        } catch (std::bad_alloc const&) {
+                            threw = true;
+                        }
+                        reached = failing.reached();
                     }
-                    ASSERT_TRUE(made) << definition;
-                    EXPECT_EQ(made->isValid(), plain.isValid()) << definition;
-                    EXPECT_EQ(made->userToMmOnGroundFactor(), plain.userToMmOnGroundFactor()) << definition;
-                    EXPECT_EQ(made->fullTurn(), plain.fullTurn()) << definition;
-                },
-                extent);
-            EXPECT_GT(points, 0u) << definition;
-            EXPECT_GT(threw, 0u) << definition;
+                    if (!threw && (made->isValid() != plain.isValid() ||
+                                   made->userToMmOnGroundFactor() != plain.userToMmOnGroundFactor() ||
+                                   made->fullTurn() != plain.fullTurn())) {
+                        std::printf("%s, %s, %lu: read as another system\n", definition, mode.name, n);
+                        result = 1;
+                    } else if (!reached) {
+                        result = kTrialBeyondTheLast;
+                    }
+                }).join();
+                return result;
+            };
+            auto const judge = [&](unsigned long n, TrialEnd const& end) {
+                EXPECT_TRUE(end.acceptable()) << definition << ", " << mode.name << ", " << n << ":\n" << end.report;
+            };
+            unsigned const trials = mode.kind == ShortageMode::kRandom
+                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            EXPECT_GT(trials, 1u) << definition << ", " << mode.name;
         }
     }
 }
 
-// A thread whose engine context cannot be made is short of a resource, not
-// refused: kErrOutOfMemory (every point flagged), then the exact result once
-// memory is back.
-TEST(ZELUNCoordSystem, ContextThatCannotBeMade)
+// A host thread whose first coordinate call finds memory gone (every block,
+// or only blocks over 4 KiB) is answered kErrOutOfMemory on every form, the
+// process goes on (the thread's engine is not a thread_local, whose
+// destructor glibc registers with an allocation and ends the process when
+// that fails), and the thread's next call with memory back gives the exact
+// result. Eight such threads at once.
+TEST(CoordSystemThreads, FirstCallOfAThreadUnderAShortage)
 {
-    CS const wgs84("EPSG:4326"), utm("EPSG:32633");
+    using zorvtest::FailingAllocation;
+    CS const wgs84("EPSG:4326"), utm("EPSG:32633"), alias(kWgs84AliasWkt2);
     ZELUNArray<double> expected = point({13.5, 46.5});
     ASSERT_EQ(wgs84.transform(utm, expected, expected), 0);
-    std::thread([&] {
-        ZELUNArray<double> p = point({13.5, 46.5});
-        double xy[2] = {13.5, 46.5};
-        unsigned char failed = 0;
-        {
-            zorvtest::FailingAllocation noMemory(1, zorvtest::FailingAllocation::kThatAndLater);
-            EXPECT_EQ(wgs84.prepareTransform(utm), kErrOutOfMemory);
-            EXPECT_EQ(wgs84.transform(utm, p, p), kErrOutOfMemory);
-            EXPECT_EQ(wgs84.transform(utm, xy, 1, 2, &failed), kErrOutOfMemory);
-            EXPECT_TRUE(noMemory.reached());
+    for (auto const blocks : {FailingAllocation::kAnyBlock, FailingAllocation::kLargeBlocks}) {
+        constexpr int kThreads = 8;
+        std::vector<std::string> errors(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                std::string& e = errors[t];
+                ZELUNArray<double> p = point({13.5, 46.5});
+                double xy[2] = {13.5, 46.5};
+                unsigned char failed = 0;
+                {
+                    FailingAllocation noMemory(1, FailingAllocation::kThatAndLater, FailingAllocation::kThisThread,
+                                               blocks);
+                    if (wgs84.prepareTransform(utm) != kErrOutOfMemory) e += " prepareTransform";
+                    if (wgs84.transform(utm, p, p) != kErrOutOfMemory) e += " one point";
+                    if (wgs84.transform(utm, xy, 1, 2, &failed) != kErrOutOfMemory || failed != 1) e += " batch";
+                    if (wgs84.isEqual(alias, true)) e += " isEqual told without memory";
+                    if (!noMemory.reached()) e += " no allocation asked for";
+                }
+                if (!sameBits(p[0], 13.5) || !sameBits(p[1], 46.5)) e += " point written";
+                if (wgs84.transform(utm, p, p) != 0 || !sameBits(p[0], expected[0]) || !sameBits(p[1], expected[1]))
+                    e += " next call";
+                if (!wgs84.isEqual(alias, true)) e += " next isEqual";
+            });
         }
-        EXPECT_EQ(failed, 1);
-        expectSameBits(p, point({13.5, 46.5}), "untouched");
-        ASSERT_EQ(wgs84.transform(utm, p, p), 0);
-        expectSameBits(p, expected, "after the shortage");
-    }).join();
+        for (std::thread& th : threads) th.join();
+        for (int t = 0; t < kThreads; ++t)
+            EXPECT_EQ(errors[t], "") << "thread " << t
+                                     << (blocks == FailingAllocation::kLargeBlocks ? ", blocks over 4 KiB" : "");
+    }
+}
+
+// A host thread with a small stack can make and use pairs: the first calls
+// of a thread (its engine made, the engine's operation search run) and the
+// database's equivalence test fit in 64 KiB.
+TEST(ZELUNCoordSystem, FirstCallsOnASmallStack)
+{
+    CS const wgs84("EPSG:4326"), utm("EPSG:32633"), dhdn("EPSG:4314"), alias(kWgs84AliasWkt2);
+    std::string errors;
+    std::size_t const used = zorvtest::runOnSmallStack(zorvtest::kSmallStack, [&] {
+        ZELUNArray<double> p = point({13.5, 46.5});
+        if (wgs84.prepareTransform(utm) != 0 || wgs84.transform(utm, p, p) != 0) errors += " utm";
+        double xy[4] = {9, 49, 10, 50};
+        unsigned char failed[2];
+        if (wgs84.transform(dhdn, xy, 2, 2, failed) != 0) errors += " grid shift";
+        if (!wgs84.isEqual(alias, true) || wgs84.isEqual(utm, true)) errors += " isEqual";
+        long st = -1;
+        ZELUNCover(wgs84, 12, 45, 15, 48).transformTo(utm, st);
+        if (st != 0) errors += " transformTo";
+    });
+    EXPECT_EQ(errors, "");
+    RecordProperty("stackBytes", static_cast<int>(used));
+    std::printf("first calls of a thread: %zu bytes of stack\n", used);
 }

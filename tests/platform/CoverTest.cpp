@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
+#include "support/ShortageModes.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNCover.h"
@@ -166,13 +170,15 @@ TEST(ZELUNCover, TransformTo)
     }
 }
 
-// A cover carried into another system while an allocation fails gives its
-// bounds or kErrOutOfMemory (never a failed or refused transformation), and
-// the next call the bounds of a call that never failed. (With memory gone
-// for good inside its operation factory the engine, PROJ 9.1, may end the
-// process, so only single failures are swept.)
+// A cover carried into another system while memory fails (one allocation,
+// all from one on, only large blocks, one in a thousand) gives its bounds or
+// kErrOutOfMemory (never a failed or refused transformation), and the next
+// call the bounds of a call that never failed. Each trial runs on a thread
+// new to the engine, in a child process (the engine may end the process when
+// its allocations fail: see ForkedTrial.h).
 TEST(ZELUNCover, TransformToUnderAShortage)
 {
+    using namespace zorvtest;
     long st = -1;
     ZELUNCover const expected = ZELUNCover(CS("EPSG:4326"), 12, 45, 15, 48).transformTo(CS("EPSG:32633"), st);
     ASSERT_EQ(st, 0);
@@ -180,33 +186,42 @@ TEST(ZELUNCover, TransformToUnderAShortage)
         return c.getMinX() == expected.getMinX() && c.getMinY() == expected.getMinY() &&
                c.getMaxX() == expected.getMaxX() && c.getMaxY() == expected.getMaxY() && !c.isNull();
     };
-    struct Fresh {
-        ZELUNCover cover;
-        CS target;
-        ZELUNCover result;
-        long status = -1;
-    };
-    {
-        unsigned const points = zorvtest::forEachAllocationFailure(
-            [] { return Fresh{ZELUNCover(CS("EPSG:4326"), 12, 45, 15, 48), CS("EPSG:32633"), ZELUNCover()}; },
-            [&](Fresh& f) {
+    for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
+        auto const body = [&](unsigned long n) {
+            if (mode.kind == ShortageMode::kRandom && n > kShortageSeeds) return kTrialBeyondTheLast;
+            int result = 0;
+            std::thread([&] {
+                ZELUNCover const cover(CS("EPSG:4326"), 12, 45, 15, 48);
+                CS const target("EPSG:32633");
+                ZELUNCover carried;
+                long status = -1;
+                bool reached;
+                {
 #if defined(__SANITIZE_ADDRESS__)
-                __lsan::ScopedDisabler engineLeaks;
+                    __lsan::ScopedDisabler engineLeaks;
 #endif
-                f.result = f.cover.transformTo(f.target, f.status);
-            },
-            [&](Fresh& f, bool threw) {
-                EXPECT_FALSE(threw);
-                if (f.status == kErrOutOfMemory) {
-                    expectNull(f.result, "short of memory");
-                } else {
-                    EXPECT_EQ(f.status, 0);
-                    EXPECT_TRUE(sameBounds(f.result));
+                    ArmedShortage const failing(mode, n);
+                    carried = cover.transformTo(target, status);
+                    reached = failing.reached();
                 }
+                bool const ok = status == kErrOutOfMemory ? carried.isNull() : status == 0 && sameBounds(carried);
                 long again = -1;
-                EXPECT_TRUE(sameBounds(f.cover.transformTo(f.target, again)));
-                EXPECT_EQ(again, 0);
-            });
-        EXPECT_GT(points, 0u);
+                bool const next = sameBounds(cover.transformTo(target, again)) && again == 0;
+                if (!ok || !next) {
+                    std::printf("%s, %lu: status %ld%s\n", mode.name, n, status, next ? "" : ", next call wrong");
+                    result = 1;
+                } else if (!reached) {
+                    result = kTrialBeyondTheLast;
+                }
+            }).join();
+            return result;
+        };
+        auto const judge = [&](unsigned long n, TrialEnd const& end) {
+            EXPECT_TRUE(end.acceptable()) << mode.name << ", " << n << ":\n" << end.report;
+        };
+        unsigned const trials = mode.kind == ShortageMode::kRandom
+                                    ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
+                                    : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+        EXPECT_GT(trials, 1u) << mode.name;
     }
 }

@@ -7,6 +7,7 @@
 #include "support/FailingAllocation.h"
 
 #include <dlfcn.h>
+#include <execinfo.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -192,29 +193,60 @@ ZORV_UNINSTRUMENTED bool sharedFails(std::size_t n)
     return true;
 }
 
+#ifdef ZORV_FORWARD_BY_DLSYM
+// Whether the request comes from glibc's pthread_getattr_np: the
+// sanitizer's runtime reads each thread's attributes whenever a program
+// throws or leaves a function that does not return, and stops the program
+// when that fails. Such requests are never failed: the failure goes to the
+// next one. Asked only of a request about to fail.
+ZORV_UNINSTRUMENTED bool forTheSanitizer()
+{
+    void* frames[8];
+    int const n = backtrace(frames, 8);
+    for (int i = 0; i < n; ++i) {
+        Dl_info info;
+        if (dladdr(frames[i], &info) && info.dli_sname && std::strstr(info.dli_sname, "pthread_getattr_np"))
+            return true;
+    }
+    return false;
+}
+#endif
+
 // True when this request of n bytes is one to fail.
 ZORV_UNINSTRUMENTED bool failThisOne(std::size_t n) noexcept
 {
     if (t_inHook) return false;
-    bool fail = false;
+    bool byThisThread = false;
     if (t_countdown != 0 && (!t_largeOnly || n > FailingAllocation::kLargeBlockBytes)) {
         if (t_reached && t_persistent) {
-            fail = true;
+            byThisThread = true;
         } else if (--t_countdown == 0) {
             t_reached = true;
             if (t_persistent) t_countdown = 1;  // stays armed
-            fail = true;
+            byThisThread = true;
         }
     }
-    if (!fail && __atomic_load_n(&g_armed, __ATOMIC_ACQUIRE)) fail = sharedFails(n);
-    if (fail) {
-        if (void (*hook)() = __atomic_load_n(&g_hook, __ATOMIC_RELAXED)) {
-            t_inHook = true;
-            hook();
-            t_inHook = false;
+    bool const fail = byThisThread || (__atomic_load_n(&g_armed, __ATOMIC_ACQUIRE) && sharedFails(n));
+    if (!fail) return false;
+    t_inHook = true;  // what follows allocates freely
+#ifdef ZORV_FORWARD_BY_DLSYM
+    if (forTheSanitizer()) {
+        // A countdown passes its failure on to the next request.
+        if (byThisThread && !t_persistent) {
+            t_countdown = 1;
+            t_reached = false;
+        } else if (!byThisThread && !g_persistent.load(std::memory_order_relaxed) &&
+                   !g_random.load(std::memory_order_relaxed)) {
+            g_countdown.store(1);
+            g_reached.store(false);
         }
+        t_inHook = false;
+        return false;
     }
-    return fail;
+#endif
+    if (void (*hook)() = __atomic_load_n(&g_hook, __ATOMIC_RELAXED)) hook();
+    t_inHook = false;
+    return true;
 }
 
 ZORV_UNINSTRUMENTED void* allocate(std::size_t n, std::size_t alignment) noexcept
@@ -316,7 +348,7 @@ extern "C" {
 
 // An injected failure sets errno to ENOMEM as a real one does: glibc asserts
 // it where it cannot get memory for a new thread.
-ZORV_UNINSTRUMENTED void* failed()
+ZORV_UNINSTRUMENTED static void* failed()
 {
     errno = ENOMEM;
     return nullptr;

@@ -30,7 +30,9 @@ namespace {
 // ---- The engine's known faults (PROJ 9.1) ----
 
 // How a known fault ends the process.
-enum EndBy : unsigned { kBySignal = 1, kByTerminate = 2, kByHang = 4 };
+// A corruption is a signal in the engine at a later call, after a failure
+// injected inside the entry point (the fault's damage outlives its call).
+enum EndBy : unsigned { kBySignal = 1, kByTerminate = 2, kByHang = 4, kByCorruption = 8 };
 
 struct KnownFault {
     char const* entryPoint;  // the exported PROJ function the stack passes through
@@ -43,7 +45,7 @@ KnownFault const kKnownFaults[] = {
     {"proj_is_equivalent_to_with_ctx", kByTerminate, "std::terminate from a noexcept function"},
     {"proj_normalize_for_visualization", kBySignal, "a null object used"},
     {"proj_create_crs_to_crs_from_pj", kBySignal | kByHang, "a failed assertion; a self-deadlock on its mutex"},
-    {"proj_create", kBySignal, "heap corruption in the PROJ-string parser after one failing calloc"},
+    {"proj_create", kBySignal | kByCorruption, "heap corruption in the PROJ-string parser after one failing allocation"},
 };
 
 // The engine and the libraries it calls.
@@ -245,6 +247,14 @@ KnownFault const* knownFaultOn(Stack const& s, unsigned by)
     return nullptr;
 }
 
+// Whether any frame of `s` lies in the engine.
+bool passesEngine(Stack const& s)
+{
+    for (int k = 0; k < s.depth; ++k)
+        if (ownerOf(s.frames[k]) == Owner::kEngine) return true;
+    return false;
+}
+
 // The last injected failure recorded on thread `tid`.
 Stack const* lastFailureOn(Shared const& shared, long tid)
 {
@@ -289,6 +299,7 @@ char const* judge(Shared const& shared, Stack const& end, unsigned by, std::stri
     report += std::string("its last injected allocation failure (") + (engine ? "the engine's" : "not the engine's") +
               "):\n" + describe(*failure);
     KnownFault const* fault = knownFaultOn(end, by);
+    if (!fault && by == kBySignal && passesEngine(end)) fault = knownFaultOn(*failure, kByCorruption);
     if (fault) report += std::string("known engine fault: ") + fault->entryPoint + ", " + fault->what + "\n";
     return engine && fault ? fault->entryPoint : nullptr;
 }

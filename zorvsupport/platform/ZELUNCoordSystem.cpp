@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -12,6 +13,7 @@
 #include <proj.h>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/ThreadSlot.h"
 #include "zorvsupport/platform/Utf8Safe.h"
 
 using ZORV_3_13_0_::DataSet::kErrBadCoordPoint;
@@ -40,17 +42,21 @@ struct PjDeleter {
 };
 using PjPtr = std::unique_ptr<PJ, PjDeleter>;
 
-void discardLog(void*, int, char const*) {}
-
-// Whether a small block can be had now. The engine (PROJ 9.1) ends the
-// process in some of its paths when memory stays short inside them
-// (std::terminate from a noexcept function, a failed assertion, a null
-// object used), so no step of a pair's creation is begun while memory is
-// already gone.
+// Whether blocks of the sizes the engine asks for can be had now: a small
+// one, one above SQLite's 4 KiB pages and the engine's 100,000-byte message
+// buffer. Asked after a failure that the engine does not explain, and
+// before every step that the engine (PROJ 9.1) does not survive when memory
+// stays short inside it (std::terminate from a noexcept function, a failed
+// assertion, a null object used): none is begun while memory is short.
 bool memoryAvailable()
 {
-    std::unique_ptr<char[]> block(new (std::nothrow) char[4096]);
-    return block != nullptr;
+    static constexpr std::size_t kProbes[] = {64, 4096 + 256, 100000};
+    for (std::size_t bytes : kProbes) {
+        void* block = std::malloc(bytes);
+        if (!block) return false;
+        std::free(block);
+    }
+    return true;
 }
 
 std::atomic<std::uint64_t> g_nextSerial{1};
@@ -59,29 +65,100 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr int kBoundsDensify = 21;
 constexpr std::size_t kCachedPairs = 64;
 
+// What the engine said on this thread since the last reset. The engine's
+// contexts log every message here (at debug level, where PROJ 9.1 reports
+// a failed allocation, SQLite running out of memory, a file it could not
+// open and a conversion that moved on to another candidate operation). The
+// judgement is made as the messages arrive, into fixed storage: nothing is
+// allocated here.
+class EngineLog {
+public:
+    // Reads, in the thread's own context, the engine's texts of the errors
+    // that belong to a point itself (PROJ_ERR_COORD_TRANSFM and its
+    // sub-codes): a candidate that fails a point with one of them leaves it
+    // to the next by the engine's own choice.
+    void readPointErrors(PJ_CONTEXT* context)
+    {
+        for (int i = 0; i < kPointErrors; ++i) {
+            char const* text = proj_context_errno_string(context, PROJ_ERR_COORD_TRANSFM + i);
+            copyText(m_pointErrors[i], text ? text : "");
+        }
+    }
+
+    void reset()
+    {
+        m_shortage = m_failedRetry = m_missingFile = false;
+        m_previous[0] = '\0';
+    }
+    // A message spoke of memory running out.
+    bool shortage() const { return m_shortage; }
+    // A conversion moved on to another candidate after a failure that is
+    // not the point's own (a grid that could not be read, memory).
+    bool failedRetry() const { return m_failedRetry; }
+    // A grid or other file could not be found or read.
+    bool missingFile() const { return m_missingFile; }
+
+    static void receive(void* self, int, char const* message) noexcept
+    {
+        if (self && message) static_cast<EngineLog*>(self)->take(message);
+    }
+
+private:
+    static constexpr int kPointErrors = 6;
+    static constexpr std::size_t kTextRoom = 128;
+
+    static void copyText(char (&to)[kTextRoom], char const* from)
+    {
+        std::size_t n = 0;
+        for (; from[n] && n + 1 < kTextRoom; ++n) to[n] = from[n];
+        to[n] = '\0';
+    }
+
+    bool pointError(char const* text) const
+    {
+        for (auto const& e : m_pointErrors)
+            if (e[0] && std::strcmp(e, text) == 0) return true;
+        return false;
+    }
+
+    void take(char const* message)
+    {
+        if (std::strstr(message, "memory") || std::strstr(message, "bad_alloc")) m_shortage = true;
+        if (std::strstr(message, "File not found") || std::strstr(message, "could not find required grid"))
+            m_missingFile = true;
+        // The engine logs the failed candidate's error text, then this.
+        if (std::strstr(message, "Attempting a retry with another operation") && !pointError(m_previous))
+            m_failedRetry = true;
+        copyText(m_previous, message);
+    }
+
+    bool m_shortage = false;
+    bool m_failedRetry = false;
+    bool m_missingFile = false;
+    char m_previous[kTextRoom] = {};
+    char m_pointErrors[kPointErrors][kTextRoom] = {};
+};
+
 // What an attempt to make a pair's engine objects came to.
 enum class Outcome {
     kIdentical,  // the two systems are one: no operation
     kMade,       // the operation is made and runs
-    kRefused,    // the engine's definitive answer: there is none
+    kRefused,    // the engine's lasting answer: there is none
     kResource,   // a resource failed; nothing of the attempt is kept
-    kUnknown,    // no operation, for a reason that cannot be told
+    kUnknown,    // no operation now, for a cause that may change
 };
 
 // A conversion cached for one ordered pair of systems, keyed by their serial
 // numbers (never by addresses: the allocator reuses those).
 //
-// Only answers are kept: equivalence once both systems are read, the
-// operation once made, and a refusal that does not change: systems of
-// different bodies, no candidate operation at all, or an operation whose
-// steps the engine rejects (an output system without an inverse). The
-// engine tells a failed allocation from a refusal by neither result nor
-// error number, so a failed attempt is repeated at once while memory is
-// there, and only a failure that repeats is taken as the answer. An attempt
-// that ran short of memory keeps nothing and costs the pair nothing, so the
-// very next call tries again. Failures that repeat for no reason the engine
-// gives are spaced out: after k in a row the pair waits 2^(k-1) - 1 calls,
-// at most kMaxWait, before the next attempt.
+// Only answers are kept: equivalence once told, the operation once made,
+// and a refusal whose cause cannot change while the process runs: systems
+// of different bodies, no candidate operation at all, or an operation whose
+// steps the engine rejects as defined (an output system without an inverse).
+// A file that cannot be found or read is not such a cause: it may be
+// installed later. An attempt that ran short of memory, or failed for a
+// cause the engine does not give, keeps nothing, so the pair's next call
+// tries again as if it never happened.
 struct Pair {
     std::uint64_t source = 0;
     std::uint64_t target = 0;
@@ -89,12 +166,9 @@ struct Pair {
     PjPtr sourceCrs;
     PjPtr targetCrs;
     PjPtr operation;  // normalised: x east, y north at both ends
-    signed char identical = -1;    // -1 not decided yet
+    signed char identical = -1;     // converts as the identity; -1 not decided yet
+    signed char equivalent = -1;    // the database's equivalence; -1 not asked yet
     signed char operationMade = 0;  // 0 not decided yet, 1 made, -1 refused
-    unsigned misses = 0;  // unexplained failures in a row
-    unsigned waits = 0;   // calls to answer unavailable before the next attempt
-
-    static constexpr unsigned kMaxWait = 1023;
 
     void reset()
     {
@@ -102,48 +176,46 @@ struct Pair {
         targetCrs.reset();
         sourceCrs.reset();
         source = target = lastUse = 0;
-        identical = -1;
+        identical = equivalent = -1;
         operationMade = 0;
-        misses = waits = 0;
-    }
-    // Whether this call may attempt what is still undecided.
-    bool mayTry()
-    {
-        if (waits == 0) return true;
-        --waits;
-        return false;
-    }
-    void missed()
-    {
-        ++misses;
-        waits = misses > 10 ? kMaxWait : (1u << (misses - 1)) - 1;
     }
 };
 
-// The engine state of one thread: its context, then the cache of objects
-// made in it (destroyed first at thread exit). Objects never cross threads.
+// The engine state of one thread: its context, the log its context writes
+// to, and the cache of objects made in it (destroyed first). Objects never
+// cross threads. Kept in a ThreadSlot, made at the thread's first use.
 class ThreadEngine {
 public:
     ThreadEngine() { context(); }
-    ~ThreadEngine()
-    {
-        for (Pair& p : m_pairs) p.reset();
-        if (m_context) proj_context_destroy(m_context);
-    }
+    ~ThreadEngine() { restart(); }
     ThreadEngine(ThreadEngine const&) = delete;
     ThreadEngine& operator=(ThreadEngine const&) = delete;
 
     // The thread's context, made when missing (an earlier attempt may have
-    // run out of memory); null when it cannot be made now.
+    // run out of memory, or the engine was restarted); null when it cannot
+    // be made now.
     PJ_CONTEXT* context();
+    EngineLog& log() { return m_log; }
+
+    // Drops every object made on this thread and the context: after a
+    // conversion that the engine cut short, neither is trusted again.
+    void restart();
+    // Whether the engine was called since the last resetCalls(); an answer
+    // of kResource after a call means the context may keep what it read
+    // while memory ran short.
+    void resetCalls() { m_called = false; }
+    bool called() const { return m_called; }
 
     // The cached pair, made when missing (the least recently used one gives
     // way); null when the engine has no context.
     Pair* pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
 
-    // 1 when the two systems are one, 0 when not, -1 when it cannot be told
-    // now (memory ran short).
+    // 1 when the pair converts as the identity, 0 when not, -1 when it
+    // cannot be told now (memory ran short).
     int identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+    // 1 when the database finds the two systems equivalent (axis order set
+    // aside), 0 when not, -1 when it cannot be told now.
+    int equivalent(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
     // Decides what is still undecided of the pair: whether the systems are
     // one, else its operation. Keeps only the engine's answers.
     Outcome resolve(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
@@ -152,26 +224,34 @@ public:
     PjPtr parse(std::string const& definition) const;
 
 private:
+    // Reads both systems of the pair; false when memory ran short.
+    bool read(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target);
+    bool equivalentWithoutDatabase(Pair const& p) const;
     Outcome resolveOperation(Pair& p);
-    // One attempt at the operation; kMade, kResource, or kUnknown (the
-    // engine made none that runs).
-    Outcome makeOperation(Pair& p, bool& rejectedSteps);
+    // One attempt at the operation; kMade, kIdentical (the operation does
+    // nothing), kResource, or kUnknown with `lasting` telling whether the
+    // engine rejected the operation's steps as defined.
+    Outcome makeOperation(Pair& p, bool& lasting);
     // Whether the engine finds no candidate operation at all for the pair,
-    // searching as proj_create_crs_to_crs_from_pj does offline.
-    bool noneExists(Pair const& p) const;
+    // missing grids counted as there.
+    bool noneExists(Pair const& p);
     // Whether a made operation runs forward (see the definition).
     static bool runsForward(PJ* operation);
 
     PJ_CONTEXT* m_context = nullptr;
+    EngineLog m_log;
+    bool m_called = false;
     std::array<Pair, kCachedPairs> m_pairs;
     Pair* m_last = nullptr;
     std::uint64_t m_clock = 0;
 };
 
-ThreadEngine& engine()
+ZELUNThread::ThreadSlot<ThreadEngine> g_engines;
+
+// The calling thread's engine; null when it cannot be made now.
+ThreadEngine* engine()
 {
-    thread_local ThreadEngine e;
-    return e;
+    return g_engines.get();
 }
 
 PJ_CONTEXT* ThreadEngine::context()
@@ -179,12 +259,22 @@ PJ_CONTEXT* ThreadEngine::context()
     if (m_context) return m_context;
     m_context = proj_context_create();
     if (m_context) {
-        // Silent and offline whatever the environment asks for.
-        proj_log_func(m_context, nullptr, discardLog);
-        proj_log_level(m_context, PJ_LOG_NONE);
+        m_log.readPointErrors(m_context);
+        // Offline whatever the environment asks for; every message comes to
+        // the log, never to the host's output.
+        proj_log_func(m_context, &m_log, EngineLog::receive);
+        proj_log_level(m_context, PJ_LOG_DEBUG);
         proj_context_set_enable_network(m_context, 0);
     }
     return m_context;
+}
+
+void ThreadEngine::restart()
+{
+    for (Pair& p : m_pairs) p.reset();
+    m_last = nullptr;
+    if (m_context) proj_context_destroy(m_context);
+    m_context = nullptr;
 }
 
 PjPtr ThreadEngine::parse(std::string const& definition) const
@@ -225,28 +315,70 @@ Pair* ThreadEngine::pair(ZELUNCoordSystem::State const& source, ZELUNCoordSystem
     return &p;
 }
 
+bool ThreadEngine::read(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+{
+    // Both systems were read when they were made, so a null here is a
+    // failure of the moment, not an answer.
+    if (p.sourceCrs && p.targetCrs) return true;
+    if (!memoryAvailable()) return false;
+    m_log.reset();
+    m_called = true;
+    if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
+    if (!p.targetCrs) p.targetCrs = parse(target.utf8);
+    if (!m_log.shortage()) return p.sourceCrs && p.targetCrs;
+    // A reading that ran short of memory may have lost part of a system.
+    p.sourceCrs.reset();
+    p.targetCrs.reset();
+    return false;
+}
+
+bool ThreadEngine::equivalentWithoutDatabase(Pair const& p) const
+{
+    // A comparison cut short by a failed allocation answers "not
+    // equivalent", so that answer is asked twice.
+    auto const ask = [&] {
+        return proj_is_equivalent_to(p.sourceCrs.get(), p.targetCrs.get(),
+                                     PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
+    };
+    return ask() || ask();
+}
+
 int ThreadEngine::identical(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
 {
     if (p.identical >= 0) return p.identical;
-    if (source.utf8 == target.utf8) return p.identical = 1;
+    if (source.utf8 == target.utf8 || p.equivalent == 1) return p.identical = 1;
     try {
-        // Both systems were read when they were made, so a null here is a
-        // failure of the moment, not an answer.
+        if (!read(p, source, target)) return -1;
+        // Compared without the database, which the engine consults inside
+        // functions that end the process when memory runs out there. Systems
+        // that differ only by the database's aliases are found one once
+        // their operation is made: it does nothing.
+        if (equivalentWithoutDatabase(p)) return p.identical = 1;
         if (!memoryAvailable()) return -1;
-        if (!p.sourceCrs) p.sourceCrs = parse(source.utf8);
-        if (!p.targetCrs) p.targetCrs = parse(target.utf8);
-        if (!p.sourceCrs || !p.targetCrs) return -1;
-        // Compared without the database: its aliases are looked up inside a
-        // noexcept function of the engine, which ends the process when memory
-        // runs out there. A comparison cut short answers "not equivalent", so
-        // that answer is asked twice.
-        auto const equivalent = [&] {
-            return proj_is_equivalent_to(p.sourceCrs.get(), p.targetCrs.get(),
-                                         PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
-        };
-        bool const same = equivalent() || equivalent();
+        return p.identical = 0;
+    } catch (std::bad_alloc const&) {
+        return -1;
+    }
+}
+
+int ThreadEngine::equivalent(Pair& p, ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
+{
+    if (p.equivalent >= 0) return p.equivalent;
+    if (source.utf8 == target.utf8) return p.equivalent = 1;
+    try {
+        if (!read(p, source, target)) return -1;
+        if (equivalentWithoutDatabase(p)) return p.equivalent = 1;
+        // The database resolves aliases of datums and other names. The
+        // engine asks it inside a noexcept function, which ends the process
+        // when an allocation fails there: it is asked only while memory is
+        // at hand, and its answer is kept.
         if (!memoryAvailable()) return -1;
-        return p.identical = same ? 1 : 0;
+        m_log.reset();
+        m_called = true;
+        bool const same = proj_is_equivalent_to_with_ctx(m_context, p.sourceCrs.get(), p.targetCrs.get(),
+                                                         PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
+        if (m_log.shortage() || !memoryAvailable()) return -1;
+        return p.equivalent = same ? 1 : 0;
     } catch (std::bad_alloc const&) {
         return -1;
     }
@@ -274,42 +406,58 @@ Outcome ThreadEngine::resolveOperation(Pair& p)
         p.operationMade = -1;
         return Outcome::kRefused;
     }
-    bool rejectedSteps = false;
+    bool lasting = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        Outcome const o = makeOperation(p, rejectedSteps);
+        Outcome const o = makeOperation(p, lasting);
         if (o != Outcome::kUnknown) return o;
     }
     // Two attempts with memory at hand made nothing that runs.
     if (!memoryAvailable()) return Outcome::kResource;
-    if (rejectedSteps || noneExists(p)) {
-        if (!memoryAvailable()) return Outcome::kResource;
+    if (lasting || noneExists(p)) {
         p.operationMade = -1;
         return Outcome::kRefused;
     }
     return Outcome::kUnknown;
 }
 
-Outcome ThreadEngine::makeOperation(Pair& p, bool& rejectedSteps)
+Outcome ThreadEngine::makeOperation(Pair& p, bool& lasting)
 {
+    lasting = false;
     if (!memoryAvailable()) return Outcome::kResource;
+    m_log.reset();
+    m_called = true;
     proj_errno_reset(p.sourceCrs.get());  // the context's error number
     PjPtr raw(proj_create_crs_to_crs_from_pj(m_context, p.sourceCrs.get(), p.targetCrs.get(), nullptr, nullptr));
     int const error = proj_context_errno(m_context);
+    // A search that ran short of memory may have lost candidates without
+    // failing: what it made is not the pair's operation.
+    if (m_log.shortage()) return Outcome::kResource;
     if (!raw) return Outcome::kUnknown;
     if (!runsForward(raw.get())) {
         // A step the engine rejected as defined (PROJ_ERR_INVALID_OP_*), as
-        // for an output system without an inverse; a step lost to memory
-        // gives PROJ_ERR_OTHER or nothing.
-        rejectedSteps = error >= PROJ_ERR_INVALID_OP && error < PROJ_ERR_COORD_TRANSFM;
-        return Outcome::kUnknown;
+        // for an output system without an inverse; but not a grid file it
+        // could not find or read, nor a step lost to memory (PROJ_ERR_OTHER
+        // or nothing).
+        lasting = error >= PROJ_ERR_INVALID_OP && error < PROJ_ERR_COORD_TRANSFM &&
+                  error != PROJ_ERR_INVALID_OP_FILE_NOT_FOUND_OR_INVALID && !m_log.missingFile() &&
+                  !m_log.shortage();
+        return m_log.shortage() ? Outcome::kResource : Outcome::kUnknown;
     }
-    rejectedSteps = false;
     // Normalised only once it runs: the engine uses a null object when it
     // cannot normalise an operation without steps.
     if (!memoryAvailable()) return Outcome::kResource;
     PjPtr op(proj_normalize_for_visualization(m_context, raw.get()));
+    bool const runs = op && runsForward(op.get());
+    if (m_log.shortage() || m_log.failedRetry()) return Outcome::kResource;
     // Steps lost while normalising leave an operation that cannot run.
-    if (!op || !runsForward(op.get())) return Outcome::kUnknown;
+    if (!runs) return Outcome::kUnknown;
+    // Systems the database finds one (datum aliases) convert through an
+    // operation that does nothing: the identity, bit for bit.
+    PJ_PROJ_INFO const info = proj_pj_info(op.get());
+    if (info.definition && std::strcmp(info.definition, "proj=noop") == 0) {
+        p.identical = 1;
+        return Outcome::kIdentical;
+    }
     p.operation = std::move(op);
     p.operationMade = 1;
     return Outcome::kMade;
@@ -331,48 +479,80 @@ bool ThreadEngine::runsForward(PJ* operation)
     return runs;
 }
 
-bool ThreadEngine::noneExists(Pair const& p) const
+bool ThreadEngine::noneExists(Pair const& p)
 {
+    m_log.reset();
+    m_called = true;
     PJ_OPERATION_FACTORY_CONTEXT* factory = proj_create_operation_factory_context(m_context, nullptr);
     if (!factory) return false;
     proj_operation_factory_context_set_allow_ballpark_transformations(m_context, factory, 1);
     proj_operation_factory_context_set_spatial_criterion(m_context, factory,
                                                          PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
-    proj_operation_factory_context_set_grid_availability_use(
-        m_context, factory, PROJ_GRID_AVAILABILITY_DISCARD_OPERATION_IF_MISSING_GRID);
+    // Candidates whose grids are missing count: a grid may be installed later.
+    proj_operation_factory_context_set_grid_availability_use(m_context, factory, PROJ_GRID_AVAILABILITY_IGNORED);
     PJ_OBJ_LIST* list = proj_create_operations(m_context, p.sourceCrs.get(), p.targetCrs.get(), factory);
     proj_operation_factory_context_destroy(factory);
-    // A null list is a failure (of memory, or a refusal), not an empty answer.
-    bool const none = list && proj_list_get_count(list) == 0;
+    // A null list is a failure (of memory, or a refusal), not an empty answer;
+    // nor is a list that a shortage may have cut short.
+    bool const none = list && proj_list_get_count(list) == 0 && !m_log.shortage() && memoryAvailable();
     proj_list_destroy(list);
     return none;
 }
 
-// How to go from one valid system to another on this thread: a status, and
-// the operation (null for the identity).
+// How to go from one valid system to another on this thread: a status, the
+// operation (null for the identity) and the engine that made it.
 struct Route {
     long status;
     PJ* operation;
+    ThreadEngine* engine;
 };
 
 Route route(ZELUNCoordSystem::State const& source, ZELUNCoordSystem::State const& target)
 {
-    if (!source.valid || !target.valid) return {kErrCoordSystemInvalid, nullptr};
-    ThreadEngine& e = engine();
-    Pair* p = e.pair(source, target);
-    if (!p) return {kErrOutOfMemory, nullptr};
-    if (p->identical == 1) return {kSuccess, nullptr};
-    if (p->operationMade == 1) return {kSuccess, p->operation.get()};
-    if (p->operationMade < 0 || !p->mayTry()) return {kErrCoordTransformUnavailable, nullptr};
-    switch (e.resolve(*p, source, target)) {
-    case Outcome::kIdentical: p->misses = 0; return {kSuccess, nullptr};
-    case Outcome::kMade: p->misses = 0; return {kSuccess, p->operation.get()};
-    case Outcome::kResource: return {kErrOutOfMemory, nullptr};
-    case Outcome::kRefused: return {kErrCoordTransformUnavailable, nullptr};
+    if (!source.valid || !target.valid) return {kErrCoordSystemInvalid, nullptr, nullptr};
+    ThreadEngine* const e = engine();
+    Pair* const p = e ? e->pair(source, target) : nullptr;
+    if (!p) return {kErrOutOfMemory, nullptr, nullptr};
+    if (p->identical == 1) return {kSuccess, nullptr, e};
+    if (p->operationMade == 1) return {kSuccess, p->operation.get(), e};
+    if (p->operationMade < 0) return {kErrCoordTransformUnavailable, nullptr, e};
+    e->resetCalls();
+    switch (e->resolve(*p, source, target)) {
+    case Outcome::kIdentical: return {kSuccess, nullptr, e};
+    case Outcome::kMade: return {kSuccess, p->operation.get(), e};
+    case Outcome::kResource:
+        // The engine keeps what it read from its database in its context;
+        // what it read while memory ran short may be incomplete.
+        if (e->called()) e->restart();
+        return {kErrOutOfMemory, nullptr, e};
+    case Outcome::kRefused:
     case Outcome::kUnknown: break;
     }
-    p->missed();
-    return {kErrCoordTransformUnavailable, nullptr};
+    return {kErrCoordTransformUnavailable, nullptr, e};
+}
+
+// Runs `convert` (the engine's conversion through r.operation) and judges it
+// by what the engine said meanwhile: a shortage (also std::bad_alloc out of
+// the engine), or a point moved to another candidate operation after a
+// failure that is not the point's own (a grid whose loading failed), means
+// the results may be those of another transformation. The call then answers
+// kErrOutOfMemory, and the thread's engine is restarted: a grid whose loading
+// failed stays unloaded in the operation, which would go on converting
+// without it.
+template <class Convert>
+long judgedConversion(Route const& r, Convert convert)
+{
+    EngineLog& log = r.engine->log();
+    log.reset();
+    try {
+        convert();
+    } catch (std::bad_alloc const&) {
+        r.engine->restart();
+        return kErrOutOfMemory;
+    }
+    if (!log.shortage() && !log.failedRetry()) return kSuccess;
+    r.engine->restart();
+    return kErrOutOfMemory;
 }
 
 bool finite2(double x, double y)
@@ -380,20 +560,24 @@ bool finite2(double x, double y)
     return std::isfinite(x) && std::isfinite(y);
 }
 
-// Converts one point in place; unchanged on failure. A null operation is the
-// identity.
-long convertPoint(PJ* op, double& x, double& y)
+// Converts one point in place; unchanged on failure.
+long convertPoint(Route const& r, double& x, double& y)
 {
     if (!finite2(x, y)) return kErrCoordTransformFailed;
-    if (!op) return kSuccess;
-    proj_errno_reset(op);
+    if (!r.operation) return kSuccess;
     PJ_COORD c;
     c.v[0] = x;
     c.v[1] = y;
     c.v[2] = 0.0;
     c.v[3] = HUGE_VAL;  // no time
-    c = proj_trans(op, PJ_FWD, c);
-    if (proj_errno(op) != 0 || !finite2(c.v[0], c.v[1])) return kErrCoordTransformFailed;
+    bool failed = true;
+    long const status = judgedConversion(r, [&] {
+        proj_errno_reset(r.operation);
+        c = proj_trans(r.operation, PJ_FWD, c);
+        failed = proj_errno(r.operation) != 0 || !finite2(c.v[0], c.v[1]);
+    });
+    if (status) return status;
+    if (failed) return kErrCoordTransformFailed;
     x = c.v[0];
     y = c.v[1];
     return kSuccess;
@@ -452,18 +636,24 @@ void readDefinition(ThreadEngine& e, ZELUNCoordSystem::State& s)
 }
 
 // As readDefinition. The engine answers a reading cut short by a failed
-// allocation as it answers a text it does not read, so a refused text is
-// read once more while memory is there; a reading without memory throws
-// std::bad_alloc rather than call the system invalid.
+// allocation as it answers a text it does not read, and a reading during
+// which it ran short of memory may have lost part of the definition; such a
+// text is read once more while memory is there. A reading without memory
+// throws std::bad_alloc rather than call the system invalid.
 void describe(ZELUNCoordSystem::State& s)
 {
     if (s.utf8.size() > ZELUNCoordSystem::kMaxDefinitionBytes || !ZELUNUtf8::survives(s.definition)) return;
-    ThreadEngine& e = engine();
-    for (int attempt = 0; attempt < 2 && !s.valid; ++attempt) {
-        if (!e.context() || !memoryAvailable()) throw std::bad_alloc();
-        readDefinition(e, s);
+    ThreadEngine* const e = engine();
+    if (!e) throw std::bad_alloc();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!e->context() || !memoryAvailable()) throw std::bad_alloc();
+        e->log().reset();
+        s.valid = false;
+        readDefinition(*e, s);
+        if (!e->log().shortage() && (s.valid || memoryAvailable())) return;
+        e->restart();  // the context's database reads may be incomplete
     }
-    if (!s.valid && !memoryAvailable()) throw std::bad_alloc();
+    throw std::bad_alloc();
 }
 
 std::shared_ptr<ZELUNCoordSystem::State const> makeState(ZELUNUString const& definition, ZELUNUString const& name)
@@ -543,13 +733,13 @@ bool ZELUNCoordSystem::isEqual(ZELUNCoordSystem const& other, bool equivalent) c
     if (!a.valid || !b.valid) return false;
     if (a.definition == b.definition) return true;
     if (!equivalent) return false;
-    try {
-        ThreadEngine& e = engine();
-        Pair* p = e.pair(a, b);
-        return p && e.identical(*p, a, b) == 1;
-    } catch (std::bad_alloc const&) {
-        return false;  // cannot be told now
-    }
+    ThreadEngine* const e = engine();
+    Pair* const p = e ? e->pair(a, b) : nullptr;
+    if (!p) return false;
+    e->resetCalls();
+    int const same = e->equivalent(*p, a, b);
+    if (same < 0 && e->called()) e->restart();  // as for a pair made short of memory
+    return same == 1;  // false when it cannot be told now
 }
 
 long ZELUNCoordSystem::prepareTransform(ZELUNCoordSystem const& target) const
@@ -569,7 +759,7 @@ try {
     Route const r = route(state(), target.state());
     if (r.status) return r.status;
     double x = in[0], y = in[1];
-    if (long st = convertPoint(r.operation, x, y)) return st;
+    if (long st = convertPoint(r, x, y)) return st;
     if (&out != &in) out = in;  // allocates first: unchanged when it fails
     out[0] = x;
     out[1] = y;
@@ -590,7 +780,7 @@ try {
     // `out`: all or nothing.
     ZELUNArray<ZELUNArray<double>> result(in);
     for (ZELUNArray<double>& point : result)
-        if (long st = convertPoint(r.operation, point[0], point[1])) return st;
+        if (long st = convertPoint(r, point[0], point[1])) return st;
     out = std::move(result);
     return kSuccess;
 } catch (std::bad_alloc const&) {
@@ -600,12 +790,13 @@ try {
 long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values, std::size_t count,
                                  std::size_t stride, unsigned char* failed) const
 {
+    // The array must lie in the address space: count * stride doubles, with
+    // byte steps the engine can take.
+    constexpr std::size_t kMaxValues = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(double);
+    if (stride < 2 || (!values && count) || (count && stride > kMaxValues / count)) return kErrBadCoordPoint;
     long status = kSuccess;
-    if (!isValid() || !target.isValid())
-        status = kErrCoordSystemInvalid;
-    else if (stride < 2 || (!values && count))
-        status = kErrBadCoordPoint;
-    Route r{status, nullptr};
+    if (!isValid() || !target.isValid()) status = kErrCoordSystemInvalid;
+    Route r{status, nullptr, nullptr};
     if (!status && count) {
         try {
             r = route(state(), target.state());
@@ -626,15 +817,16 @@ long ZELUNCoordSystem::transform(ZELUNCoordSystem const& target, double* values,
         anyFailed |= bad;
     }
     if (r.operation && count) {
-        proj_errno_reset(r.operation);
         std::size_t const step = stride * sizeof(double);
-        try {
+        long const shortage = judgedConversion(r, [&] {
+            proj_errno_reset(r.operation);
             proj_trans_generic(r.operation, PJ_FWD, values, step, count, values + 1, step, count, nullptr, 0, 0,
                                nullptr, 0, 0);
-        } catch (std::bad_alloc const&) {
+        });
+        if (shortage) {
             if (failed)
                 for (std::size_t i = 0; i < count; ++i) failed[i] = 1;
-            return kErrOutOfMemory;
+            return shortage;
         }
         for (std::size_t i = 0; i < count; ++i) {
             if (finite2(values[i * stride], values[i * stride + 1])) continue;
@@ -657,10 +849,18 @@ long ZELUNCoordSystem::transformBounds(ZELUNCoordSystem const& target, double bo
     // failed allocation as a failed box, so a failure is tried once more
     // while memory is there.
     auto const carry = [&] {
-        return proj_trans_bounds(engine().context(), r.operation, PJ_FWD, bounds[0], bounds[1], bounds[2],
-                                 bounds[3], &out[0], &out[1], &out[2], &out[3], kBoundsDensify) != 0;
+        bool carried = false;
+        long const status = judgedConversion(r, [&] {
+            carried = proj_trans_bounds(r.engine->context(), r.operation, PJ_FWD, bounds[0], bounds[1], bounds[2],
+                                        bounds[3], &out[0], &out[1], &out[2], &out[3], kBoundsDensify) != 0;
+        });
+        return status ? -1 : carried ? 1 : 0;
     };
-    if (!carry() && !(memoryAvailable() && carry())) return memoryAvailable() ? kErrCoordTransformFailed : kErrOutOfMemory;
+    int carried = carry();
+    // (A judged failure restarted the engine: the operation is gone.)
+    if (carried == 0 && memoryAvailable()) carried = carry();
+    if (carried < 0 || (carried == 0 && !memoryAvailable())) return kErrOutOfMemory;
+    if (carried == 0) return kErrCoordTransformFailed;
     for (double v : out)
         if (!std::isfinite(v)) return kErrCoordTransformFailed;
     // A geographic box across the antimeridian comes back with xmin > xmax:
