@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "zorvsupport/Export.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
 namespace ZORV_3_13_0_ {
@@ -139,12 +138,12 @@ inline float scaleY(float factorY, float divisor)
 
 // The literal loop: every cell in storage order through cellNormal. The
 // reference that the fast path is tested against.
-ZORV_EXPORT void computeNormalsScalar(float const* heights, float* out, std::size_t width, std::size_t height,
+void computeNormalsScalar(float const* heights, float* out, std::size_t width, std::size_t height,
                                       float noData, float sx, float sy, float const defaultNormal[3]);
 
 // The fast loop: the interior in SIMD vectors, the border and the cells a
 // vector cannot take through cellNormal. Bit for bit the scalar loop.
-ZORV_EXPORT void computeNormalsFast(float const* heights, float* out, std::size_t width, std::size_t height,
+void computeNormalsFast(float const* heights, float* out, std::size_t width, std::size_t height,
                                     float noData, float sx, float sy, float const defaultNormal[3]);
 
 }  // namespace WarpUtils
