@@ -2,8 +2,10 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -12,8 +14,11 @@
 #include <unicode/fmtable.h>
 #include <unicode/locid.h>
 #include <unicode/parsepos.h>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/ThreadSlot.h"
 
 namespace {
 
@@ -21,27 +26,36 @@ using ZORV_3_13_0_::DataSet::kErrNumberToTextFailed;
 using ZORV_3_13_0_::DataSet::kErrTextNotNumber;
 using ZORV_3_13_0_::DataSet::kSuccess;
 
-// The decimal format of the last pattern used on this thread, with the root
+// The decimal format of the last pattern used on a thread, with the root
 // locale's symbols. Building a format costs far more than using it, and the
 // XML forms use one pattern for every element of a vector.
+struct FormatCache {
+    icu::UnicodeString pattern;
+    std::unique_ptr<icu::DecimalFormat> format;
+};
+
+ZELUNThread::ThreadSlot<FormatCache> gFormatCache;
+
+// The thread's format of `pattern`; null for a pattern ICU refuses. Throws
+// std::bad_alloc when the format or the thread's cache cannot be made.
 icu::DecimalFormat const* patternFormat(icu::UnicodeString const& pattern)
 {
-    struct Cache {
-        icu::UnicodeString pattern;
-        std::unique_ptr<icu::DecimalFormat> format;
-    };
-    thread_local Cache cache;
-    if (cache.format && cache.pattern == pattern) return cache.format.get();
-    cache.format.reset();
+    FormatCache* cache = gFormatCache.get();
+    if (!cache) throw std::bad_alloc();
+    if (cache->format && cache->pattern == pattern) return cache->format.get();
+    cache->format.reset();
     UErrorCode status = U_ZERO_ERROR;
     icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
+    if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
     if (U_FAILURE(status)) return nullptr;
     // ICU's operator new returns null instead of throwing.
     std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(pattern, symbols, status));
-    if (!format || U_FAILURE(status)) return nullptr;
-    cache.pattern = pattern;
-    cache.format = std::move(format);
-    return cache.format.get();
+    if (!format || status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+    if (U_FAILURE(status)) return nullptr;
+    cache->pattern = pattern;
+    if (cache->pattern.isBogus()) throw std::bad_alloc();
+    cache->format = std::move(format);
+    return cache->format.get();
 }
 
 // Longest text parsed as a number: more than the real-number pattern ever
@@ -49,13 +63,27 @@ icu::DecimalFormat const* patternFormat(icu::UnicodeString const& pattern)
 // square of the length, so longer texts are refused before it sees them.
 constexpr int32_t kMaxNumberTextLength = 1100;
 
-// ISO-8859-1 text as UTF-16. A length the string class cannot hold (2^31
-// units or more, or more than it can allocate) gives the bogus string: empty,
-// with isBogus() true.
+// `copy` came out bogus from a source that was not: ICU found no memory.
+void checkCopy(icu::UnicodeString const& copy, icu::UnicodeString const& source)
+{
+    if (copy.isBogus() && !source.isBogus()) throw std::bad_alloc();
+}
+
+// A writable buffer of n units for `out`; n of 2^31 or more gives null.
+// Throws std::bad_alloc when the buffer cannot be had.
+char16_t* unitBuffer(icu::UnicodeString& out, std::size_t n)
+{
+    if (n > std::size_t(INT32_MAX)) return nullptr;
+    char16_t* buf = out.getBuffer(static_cast<int32_t>(n));
+    if (!buf) throw std::bad_alloc();
+    return buf;
+}
+
+// ISO-8859-1 text as UTF-16; 2^31 units or more give the bogus string.
 icu::UnicodeString latin1(char const* s, std::size_t n)
 {
     icu::UnicodeString out;
-    char16_t* buf = n <= std::size_t(INT32_MAX) ? out.getBuffer(static_cast<int32_t>(n)) : nullptr;
+    char16_t* buf = unitBuffer(out, n);
     if (!buf) {
         out.setToBogus();
         return out;
@@ -63,6 +91,55 @@ icu::UnicodeString latin1(char const* s, std::size_t n)
     for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<unsigned char>(s[i]);
     out.releaseBuffer(static_cast<int32_t>(n));
     return out;
+}
+
+// UTF-8 bytes as UTF-16, ill-formed sequences replaced by U+FFFD; 2^31
+// bytes or more give the bogus string.
+icu::UnicodeString utf8(char const* bytes, std::size_t n)
+{
+    icu::UnicodeString out;
+    // The UTF-16 text has at most as many units as there are bytes.
+    char16_t* buf = unitBuffer(out, n);
+    if (!buf) {
+        out.setToBogus();
+        return out;
+    }
+    int32_t units = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(buf, out.getCapacity(), &units, n ? bytes : "", static_cast<int32_t>(n), 0xFFFD, nullptr,
+                         &status);
+    out.releaseBuffer(U_SUCCESS(status) ? units : 0);
+    if (U_FAILURE(status)) out.setToBogus();
+    return out;
+}
+
+bool isUtf8Name(char const* encoding)
+{
+    return encoding && (std::strcmp(encoding, "utf-8") == 0 || std::strcmp(encoding, "UTF-8") == 0 ||
+                        std::strcmp(encoding, "utf8") == 0 || std::strcmp(encoding, "UTF8") == 0);
+}
+
+// Bytes in a named encoding; an encoding ICU does not know (or a length of
+// 2^31 or more) gives the bogus string.
+icu::UnicodeString decoded(char const* bytes, std::size_t n, char const* encoding)
+{
+    if (isUtf8Name(encoding)) return utf8(bytes, n);
+    icu::UnicodeString out;
+    if (n > std::size_t(INT32_MAX)) {
+        out.setToBogus();
+        return out;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UConverter, void (*)(UConverter*)> converter(ucnv_open(encoding, &status), ucnv_close);
+    if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+    if (U_FAILURE(status) || !converter) {
+        out.setToBogus();
+        return out;
+    }
+    icu::UnicodeString text(n ? bytes : "", static_cast<int32_t>(n), converter.get(), status);
+    if (status == U_MEMORY_ALLOCATION_ERROR || (text.isBogus() && U_SUCCESS(status))) throw std::bad_alloc();
+    if (U_FAILURE(status)) text.setToBogus();
+    return text;
 }
 
 }  // namespace
@@ -75,13 +152,23 @@ ZELUNUString::ZELUNUString(char const* narrow)
 ZELUNUString::ZELUNUString(std::string const& narrow) : icu::UnicodeString(latin1(narrow.data(), narrow.size())) {}
 
 ZELUNUString::ZELUNUString(char const* bytes, int32_t length, char const* encoding)
-    : icu::UnicodeString(bytes, length, encoding)
+    : icu::UnicodeString(decoded(bytes, length > 0 ? std::size_t(length) : 0, encoding))
 {
 }
 
 ZELUNUString::ZELUNUString(ZELUNArray<char> const& bytes, char const* encoding)
-    : icu::UnicodeString(bytes.data(), static_cast<int32_t>(bytes.size()), encoding)
+    : icu::UnicodeString(decoded(bytes.data(), bytes.size(), encoding))
 {
+}
+
+ZELUNUString::ZELUNUString(icu::UnicodeString const& other) : icu::UnicodeString(other)
+{
+    checkCopy(*this, other);
+}
+
+ZELUNUString::ZELUNUString(ZELUNUString const& other) : icu::UnicodeString(other)
+{
+    checkCopy(*this, other);
 }
 
 ZELUNUString::~ZELUNUString() = default;
@@ -89,6 +176,7 @@ ZELUNUString::~ZELUNUString() = default;
 ZELUNUString& ZELUNUString::operator=(ZELUNUString const& other)
 {
     icu::UnicodeString::operator=(other);
+    checkCopy(*this, other);
     return *this;
 }
 
@@ -103,20 +191,51 @@ ZELUNUString& ZELUNUString::operator=(char const* narrow)
     return *this = ZELUNUString(narrow);
 }
 
+ZELUNUString& ZELUNUString::append(icu::UnicodeString const& text)
+{
+    bool const wasBogus = isBogus();
+    icu::UnicodeString::append(text);
+    if (isBogus() && !wasBogus) throw std::bad_alloc();
+    return *this;
+}
+
+ZELUNUString& ZELUNUString::append(char16_t unit)
+{
+    bool const wasBogus = isBogus();
+    icu::UnicodeString::append(unit);
+    if (isBogus() && !wasBogus) throw std::bad_alloc();
+    return *this;
+}
+
+ZELUNUString& ZELUNUString::setTo(char16_t unit)
+{
+    icu::UnicodeString::setTo(unit);
+    if (isBogus()) throw std::bad_alloc();
+    return *this;
+}
+
+void ZELUNUString::extract(int32_t start, int32_t length, ZELUNUString& target) const
+{
+    icu::UnicodeString::extract(start, length, static_cast<icu::UnicodeString&>(target));
+    if (target.isBogus() && !isBogus()) throw std::bad_alloc();
+}
+
 ZELUNUString ZELUNUString::fromUtf8(char const* bytes, std::size_t length)
 {
-    if (length > std::size_t(INT32_MAX)) {
-        ZELUNUString bogus;
-        bogus.setToBogus();
-        return bogus;
-    }
-    return ZELUNUString(icu::UnicodeString::fromUTF8(icu::StringPiece(bytes, static_cast<int32_t>(length))));
+    return ZELUNUString(utf8(bytes, length));
 }
 
 std::string ZELUNUString::toUtf8() const
 {
     std::string out;
-    toUTF8String(out);
+    if (isEmpty()) return out;
+    // Unpaired surrogates become U+FFFD, as ICU's own conversion does.
+    int32_t bytes = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(nullptr, 0, &bytes, getBuffer(), length(), 0xFFFD, nullptr, &status);
+    out.resize(static_cast<std::size_t>(bytes));
+    status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), bytes, &bytes, getBuffer(), length(), 0xFFFD, nullptr, &status);
     return out;
 }
 
@@ -159,8 +278,9 @@ long ZELUNUString::formatPattern(double value, ZELUNUString const& pattern, bool
     icu::FieldPosition field;
     UErrorCode status = U_ZERO_ERROR;
     format->format(value, out, field, status);
+    if (status == U_MEMORY_ALLOCATION_ERROR || (out.isBogus() && U_SUCCESS(status))) throw std::bad_alloc();
     if (U_FAILURE(status) || out.isBogus()) return kErrNumberToTextFailed;
-    icu::UnicodeString::operator=(out);
+    *this = ZELUNUString(out);
     return kSuccess;
 }
 
@@ -175,12 +295,17 @@ double ZELUNUString::parsePattern(ZELUNUString const& pattern, long& status, int
     icu::Formattable result;
     icu::ParsePosition where(start);
     format->parse(*this, result, where);
+    // A parse that fails marks where; one that leaves the position alone and
+    // marks nothing could not run (ICU has no other way of telling that its
+    // parser could not be made for want of memory).
+    if (where.getErrorIndex() < 0 && where.getIndex() == start && start < length()) throw std::bad_alloc();
     // The parse reads the longest number it can; without a position to hand
     // back, anything left over makes the text no number.
     if (where.getErrorIndex() >= 0 || where.getIndex() == start) return 0.0;
     if (!pos && where.getIndex() != length()) return 0.0;
     UErrorCode err = U_ZERO_ERROR;
     double const value = result.getDouble(err);
+    if (err == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
     if (U_FAILURE(err)) return 0.0;
     if (pos) *pos = where.getIndex();
     status = kSuccess;
@@ -218,6 +343,13 @@ int ZELUNUString::parseLong(long& status, int* pos, bool) const
     if (pos) *pos = i;
     status = kSuccess;
     return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+ZELUNUString operator+(ZELUNUString const& a, ZELUNUString const& b)
+{
+    ZELUNUString sum(a);
+    sum.append(b);
+    return sum;
 }
 
 namespace ZELUNPP_3_13_0 {
