@@ -3,9 +3,10 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include <unicode/locid.h>
-#include <unicode/smpdtfmt.h>
+#include <unicode/datefmt.h>
 #include <unicode/timezone.h>
 
 #include "zorvsupport/StatusCodes.h"
@@ -34,34 +35,26 @@ std::mutex gDateFormatUse;
 
 enum class DateKind { kDate, kTime, kDateTime };
 
-// Medium style in ICU's default locale, written in GMT. When ICU cannot make
-// the localised format, a fixed ISO-like pattern takes its place, so a format
-// is always there.
+// Medium style in ICU's default locale, written in GMT. ICU answers null
+// (and the GMT zone's copy is null) only when it finds no memory; that
+// throws std::bad_alloc, nothing is kept and the next formatting tries again.
 std::unique_ptr<icu::DateFormat> createDateFormat(DateKind kind)
 {
     icu::Locale const& locale = icu::Locale::getDefault();
     std::unique_ptr<icu::DateFormat> format;
-    char const* fallback = nullptr;
     switch (kind) {
-    case DateKind::kDate:
-        format.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, locale));
-        fallback = "yyyy-MM-dd";
-        break;
-    case DateKind::kTime:
-        format.reset(icu::DateFormat::createTimeInstance(icu::DateFormat::kMedium, locale));
-        fallback = "HH:mm:ss";
-        break;
+    case DateKind::kDate: format.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, locale)); break;
+    case DateKind::kTime: format.reset(icu::DateFormat::createTimeInstance(icu::DateFormat::kMedium, locale)); break;
     case DateKind::kDateTime:
         format.reset(
             icu::DateFormat::createDateTimeInstance(icu::DateFormat::kMedium, icu::DateFormat::kMedium, locale));
-        fallback = "yyyy-MM-dd HH:mm:ss";
         break;
     }
-    if (!format) {
-        UErrorCode status = U_ZERO_ERROR;
-        format.reset(new icu::SimpleDateFormat(icu::UnicodeString(fallback, -1, US_INV), icu::Locale::getRoot(), status));
-    }
-    format->setTimeZone(*icu::TimeZone::getGMT());
+    if (!format) throw std::bad_alloc();
+    // setTimeZone would keep the local zone, silently, when its copy fails.
+    icu::TimeZone* gmt = icu::TimeZone::getGMT()->clone();
+    if (!gmt) throw std::bad_alloc();
+    format->adoptTimeZone(gmt);
     return format;
 }
 
@@ -123,8 +116,16 @@ long BandTypeFormatter::toString(ConstVariantRef value, ZELUNUString& text) cons
         double const* date = value.getTypedPtr<TDataType<DataType::kFloat64>>();
         if (date == nullptr) return kErrNotFormattable;
         icu::DateFormat const& format = getOrCreateDateFormat();
-        std::lock_guard<std::mutex> lock(gDateFormatUse);
-        format.format(*date, text);
+        UErrorCode status = U_ZERO_ERROR;
+        {
+            std::lock_guard<std::mutex> lock(gDateFormatUse);
+            format.format(*date, text, nullptr, status);
+        }
+        // ICU reports a shortage in the status or leaves the text bogus.
+        if (status == U_MEMORY_ALLOCATION_ERROR || text.isBogus()) {
+            text.remove();
+            throw std::bad_alloc();
+        }
         return kSuccess;
     }
     default:
@@ -175,6 +176,8 @@ long BandTypeFormatter::formatInt(long long value, ZELUNUString& text) const
     }
     try {
         return Formatter::formatInt(static_cast<long long>(d), text);
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         text.remove();
         return kErrFormatOverflow;
