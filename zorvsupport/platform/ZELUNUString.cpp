@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <ostream>
 #include <string>
@@ -26,9 +27,59 @@ using ZORV_3_13_0_::DataSet::kErrNumberToTextFailed;
 using ZORV_3_13_0_::DataSet::kErrTextNotNumber;
 using ZORV_3_13_0_::DataSet::kSuccess;
 
-// The decimal format of the last pattern used on a thread, with the root
-// locale's symbols. Building a format costs far more than using it, and the
-// XML forms use one pattern for every element of a vector.
+// ICU makes much of its process-wide state on first use and keeps a failure
+// to make it for good (every later number format then fails, or ICU reads
+// through a null locale table). That state is made here, when the library is
+// loaded, so that a later shortage is only ever a passing one. Nothing that
+// depends on the host's settings (default locale, time zone) is touched.
+struct IcuWarmUp {
+    IcuWarmUp()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
+        if (U_FAILURE(status)) return;
+        std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(u"0.0#", symbols, status));
+        if (!format || U_FAILURE(status)) return;
+        icu::UnicodeString text;
+        icu::FieldPosition field;
+        format->format(1.5, text, field, status);
+        icu::Formattable result;
+        icu::ParsePosition where(0);
+        format->parse(text, result, where);
+    }
+};
+
+IcuWarmUp const gIcuWarmUp;
+
+// Whether a block of a few KiB can be had now.
+bool memoryAvailable()
+{
+    std::unique_ptr<char[]> block(new (std::nothrow) char[4096]);
+    return block != nullptr;
+}
+
+// The decimal format of `pattern` with the root locale's symbols; null for a
+// pattern ICU refuses. Throws std::bad_alloc when it cannot be made.
+std::unique_ptr<icu::DecimalFormat> makeFormat(icu::UnicodeString const& pattern)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
+    if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+    if (U_FAILURE(status)) return nullptr;
+    // ICU's operator new returns null instead of throwing.
+    std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(pattern, symbols, status));
+    if (!format || status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+    if (U_FAILURE(status)) return nullptr;
+    // ICU keeps the symbols in the formatter it builds, and loses them
+    // without a status when their copy cannot be made (a parse would then
+    // read through a null pointer).
+    if (!format->getDecimalFormatSymbols()) throw std::bad_alloc();
+    return format;
+}
+
+// Formatting: the decimal format of the last pattern used on a thread.
+// Building a format costs far more than using it, and the XML forms use one
+// pattern for every element of a vector.
 struct FormatCache {
     icu::UnicodeString pattern;
     std::unique_ptr<icu::DecimalFormat> format;
@@ -38,24 +89,63 @@ ZELUNThread::ThreadSlot<FormatCache> gFormatCache;
 
 // The thread's format of `pattern`; null for a pattern ICU refuses. Throws
 // std::bad_alloc when the format or the thread's cache cannot be made.
-icu::DecimalFormat const* patternFormat(icu::UnicodeString const& pattern)
+icu::DecimalFormat const* threadFormat(icu::UnicodeString const& pattern)
 {
     FormatCache* cache = gFormatCache.get();
     if (!cache) throw std::bad_alloc();
     if (cache->format && cache->pattern == pattern) return cache->format.get();
     cache->format.reset();
-    UErrorCode status = U_ZERO_ERROR;
-    icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
-    if (status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
-    if (U_FAILURE(status)) return nullptr;
-    // ICU's operator new returns null instead of throwing.
-    std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(pattern, symbols, status));
-    if (!format || status == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
-    if (U_FAILURE(status)) return nullptr;
+    std::unique_ptr<icu::DecimalFormat> format = makeFormat(pattern);
+    if (!format) return nullptr;
     cache->pattern = pattern;
     if (cache->pattern.isBogus()) throw std::bad_alloc();
     cache->format = std::move(format);
     return cache->format.get();
+}
+
+// A format that ran short of memory while it formatted may keep that
+// failure in its own state: the thread's next call builds a new one.
+[[noreturn]] void dropThreadFormatAndThrow()
+{
+    if (FormatCache* cache = gFormatCache.find()) cache->format.reset();
+    throw std::bad_alloc();
+}
+
+// Parsing: one format of the last pattern parsed, for the whole process,
+// one parse at a time. ICU builds a format's parser on its first parse and
+// writes through a null pointer when the parser cannot be allocated, which
+// no status can stop; so parsers are few, each made once while memory is
+// there (and the library's own pattern's when the library is loaded).
+struct SharedParser {
+    std::mutex mutex;
+    icu::UnicodeString pattern;
+    std::unique_ptr<icu::DecimalFormat> format;
+};
+
+SharedParser& sharedParser()
+{
+    static SharedParser parser;
+    return parser;
+}
+
+// The shared format of `pattern` with its parser made; null for a pattern
+// ICU refuses. Called with the mutex held. Throws std::bad_alloc when the
+// format cannot be made, and while memory is short before its first parse.
+icu::DecimalFormat const* parserFormat(SharedParser& shared, icu::UnicodeString const& pattern)
+{
+    if (shared.format && shared.pattern == pattern) return shared.format.get();
+    shared.format.reset();
+    std::unique_ptr<icu::DecimalFormat> format = makeFormat(pattern);
+    if (!format) return nullptr;
+    if (!memoryAvailable()) throw std::bad_alloc();
+    icu::Formattable probe;
+    icu::ParsePosition at(0);
+    format->parse(icu::UnicodeString(u'0'), probe, at);
+    if (at.getIndex() != 1) throw std::bad_alloc();
+    shared.pattern = pattern;
+    if (shared.pattern.isBogus()) throw std::bad_alloc();
+    shared.format = std::move(format);
+    return shared.format.get();
 }
 
 // Longest text parsed as a number: more than the real-number pattern ever
@@ -270,7 +360,7 @@ char const* ZELUNUString::utf_8() const
 
 long ZELUNUString::formatPattern(double value, ZELUNUString const& pattern, bool)
 {
-    icu::DecimalFormat const* format = patternFormat(pattern);
+    icu::DecimalFormat const* format = threadFormat(pattern);
     if (!format) return kErrNumberToTextFailed;
     // One text for every NaN, whatever its sign bit.
     if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();
@@ -278,7 +368,7 @@ long ZELUNUString::formatPattern(double value, ZELUNUString const& pattern, bool
     icu::FieldPosition field;
     UErrorCode status = U_ZERO_ERROR;
     format->format(value, out, field, status);
-    if (status == U_MEMORY_ALLOCATION_ERROR || (out.isBogus() && U_SUCCESS(status))) throw std::bad_alloc();
+    if (status == U_MEMORY_ALLOCATION_ERROR || (out.isBogus() && U_SUCCESS(status))) dropThreadFormatAndThrow();
     if (U_FAILURE(status) || out.isBogus()) return kErrNumberToTextFailed;
     *this = ZELUNUString(out);
     return kSuccess;
@@ -290,19 +380,26 @@ double ZELUNUString::parsePattern(ZELUNUString const& pattern, long& status, int
     int32_t const start = pos ? *pos : 0;
     if (start < 0 || start > length()) return 0.0;
     if (length() - start > kMaxNumberTextLength) return 0.0;
-    icu::DecimalFormat const* format = patternFormat(pattern);
-    if (!format) return 0.0;
     icu::Formattable result;
     icu::ParsePosition where(start);
-    format->parse(*this, result, where);
+    {
+        SharedParser& shared = sharedParser();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        icu::DecimalFormat const* format = parserFormat(shared, pattern);
+        if (!format) return 0.0;
+        format->parse(*this, result, where);
+    }
     // A parse that fails marks where; one that leaves the position alone and
-    // marks nothing could not run (ICU has no other way of telling that its
-    // parser could not be made for want of memory).
+    // marks nothing could not run (ICU's only sign of a shortage there).
     if (where.getErrorIndex() < 0 && where.getIndex() == start && start < length()) throw std::bad_alloc();
     // The parse reads the longest number it can; without a position to hand
     // back, anything left over makes the text no number.
     if (where.getErrorIndex() >= 0 || where.getIndex() == start) return 0.0;
     if (!pos && where.getIndex() != length()) return 0.0;
+    // ICU hands a parsed number over in a decimal quantity it allocates
+    // (NaN, the infinities and -0.0 are set as doubles); when that copy
+    // fails the result silently stays 0.
+    if (result.getType() != icu::Formattable::kDouble && !result.getDecimalQuantity()) throw std::bad_alloc();
     UErrorCode err = U_ZERO_ERROR;
     double const value = result.getDouble(err);
     if (err == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();

@@ -68,8 +68,10 @@ public:
     // The flag is accepted for interface compatibility and has no effect here.
     // Statuses are the library's: 0, kErrNumberToTextFailed (pattern or
     // formatting failure) or kErrTextNotNumber (parse failure); a shortage
-    // of memory, ICU's included, throws std::bad_alloc instead. Each thread
-    // keeps the format of the last pattern it used.
+    // of memory, ICU's included, throws std::bad_alloc instead. Formatting
+    // keeps, on each thread, the format of the last pattern it used; parsing
+    // shares one format of the last pattern parsed in the process and parses
+    // one text at a time.
     //
     // Replaces the text by the value formatted with `pattern`; on failure the
     // text is left as it was.

@@ -35,6 +35,22 @@ long realFromText(ZELUNUString const& text, double& value)
     return status;
 }
 
+// The parser of the real-number pattern is made when the library is loaded,
+// while memory is there: ICU cannot make one safely once memory is short.
+struct RealParserWarmUp {
+    RealParserWarmUp()
+    {
+        try {
+            double value = 0.0;
+            realFromText(ZELUNUString("0.0"), value);
+        } catch (...) {
+            // Made by the first parse instead.
+        }
+    }
+};
+
+RealParserWarmUp const gRealParserWarmUp;
+
 // One character whose code is the byte; empty text is 0. Nothing else has a
 // byte form.
 bool byteFromText(ZELUNUString const& text, unsigned char& byte)
