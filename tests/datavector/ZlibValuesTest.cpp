@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "support/Bytes.h"
+#include "support/FreshThreadSweep.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/types/IOBuffer.h"
 
@@ -200,4 +201,57 @@ TEST(DataVectorZlib, MostCompressibleValuesAreRead)
     b.seek(0);
     EXPECT_EQ(into->readFromBinary(b), kSuccess);
     EXPECT_EQ(into->size(), zeros.size());
+}
+
+// A thread's first compressed record, with its n-th allocation and all later
+// ones failing: the compressor and decompressor it keeps for the thread (and
+// the scratch blocks) cannot be made. That is std::bad_alloc with the target
+// vector as it was, never a failed stream or the end of the process; the
+// next call, with memory back, writes and reads the record.
+TEST(DataVectorZlibThreads, FirstStreamWithoutMemory)
+{
+    Bytes const raw = randomBytes(16384, 3);
+    auto const source = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(16384));
+    std::memcpy(source->getDataPtr(), raw.data(), raw.size());
+    source->setCompressionMethod(kCompressionZlib);
+    IOBuffer buffer(source->getHeaderSizeInBytes() + source->getSizeInBytes(), false, IOBuffer::AllocatorHandle());
+    auto const target = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(16384));
+    auto readBack = [&] {
+        buffer.seek(0);
+        std::memset(target->getDataPtr(), 0, target->getSizeInBytes());
+        EXPECT_EQ(target->readFromBinary(buffer), kSuccess);
+        EXPECT_EQ(valueBytes(*target), raw);
+    };
+
+    long status = -1;
+    unsigned const written = zorvtest::firstUseSweep(
+        [&] { buffer.seek(0); }, [&] { status = source->writeToBinary(buffer); },
+        [&](bool threw) {
+            if (!threw) {
+                EXPECT_EQ(status, kSuccess);
+                readBack();
+            }
+            buffer.seek(0);
+            EXPECT_EQ(source->writeToBinary(buffer), kSuccess);
+            readBack();
+        });
+    EXPECT_GT(written, 0u);
+
+    Bytes const zeros(raw.size(), 0);
+    unsigned const read = zorvtest::firstUseSweep(
+        [&] {
+            buffer.seek(0);
+            std::memset(target->getDataPtr(), 0, target->getSizeInBytes());
+        },
+        [&] { status = target->readFromBinary(buffer); },
+        [&](bool threw) {
+            if (threw) {
+                EXPECT_EQ(valueBytes(*target), zeros);
+            } else {
+                EXPECT_EQ(status, kSuccess);
+                EXPECT_EQ(valueBytes(*target), raw);
+            }
+            readBack();
+        });
+    EXPECT_GT(read, 0u);
 }
