@@ -19,6 +19,7 @@
 #include <unicode/ustring.h>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/MemoryProbe.h"
 #include "zorvsupport/platform/ThreadSlot.h"
 
 namespace {
@@ -50,13 +51,6 @@ struct IcuWarmUp {
 };
 
 IcuWarmUp const gIcuWarmUp;
-
-// Whether a block of a few KiB can be had now.
-bool memoryAvailable()
-{
-    std::unique_ptr<char[]> block(new (std::nothrow) char[4096]);
-    return block != nullptr;
-}
 
 // The decimal format of `pattern` with the root locale's symbols; null for a
 // pattern ICU refuses. Throws std::bad_alloc when it cannot be made.
@@ -137,7 +131,7 @@ icu::DecimalFormat const* parserFormat(SharedParser& shared, icu::UnicodeString 
     shared.format.reset();
     std::unique_ptr<icu::DecimalFormat> format = makeFormat(pattern);
     if (!format) return nullptr;
-    if (!memoryAvailable()) throw std::bad_alloc();
+    if (!ZELUNMemory::available()) throw std::bad_alloc();
     icu::Formattable probe;
     icu::ParsePosition at(0);
     format->parse(icu::UnicodeString(u'0'), probe, at);
