@@ -10,6 +10,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include "support/FailingAllocation.h"
 #include "support/FreshThreadSweep.h"
 #include "support/HPGeom.h"
 #include "support/Points.h"
@@ -205,4 +206,55 @@ TEST(QueryShortageThreads, HPGeomPointsSystemWithoutMemory)
                   });
     shape.setPointsCoordSystem(ZELUNCoordSystem(kGeographic));
     EXPECT_TRUE(shape.contains(pointList({{15, 0, 0}})));
+}
+
+// Queries that ask the geometry engine (areas against areas, the
+// high-precision objects' predicates) with every allocation failing in turn
+// and all later ones: std::bad_alloc or the right answer, never another.
+TEST(QueryShortage, EnginePredicatesUnderFailingAllocations)
+{
+    ZELUNCoordSystem const utm(kUtm);
+    ZELUNAreaGeometry const area(utm,
+                                 pointList({{400000, -100000}, {600000, -100000}, {600000, 100000}, {400000, 100000}}),
+                                 4, ZELUN::kRotateAsGiven, false, false, false, false, false);
+    auto const factory = testsupport::hpFactory(kUtm);
+    auto const surface = testsupport::surface(*factory, testsupport::rect(400000, -100000, 600000, 100000),
+                                              {testsupport::rect(480000, -20000, 520000, 20000)});
+    HPGeomQueryObject const shape(surface);
+    struct Row {
+        char const* what;
+        std::function<int()> ask;
+        int answer;
+    } const rows[] = {
+        {"filter, box inside", [&] { return int(GeomFilter(area).checkBox(Box2(P2(450000, 0), P2(460000, 10000)))); },
+         kFullyCovered},
+        {"filter, box across", [&] { return int(GeomFilter(area).checkBox(Box2(P2(550000, 0), P2(650000, 10000)))); },
+         kPartiallyCovered},
+        {"filter, box apart", [&] { return int(GeomFilter(area).checkBox(Box2(P2(700000, 0), P2(710000, 10000)))); },
+         kNotCovered},
+        {"filter, point", [&] { return int(GeomFilter(area).checkPoint(P2(450000, 5000))); }, 1},
+        {"shape, box in the hole", [&] { return int(shape.contains(Box3(P3(490000, -100, 0), P3(491000, 100, 0)))); },
+         0},
+        {"shape, box inside", [&] { return int(shape.contains(Box3(P3(410000, -100, 0), P3(411000, 100, 0)))); }, 1},
+        {"shape, box across the hole",
+         [&] { return int(shape.interacts(Box3(P3(470000, -100, 0), P3(490000, 100, 0)))); }, 1},
+        {"shape, points", [&] { return int(shape.contains(pointList({{410000, 0, 0}, {590000, 0, 0}}))); }, 1},
+        {"shape, points in the hole", [&] { return int(shape.interacts(pointList({{500000, 0, 0}}))); }, 0},
+    };
+    for (Row const& r : rows) {
+        SCOPED_TRACE(r.what);
+        ASSERT_EQ(r.ask(), r.answer);
+        for (auto const extent : {zorvtest::FailingAllocation::kOnlyThat, zorvtest::FailingAllocation::kThatAndLater}) {
+            int answer = -1;
+            unsigned const n = zorvtest::forEachAllocationFailure(
+                [] { return 0; }, [&](int&) { answer = r.ask(); },
+                [&](int&, bool threw) {
+                    if (!threw) {
+                        EXPECT_EQ(answer, r.answer);
+                    }
+                },
+                extent);
+            EXPECT_GT(n, 0u);
+        }
+    }
 }
