@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "support/EngineLeaks.h"
 #include "support/FreshThreadSweep.h"
 #include "support/Points.h"
 #include "zorvsupport/StatusCodes.h"
@@ -195,6 +196,7 @@ TEST(ZELUNGeometryThreads, FirstAreaPredicateWithoutMemory)
     long containsStatus = -1, disjointStatus = -1;
     unsigned const n = zorvtest::firstUseSweep(
         [&] {
+            zorvtest::EngineLeaksIgnored engineLeaks;
             contains = outer.containsArea(inner, 3, containsStatus);
             disjoint = outer.isDisjointFromArea(apart, 3, disjointStatus);
         },

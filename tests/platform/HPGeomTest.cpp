@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/EngineLeaks.h"
 #include "support/FreshThreadSweep.h"
 #include "support/HPGeom.h"
 #include "zorvsupport/StatusCodes.h"
@@ -421,6 +422,7 @@ TEST(ZELUNGMGenericObjectThreads, FirstPredicateWithoutMemory)
     long touchStatus = -1, coverStatus = -1;
     unsigned const n = zorvtest::firstUseSweep(
         [&] {
+            zorvtest::EngineLeaksIgnored engineLeaks;
             touches = area->intersects(crossing, touchStatus, 0);
             covers = area->covers(apart, coverStatus, 0);
         },

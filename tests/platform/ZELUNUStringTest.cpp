@@ -280,3 +280,15 @@ TEST(ZELUNUStringThreads, FirstPatternWithoutMemory)
         });
     EXPECT_GT(read, 0u);
 }
+
+// Bytes in a named encoding: a length of -1 takes them up to the first NUL,
+// an encoding nobody knows gives the bogus string.
+TEST(ZELUNUString, BytesInAnEncoding)
+{
+    ZELUNUString const cafe = ZELUNUString::fromUtf8("caf\xC3\xA9");
+    EXPECT_EQ(ZELUNUString("caf\xE9", -1, "ISO-8859-1"), cafe);
+    EXPECT_EQ(ZELUNUString("caf\xC3\xA9!", 5, "utf-8"), cafe);
+    EXPECT_EQ(ZELUNUString("caf\xC3\xA9", -1, "UTF-8"), cafe);
+    EXPECT_EQ(ZELUNUString("abc", -1, ""), ZELUNUString("abc"));
+    EXPECT_TRUE(ZELUNUString("abc", 3, "no-such-encoding").isBogus());
+}

@@ -1,6 +1,7 @@
 #include "zorvsupport/platform/ZELUNUString.h"
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -20,37 +21,12 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/MemoryProbe.h"
-#include "zorvsupport/platform/ThreadSlot.h"
 
 namespace {
 
 using ZORV_3_13_0_::DataSet::kErrNumberToTextFailed;
 using ZORV_3_13_0_::DataSet::kErrTextNotNumber;
 using ZORV_3_13_0_::DataSet::kSuccess;
-
-// ICU makes much of its process-wide state on first use and keeps a failure
-// to make it for good (every later number format then fails, or ICU reads
-// through a null locale table). That state is made here, when the library is
-// loaded, so that a later shortage is only ever a passing one. Nothing that
-// depends on the host's settings (default locale, time zone) is touched.
-struct IcuWarmUp {
-    IcuWarmUp()
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::DecimalFormatSymbols symbols(icu::Locale::getRoot(), status);
-        if (U_FAILURE(status)) return;
-        std::unique_ptr<icu::DecimalFormat> format(new icu::DecimalFormat(u"0.0#", symbols, status));
-        if (!format || U_FAILURE(status)) return;
-        icu::UnicodeString text;
-        icu::FieldPosition field;
-        format->format(1.5, text, field, status);
-        icu::Formattable result;
-        icu::ParsePosition where(0);
-        format->parse(text, result, where);
-    }
-};
-
-IcuWarmUp const gIcuWarmUp;
 
 // The decimal format of `pattern` with the root locale's symbols; null for a
 // pattern ICU refuses. Throws std::bad_alloc when it cannot be made.
@@ -71,76 +47,95 @@ std::unique_ptr<icu::DecimalFormat> makeFormat(icu::UnicodeString const& pattern
     return format;
 }
 
-// Formatting: the decimal format of the last pattern used on a thread.
-// Building a format costs far more than using it, and the XML forms use one
-// pattern for every element of a vector.
-struct FormatCache {
-    icu::UnicodeString pattern;
-    std::unique_ptr<icu::DecimalFormat> format;
-};
-
-ZELUNThread::ThreadSlot<FormatCache> gFormatCache;
-
-// The thread's format of `pattern`; null for a pattern ICU refuses. Throws
-// std::bad_alloc when the format or the thread's cache cannot be made.
-icu::DecimalFormat const* threadFormat(icu::UnicodeString const& pattern)
-{
-    FormatCache* cache = gFormatCache.get();
-    if (!cache) throw std::bad_alloc();
-    if (cache->format && cache->pattern == pattern) return cache->format.get();
-    cache->format.reset();
-    std::unique_ptr<icu::DecimalFormat> format = makeFormat(pattern);
-    if (!format) return nullptr;
-    cache->pattern = pattern;
-    if (cache->pattern.isBogus()) throw std::bad_alloc();
-    cache->format = std::move(format);
-    return cache->format.get();
-}
-
-// A format that ran short of memory while it formatted may keep that
-// failure in its own state: the thread's next call builds a new one.
-[[noreturn]] void dropThreadFormatAndThrow()
-{
-    if (FormatCache* cache = gFormatCache.find()) cache->format.reset();
-    throw std::bad_alloc();
-}
-
-// Parsing: one format of the last pattern parsed, for the whole process,
-// one parse at a time. ICU builds a format's parser on its first parse and
-// writes through a null pointer when the parser cannot be allocated, which
-// no status can stop; so parsers are few, each made once while memory is
-// there (and the library's own pattern's when the library is loaded).
-struct SharedParser {
+// The formats in use, shared by the whole process and used one call at a
+// time. ICU builds parts of a format on its first uses: the parser on the
+// first parse, and a compiled formatter on the third formatting. A part
+// that cannot be allocated there makes ICU write through a null pointer,
+// then or in a later call, and no status tells. So formats are few and
+// shared, and each is made ready in full (both parts built, while memory is
+// there) before it is used; the library's own pattern is made ready when
+// the library is loaded.
+struct SharedFormats {
+    static constexpr std::size_t kFormats = 4;
+    struct Entry {
+        icu::UnicodeString pattern;
+        std::unique_ptr<icu::DecimalFormat> format;
+        std::uint64_t lastUse = 0;
+    };
     std::mutex mutex;
-    icu::UnicodeString pattern;
-    std::unique_ptr<icu::DecimalFormat> format;
+    Entry entries[kFormats];
+    std::uint64_t clock = 0;
 };
 
-SharedParser& sharedParser()
+SharedFormats& sharedFormats()
 {
-    static SharedParser parser;
-    return parser;
+    static SharedFormats formats;
+    return formats;
 }
 
-// The shared format of `pattern` with its parser made; null for a pattern
-// ICU refuses. Called with the mutex held. Throws std::bad_alloc when the
-// format cannot be made, and while memory is short before its first parse.
-icu::DecimalFormat const* parserFormat(SharedParser& shared, icu::UnicodeString const& pattern)
+// Builds the parts of a new format; false when memory ran short on the way.
+bool makeReady(icu::DecimalFormat const& format)
 {
-    if (shared.format && shared.pattern == pattern) return shared.format.get();
-    shared.format.reset();
+    if (!ZELUNMemory::available()) return false;
+    icu::Formattable parsed;
+    icu::ParsePosition at(0);
+    format.parse(icu::UnicodeString(u'0'), parsed, at);
+    if (at.getIndex() != 1) return false;
+    icu::UnicodeString first;
+    for (int i = 0; i < 4; ++i) {
+        if (!ZELUNMemory::available()) return false;
+        icu::UnicodeString text;
+        icu::FieldPosition field;
+        UErrorCode status = U_ZERO_ERROR;
+        format.format(1.5, text, field, status);
+        if (U_FAILURE(status) || text.isBogus() || text.isEmpty() || (i > 0 && text != first)) return false;
+        if (i == 0) first = text;
+    }
+    return ZELUNMemory::available();
+}
+
+// The ready format of `pattern`; null for a pattern ICU refuses. Called with
+// the mutex held. Throws std::bad_alloc when it cannot be made ready.
+icu::DecimalFormat const* readyFormat(SharedFormats& shared, icu::UnicodeString const& pattern)
+{
+    SharedFormats::Entry* slot = &shared.entries[0];
+    for (SharedFormats::Entry& e : shared.entries) {
+        if (e.format && e.pattern == pattern) {
+            e.lastUse = ++shared.clock;
+            return e.format.get();
+        }
+        if (e.lastUse < slot->lastUse) slot = &e;
+    }
     std::unique_ptr<icu::DecimalFormat> format = makeFormat(pattern);
     if (!format) return nullptr;
-    if (!ZELUNMemory::available()) throw std::bad_alloc();
-    icu::Formattable probe;
-    icu::ParsePosition at(0);
-    format->parse(icu::UnicodeString(u'0'), probe, at);
-    if (at.getIndex() != 1) throw std::bad_alloc();
-    shared.pattern = pattern;
-    if (shared.pattern.isBogus()) throw std::bad_alloc();
-    shared.format = std::move(format);
-    return shared.format.get();
+    if (!makeReady(*format)) throw std::bad_alloc();
+    slot->format.reset();
+    slot->pattern = pattern;
+    if (slot->pattern.isBogus()) throw std::bad_alloc();
+    slot->format = std::move(format);
+    slot->lastUse = ++shared.clock;
+    return slot->format.get();
 }
+
+// ICU makes much of its process-wide state on first use and keeps a failure
+// to make it for good (every later number format then fails, or ICU reads
+// through a null locale table). That state is made here, when the library is
+// loaded, so that a later shortage is only ever a passing one. Nothing that
+// depends on the host's settings (default locale, time zone) is touched.
+struct IcuWarmUp {
+    IcuWarmUp()
+    {
+        try {
+            SharedFormats& shared = sharedFormats();
+            std::lock_guard<std::mutex> lock(shared.mutex);
+            readyFormat(shared, icu::UnicodeString(u"0.0#"));
+        } catch (...) {
+            // Made by the first use instead.
+        }
+    }
+};
+
+IcuWarmUp const gIcuWarmUp;
 
 // Longest text parsed as a number: more than the real-number pattern ever
 // writes and than any double needs. The decimal parser's time grows with the
@@ -197,6 +192,14 @@ icu::UnicodeString utf8(char const* bytes, std::size_t n)
     return out;
 }
 
+// A length of -1 (as in ICU) means bytes up to the first NUL.
+std::size_t byteCount(char const* bytes, int32_t length)
+{
+    if (!bytes) return 0;
+    if (length < 0) return std::strlen(bytes);
+    return static_cast<std::size_t>(length);
+}
+
 bool isUtf8Name(char const* encoding)
 {
     return encoding && (std::strcmp(encoding, "utf-8") == 0 || std::strcmp(encoding, "UTF-8") == 0 ||
@@ -212,6 +215,12 @@ icu::UnicodeString decoded(char const* bytes, std::size_t n, char const* encodin
     if (n > std::size_t(INT32_MAX)) {
         out.setToBogus();
         return out;
+    }
+    if (encoding && *encoding == '\0') {
+        // ICU's conversion of invariant characters, which needs no converter.
+        icu::UnicodeString text(n ? bytes : "", static_cast<int32_t>(n), encoding);
+        if (text.isBogus()) throw std::bad_alloc();
+        return text;
     }
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UConverter, void (*)(UConverter*)> converter(ucnv_open(encoding, &status), ucnv_close);
@@ -236,7 +245,7 @@ ZELUNUString::ZELUNUString(char const* narrow)
 ZELUNUString::ZELUNUString(std::string const& narrow) : icu::UnicodeString(latin1(narrow.data(), narrow.size())) {}
 
 ZELUNUString::ZELUNUString(char const* bytes, int32_t length, char const* encoding)
-    : icu::UnicodeString(decoded(bytes, length > 0 ? std::size_t(length) : 0, encoding))
+    : icu::UnicodeString(decoded(bytes, byteCount(bytes, length), encoding))
 {
 }
 
@@ -354,15 +363,19 @@ char const* ZELUNUString::utf_8() const
 
 long ZELUNUString::formatPattern(double value, ZELUNUString const& pattern, bool)
 {
-    icu::DecimalFormat const* format = threadFormat(pattern);
-    if (!format) return kErrNumberToTextFailed;
     // One text for every NaN, whatever its sign bit.
     if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();
     icu::UnicodeString out;
-    icu::FieldPosition field;
     UErrorCode status = U_ZERO_ERROR;
-    format->format(value, out, field, status);
-    if (status == U_MEMORY_ALLOCATION_ERROR || (out.isBogus() && U_SUCCESS(status))) dropThreadFormatAndThrow();
+    {
+        SharedFormats& shared = sharedFormats();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        icu::DecimalFormat const* format = readyFormat(shared, pattern);
+        if (!format) return kErrNumberToTextFailed;
+        icu::FieldPosition field;
+        format->format(value, out, field, status);
+    }
+    if (status == U_MEMORY_ALLOCATION_ERROR || (out.isBogus() && U_SUCCESS(status))) throw std::bad_alloc();
     if (U_FAILURE(status) || out.isBogus()) return kErrNumberToTextFailed;
     *this = ZELUNUString(out);
     return kSuccess;
@@ -377,9 +390,9 @@ double ZELUNUString::parsePattern(ZELUNUString const& pattern, long& status, int
     icu::Formattable result;
     icu::ParsePosition where(start);
     {
-        SharedParser& shared = sharedParser();
+        SharedFormats& shared = sharedFormats();
         std::lock_guard<std::mutex> lock(shared.mutex);
-        icu::DecimalFormat const* format = parserFormat(shared, pattern);
+        icu::DecimalFormat const* format = readyFormat(shared, pattern);
         if (!format) return 0.0;
         format->parse(*this, result, where);
     }

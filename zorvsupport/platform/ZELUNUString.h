@@ -24,8 +24,9 @@ public:
     ZELUNUString() = default;
     ZELUNUString(char const* narrow);
     ZELUNUString(std::string const& narrow);
-    // Bytes in a named encoding ("utf-8", "ISO-8859-1", ...); an encoding
-    // that ICU does not know gives the bogus string.
+    // Bytes in a named encoding ("utf-8", "ISO-8859-1", ...); a length of -1
+    // takes the bytes up to the first NUL. An encoding that ICU does not
+    // know gives the bogus string.
     ZELUNUString(char const* bytes, int32_t length, char const* encoding);
     ZELUNUString(ZELUNArray<char> const& bytes, char const* encoding);
     ZELUNUString(icu::UnicodeString const& other);
@@ -68,10 +69,9 @@ public:
     // The flag is accepted for interface compatibility and has no effect here.
     // Statuses are the library's: 0, kErrNumberToTextFailed (pattern or
     // formatting failure) or kErrTextNotNumber (parse failure); a shortage
-    // of memory, ICU's included, throws std::bad_alloc instead. Formatting
-    // keeps, on each thread, the format of the last pattern it used; parsing
-    // shares one format of the last pattern parsed in the process and parses
-    // one text at a time.
+    // of memory, ICU's included, throws std::bad_alloc instead. The formats
+    // of the four patterns used last are shared by the whole process, and
+    // one text at a time is formatted or parsed.
     //
     // Replaces the text by the value formatted with `pattern`; on failure the
     // text is left as it was.

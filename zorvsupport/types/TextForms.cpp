@@ -35,10 +35,11 @@ long realFromText(ZELUNUString const& text, double& value)
     return status;
 }
 
-// The parser of the real-number pattern is made when the library is loaded,
-// while memory is there: ICU cannot make one safely once memory is short.
-struct RealParserWarmUp {
-    RealParserWarmUp()
+// The format of the real-number pattern is made ready when the library is
+// loaded, while memory is there: ICU cannot finish one safely once memory is
+// short.
+struct RealNumberWarmUp {
+    RealNumberWarmUp()
     {
         try {
             double value = 0.0;
@@ -49,7 +50,7 @@ struct RealParserWarmUp {
     }
 };
 
-RealParserWarmUp const gRealParserWarmUp;
+RealNumberWarmUp const gRealNumberWarmUp;
 
 // One character whose code is the byte; empty text is 0. Nothing else has a
 // byte form.
