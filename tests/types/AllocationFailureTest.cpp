@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/Bytes.h"
+#include "support/CreatedOrShort.h"
 #include "support/FailingAllocation.h"
 #include "support/XmlDoc.h"
 
@@ -219,11 +220,9 @@ TEST(AllocationFailure, VectorReadersAndCreation)
         return boost::shared_ptr<DataVector>();
     };
     auto created = [&](boost::shared_ptr<DataVector>& v, bool threw) {
-        EXPECT_TRUE(status == kSuccess || status == kErrOutOfMemory) << status;
-        ASSERT_EQ(bool(v), !shortage(threw));
-        if (v) {
-            EXPECT_EQ(bytesOf(v->getConstDataPtr(), v->getSizeInBytes()), storedValues);
-        }
+        zorvtest::expectCreatedOrShort(v, status, threw, [&](DataVector const& w) {
+            EXPECT_EQ(bytesOf(w.getConstDataPtr(), w.getSizeInBytes()), storedValues);
+        });
     };
     forEachAllocationFailure(none, [&](boost::shared_ptr<DataVector>& v) { v = DataVector::create(doc.root(), status); },
                              created);

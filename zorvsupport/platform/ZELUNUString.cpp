@@ -148,11 +148,15 @@ void checkCopy(icu::UnicodeString const& copy, icu::UnicodeString const& source)
     if (copy.isBogus() && !source.isBogus()) throw std::bad_alloc();
 }
 
-// A writable buffer of n units for `out`; n of 2^31 or more gives null.
-// Throws std::bad_alloc when the buffer cannot be had.
+// A writable buffer of n units for `out`; n of 2^31 or more gives null and
+// makes `out` the bogus string. Throws std::bad_alloc when the buffer
+// cannot be had.
 char16_t* unitBuffer(icu::UnicodeString& out, std::size_t n)
 {
-    if (n > std::size_t(INT32_MAX)) return nullptr;
+    if (n > std::size_t(INT32_MAX)) {
+        out.setToBogus();
+        return nullptr;
+    }
     char16_t* buf = out.getBuffer(static_cast<int32_t>(n));
     if (!buf) throw std::bad_alloc();
     return buf;
@@ -163,10 +167,7 @@ icu::UnicodeString latin1(char const* s, std::size_t n)
 {
     icu::UnicodeString out;
     char16_t* buf = unitBuffer(out, n);
-    if (!buf) {
-        out.setToBogus();
-        return out;
-    }
+    if (!buf) return out;
     for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<unsigned char>(s[i]);
     out.releaseBuffer(static_cast<int32_t>(n));
     return out;
@@ -179,10 +180,7 @@ icu::UnicodeString utf8(char const* bytes, std::size_t n)
     icu::UnicodeString out;
     // The UTF-16 text has at most as many units as there are bytes.
     char16_t* buf = unitBuffer(out, n);
-    if (!buf) {
-        out.setToBogus();
-        return out;
-    }
+    if (!buf) return out;
     int32_t units = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strFromUTF8WithSub(buf, out.getCapacity(), &units, n ? bytes : "", static_cast<int32_t>(n), 0xFFFD, nullptr,
