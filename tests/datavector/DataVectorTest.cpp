@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -125,14 +126,18 @@ TEST(DataVectorCreation, ZeroDimensionsStoreNothing)
     EXPECT_EQ(w->getSizeInBytes(), 0u);
 }
 
-TEST(DataVectorCreation, FailedAllocationComesBackEmpty)
+// Creation has no status: values that cannot be allocated are std::bad_alloc,
+// never a vector of other dimensions than those asked for.
+TEST(DataVectorCreation, FailedAllocationThrows)
 {
     DataVectorImp::failNextStorageAllocations(1);
-    auto v = DataVectorND<2>::create(DataType(DataType::kFloat32, 0), dimsOf<2>({4, 4}));
+    EXPECT_THROW(DataVectorND<2>::create(DataType(DataType::kFloat32, 0), dimsOf<2>({4, 4})), std::bad_alloc);
     DataVectorImp::failNextStorageAllocations(0);
-    ASSERT_TRUE(v);
-    EXPECT_EQ(v->getDimensions(), dimsOf<2>({0, 0}));
-    EXPECT_EQ(v->getDataPtr(), nullptr);
+    // Dimensions whose value count no storage can hold.
+    EXPECT_THROW(DataVectorND<2>::create(DataType(DataType::kFloat64, 0), dimsOf<2>({65536, 65536})),
+                 std::bad_alloc);
+    auto v = DataVectorND<2>::create(DataType(DataType::kFloat32, 0), dimsOf<2>({4, 4}));
+    EXPECT_EQ(v->getDimensions(), dimsOf<2>({4, 4}));
 }
 
 TEST(DataVectorStorage, ConstructorsAndStorageOperations)

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/CreatedOrShort.h"
 #include "support/ElementKinds.h"
+#include "support/FailingAllocation.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/datavector/TDataVector.h"
 
@@ -196,5 +199,56 @@ TEST(DataVectorXml, TupleStructureErrors)
         zorvtest::XmlDoc doc(std::string(head) + c.values + "</Values></DataVector></r>");
         auto v = DataVectorND<1>::create(DataType(DataType::kUInt16, 2), P1(1));
         EXPECT_EQ(v->readFromXML(doc.root()), c.status) << c.values;
+    }
+}
+
+// Writing and reading real and 3-vector values, whose texts go through ICU,
+// with every allocation failing in turn (and all later ones): a write lets
+// std::bad_alloc out or stores a vector that reads back, a read gives the
+// values, kErrOutOfMemory or std::bad_alloc, never a text or XML status.
+TEST(DataVectorXml, FormsUnderFailingAllocations)
+{
+    using zorvtest::FailingAllocation;
+    auto const reals = DataVectorND<2>::create(DataType(DataType::kFloat64, 0), P2(3, 2));
+    auto* d = static_cast<double*>(reals->getDataPtr());
+    double const values[6] = {-2.25, 0.5, 123456789.125, 1e-3, -0.0, 42};
+    std::memcpy(d, values, sizeof values);
+    auto const vectors = DataVectorND<1>::create(DataType(DataType::kVec3, 2), P1(2));
+    auto* v = static_cast<ZELUNVec3<double>*>(vectors->getDataPtr());
+    for (int i = 0; i < 4; ++i) v[i] = ZELUNVec3<double>(i + 0.5, -i - 0.25, 987654321.25);
+    for (boost::shared_ptr<DataVector> const& stored :
+         {boost::shared_ptr<DataVector>(reals), boost::shared_ptr<DataVector>(vectors)}) {
+        std::size_t const bytes = stored->getSizeInBytes();
+        auto const* p = static_cast<unsigned char const*>(stored->getConstDataPtr());
+        std::vector<unsigned char> const raw(p, p + bytes);
+        auto sameValues = [&](DataVector const& w) {
+            auto const* q = static_cast<unsigned char const*>(w.getConstDataPtr());
+            return w.getSizeInBytes() == bytes && std::vector<unsigned char>(q, q + bytes) == raw;
+        };
+        zorvtest::XmlDoc doc;
+        ASSERT_EQ(stored->writeToXML(doc.root()), kSuccess);
+        for (auto const extent : {FailingAllocation::kOnlyThat, FailingAllocation::kThatAndLater}) {
+            long status = -1;
+            zorvtest::forEachAllocationFailure(
+                [] { return std::make_unique<zorvtest::XmlDoc>(); },
+                [&](std::unique_ptr<zorvtest::XmlDoc>& out) { status = stored->writeToXML(out->root()); },
+                [&](std::unique_ptr<zorvtest::XmlDoc>& out, bool threw) {
+                    if (threw) return;
+                    EXPECT_EQ(status, kSuccess);
+                    long st = -1;
+                    auto const back = DataVector::create(out->root(), st);
+                    ASSERT_EQ(st, kSuccess);
+                    EXPECT_TRUE(sameValues(*back));
+                },
+                extent);
+            zorvtest::forEachAllocationFailure(
+                [] { return boost::shared_ptr<DataVector>(); },
+                [&](boost::shared_ptr<DataVector>& made) { made = DataVector::create(doc.root(), status); },
+                [&](boost::shared_ptr<DataVector>& made, bool threw) {
+                    zorvtest::expectCreatedOrShort(made, status, threw,
+                                                   [&](DataVector const& w) { EXPECT_TRUE(sameValues(w)); });
+                },
+                extent);
+        }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <random>
 #include <vector>
@@ -9,6 +10,9 @@
 #include <zlib.h>
 
 #include "support/Bytes.h"
+#include "support/CreatedOrShort.h"
+#include "support/FailingAllocation.h"
+#include "support/FreshThreadSweep.h"
 #include "zorvsupport/datavector/TDataVector.h"
 #include "zorvsupport/types/IOBuffer.h"
 
@@ -200,4 +204,132 @@ TEST(DataVectorZlib, MostCompressibleValuesAreRead)
     b.seek(0);
     EXPECT_EQ(into->readFromBinary(b), kSuccess);
     EXPECT_EQ(into->size(), zeros.size());
+}
+
+// A thread's first compressed record, with its n-th allocation and all later
+// ones failing: the compressor and decompressor it keeps for the thread (and
+// the scratch blocks) cannot be made. That is std::bad_alloc with the target
+// vector as it was, never a failed stream or the end of the process; the
+// next call, with memory back, writes and reads the record.
+TEST(DataVectorZlibThreads, FirstStreamWithoutMemory)
+{
+    Bytes const raw = randomBytes(16384, 3);
+    auto const source = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(16384));
+    std::memcpy(source->getDataPtr(), raw.data(), raw.size());
+    source->setCompressionMethod(kCompressionZlib);
+    IOBuffer buffer(source->getHeaderSizeInBytes() + source->getSizeInBytes(), false, IOBuffer::AllocatorHandle());
+    auto const target = DataVectorND<1>::create(DataType(DataType::kUInt8, 0), P1(16384));
+    auto readBack = [&] {
+        buffer.seek(0);
+        std::memset(target->getDataPtr(), 0, target->getSizeInBytes());
+        EXPECT_EQ(target->readFromBinary(buffer), kSuccess);
+        EXPECT_EQ(valueBytes(*target), raw);
+    };
+
+    long status = -1;
+    unsigned const written = zorvtest::firstUseSweep(
+        [&] { buffer.seek(0); }, [&] { status = source->writeToBinary(buffer); },
+        [&](bool threw) {
+            if (!threw) {
+                EXPECT_EQ(status, kSuccess);
+                readBack();
+            }
+            buffer.seek(0);
+            EXPECT_EQ(source->writeToBinary(buffer), kSuccess);
+            readBack();
+        });
+    EXPECT_GT(written, 0u);
+
+    Bytes const zeros(raw.size(), 0);
+    unsigned const read = zorvtest::firstUseSweep(
+        [&] {
+            buffer.seek(0);
+            std::memset(target->getDataPtr(), 0, target->getSizeInBytes());
+        },
+        [&] { status = target->readFromBinary(buffer); },
+        [&](bool threw) {
+            if (threw) {
+                EXPECT_EQ(valueBytes(*target), zeros);
+            } else {
+                EXPECT_EQ(status, kSuccess);
+                EXPECT_EQ(valueBytes(*target), raw);
+            }
+            readBack();
+        });
+    EXPECT_GT(read, 0u);
+}
+
+// The compressed forms with every allocation failing in turn (also all
+// later ones, and large blocks only): the compressor's state, zlib's and the
+// scratch blocks. A write either stores a record that reads back or lets
+// std::bad_alloc out; a read or creation gives the values, kErrOutOfMemory
+// or std::bad_alloc with the target as it was; never a stream status.
+TEST(DataVectorZlib, FormsUnderFailingAllocations)
+{
+    using zorvtest::FailingAllocation;
+    struct Mode {
+        char const* what;
+        FailingAllocation::Extent extent;
+        FailingAllocation::Blocks blocks;
+    } const modes[] = {
+        {"one failure", FailingAllocation::kOnlyThat, FailingAllocation::kAnyBlock},
+        {"all later", FailingAllocation::kThatAndLater, FailingAllocation::kAnyBlock},
+        {"large blocks", FailingAllocation::kThatAndLater, FailingAllocation::kLargeBlocks},
+    };
+    for (unsigned count : {50u, 8192u}) {      // zlib's compressor, then libdeflate's
+        for (bool swap : {false, true}) {      // swapped values are deflated from a scratch block
+            Bytes const raw = randomBytes(2 * count, count);
+            auto const source = DataVectorND<1>::create(DataType(DataType::kUInt16, 0), P1(count));
+            std::memcpy(source->getDataPtr(), raw.data(), raw.size());
+            source->setCompressionMethod(kCompressionZlib);
+            unsigned const room = source->getHeaderSizeInBytes() + source->getSizeInBytes();
+            IOBuffer image(room, swap, IOBuffer::AllocatorHandle());
+            ASSERT_EQ(source->writeToBinary(image), kSuccess);
+            for (Mode const& m : modes) {
+                unsigned injected = 0;
+                SCOPED_TRACE(std::to_string(count) + (swap ? " swapped, " : ", ") + m.what);
+                long status = -1;
+                injected += zorvtest::forEachAllocationFailure(
+                    [&] { return std::make_unique<IOBuffer>(room, swap, IOBuffer::AllocatorHandle()); },
+                    [&](std::unique_ptr<IOBuffer>& b) { status = source->writeToBinary(*b); },
+                    [&](std::unique_ptr<IOBuffer>& b, bool threw) {
+                        if (threw) return;
+                        EXPECT_EQ(status, kSuccess);
+                        b->seek(0);
+                        long st = -1;
+                        auto const back = DataVector::create(*b, st);
+                        ASSERT_EQ(st, kSuccess);
+                        EXPECT_EQ(valueBytes(*back), raw);
+                    },
+                    m.extent, FailingAllocation::kThisThread, m.blocks);
+                injected += zorvtest::forEachAllocationFailure(
+                    [&] {
+                        image.seek(0);
+                        return DataVectorND<1>::create(DataType(DataType::kUInt16, 0), P1(count));
+                    },
+                    [&](auto& target) { status = target->readFromBinary(image); },
+                    [&](auto& target, bool threw) {
+                        if (threw || status == kErrOutOfMemory) {
+                            EXPECT_EQ(valueBytes(*target), Bytes(raw.size(), 0));
+                            return;
+                        }
+                        EXPECT_EQ(status, kSuccess);
+                        EXPECT_EQ(valueBytes(*target), raw);
+                    },
+                    m.extent, FailingAllocation::kThisThread, m.blocks);
+                injected += zorvtest::forEachAllocationFailure(
+                    [&] {
+                        image.seek(0);
+                        return boost::shared_ptr<DataVector>();
+                    },
+                    [&](boost::shared_ptr<DataVector>& made) { made = DataVector::create(image, status); },
+                    [&](boost::shared_ptr<DataVector>& made, bool threw) {
+                        zorvtest::expectCreatedOrShort(made, status, threw,
+                                                       [&](DataVector const& w) { EXPECT_EQ(valueBytes(w), raw); });
+                    },
+                    m.extent, FailingAllocation::kThisThread, m.blocks);
+                EXPECT_GT(injected, 0u);
+            }
+        }
+    }
 }

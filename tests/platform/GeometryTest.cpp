@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "support/EngineLeaks.h"
+#include "support/FreshThreadSweep.h"
 #include "support/Points.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
@@ -178,4 +180,39 @@ TEST(ZELUNGeometry, AreaAgainstArea)
     bool const answer = bowTie.containsArea(rectangle(0.9, 0.1, 1.1, 0.2), 3, status);
     EXPECT_TRUE(status == 0 || status == kErrGeomEngineFailed);
     EXPECT_FALSE(status && answer);
+}
+
+// A thread's first area predicate, with its n-th allocation and all later
+// ones failing: the engine context and prepared areas it keeps for the thread
+// cannot be made. The predicate answers false with kErrOutOfMemory (never
+// another status, never the end of the process); its next call, with memory
+// back, answers.
+TEST(ZELUNGeometryThreads, FirstAreaPredicateWithoutMemory)
+{
+    ZELUNAreaGeometry const outer = rectangle(0, 0, 10, 10);
+    ZELUNAreaGeometry const inner = rectangle(2, 2, 3, 3);
+    ZELUNAreaGeometry const apart = rectangle(20, 20, 30, 30);
+    bool contains = false, disjoint = false;
+    long containsStatus = -1, disjointStatus = -1;
+    unsigned const n = zorvtest::firstUseSweep(
+        [&] {
+            zorvtest::EngineLeaksIgnored engineLeaks;
+            contains = outer.containsArea(inner, 3, containsStatus);
+            disjoint = outer.isDisjointFromArea(apart, 3, disjointStatus);
+        },
+        [&](bool threw) {
+            EXPECT_FALSE(threw);
+            EXPECT_TRUE(containsStatus == kSuccess || containsStatus == kErrOutOfMemory) << containsStatus;
+            EXPECT_EQ(contains, containsStatus == kSuccess);
+            EXPECT_TRUE(disjointStatus == kSuccess || disjointStatus == kErrOutOfMemory) << disjointStatus;
+            EXPECT_EQ(disjoint, disjointStatus == kSuccess);
+            long status = -1;
+            EXPECT_TRUE(outer.containsArea(inner, 3, status));
+            EXPECT_EQ(status, kSuccess);
+            EXPECT_FALSE(outer.containsArea(apart, 3, status));
+            EXPECT_EQ(status, kSuccess);
+            EXPECT_TRUE(outer.isDisjointFromArea(apart, 3, status));
+            EXPECT_EQ(status, kSuccess);
+        });
+    EXPECT_GT(n, 0u);
 }

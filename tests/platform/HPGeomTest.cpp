@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/EngineLeaks.h"
+#include "support/FreshThreadSweep.h"
 #include "support/HPGeom.h"
 #include "zorvsupport/StatusCodes.h"
 
@@ -404,4 +406,37 @@ TEST(ZELUNGMGenericObject, PointAnswersMatchTheEngine)
         EXPECT_EQ(s->covers(q, a, 0), engine->covers(q, b, 0)) << p[0] << " " << p[1];
         EXPECT_EQ(a + b, 0);
     }
+}
+
+// A thread's first engine predicate, with its n-th allocation and all later
+// ones failing: false with kErrOutOfMemory, never another status or the end
+// of the process; the next call, with memory back, answers.
+TEST(ZELUNGMGenericObjectThreads, FirstPredicateWithoutMemory)
+{
+    auto const f = testsupport::hpFactory();
+    auto const area = testsupport::surface(*f, rect(0, 0, 10, 10), {rect(4, 4, 6, 6)});
+    auto const crossing = testsupport::ring(*f, rect(5, 5, 20, 20));
+    auto const apart = testsupport::ring(*f, rect(20, 20, 30, 30));
+    ASSERT_TRUE(area && crossing && apart);
+    bool touches = false, covers = true;
+    long touchStatus = -1, coverStatus = -1;
+    unsigned const n = zorvtest::firstUseSweep(
+        [&] {
+            zorvtest::EngineLeaksIgnored engineLeaks;
+            touches = area->intersects(crossing, touchStatus, 0);
+            covers = area->covers(apart, coverStatus, 0);
+        },
+        [&](bool threw) {
+            EXPECT_FALSE(threw);
+            EXPECT_TRUE(touchStatus == kSuccess || touchStatus == kErrOutOfMemory) << touchStatus;
+            EXPECT_EQ(touches, touchStatus == kSuccess);
+            EXPECT_TRUE(coverStatus == kSuccess || coverStatus == kErrOutOfMemory) << coverStatus;
+            EXPECT_FALSE(covers);
+            long status = -1;
+            EXPECT_TRUE(area->intersects(crossing, status, 0));
+            EXPECT_EQ(status, kSuccess);
+            EXPECT_FALSE(area->intersects(apart, status, 0));
+            EXPECT_EQ(status, kSuccess);
+        });
+    EXPECT_GT(n, 0u);
 }

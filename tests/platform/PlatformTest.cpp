@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
+#include "support/FailingAllocation.h"
 #include "support/XmlDoc.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNType.h"
@@ -52,6 +54,44 @@ TEST(ZELUNArray, ResizeKeepsStorageWhenShrinking)
     EXPECT_NE(copy.data(), a.data());
     EXPECT_EQ(copy.size(), 2u);
     EXPECT_EQ(copy[1], 1);
+}
+
+// Arrays of arrays copied and assigned while allocations fail in turn:
+// std::bad_alloc leaks nothing (the sanitizer builds check) and a copy or a
+// reallocating assignment leaves the target as it was.
+TEST(ZELUNArray, CopiesUnderFailingAllocations)
+{
+    auto points = [](double first, std::size_t n) {
+        ZELUNArray<ZELUNArray<double>> a(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            a[i].resize(3);
+            a[i][0] = first + double(i);
+        }
+        return a;
+    };
+    ZELUNArray<ZELUNArray<double>> const source = points(10, 5);
+    auto same = [](ZELUNArray<ZELUNArray<double>> const& a, double first, std::size_t n) {
+        if (a.size() != n) return false;
+        for (std::size_t i = 0; i < n; ++i)
+            if (a[i].size() != 3 || a[i][0] != first + double(i)) return false;
+        return true;
+    };
+    unsigned const copies = zorvtest::forEachAllocationFailure(
+        [] { return std::unique_ptr<ZELUNArray<ZELUNArray<double>>>(); },
+        [&](auto& copy) { copy = std::make_unique<ZELUNArray<ZELUNArray<double>>>(source); },
+        [&](auto& copy, bool threw) {
+            EXPECT_EQ(bool(copy), !threw);
+            if (copy) {
+                EXPECT_TRUE(same(*copy, 10, 5));
+            }
+        });
+    EXPECT_GT(copies, 5u);
+    unsigned const assignments = zorvtest::forEachAllocationFailure(
+        [&] { return points(0, 2); }, [&](ZELUNArray<ZELUNArray<double>>& target) { target = source; },
+        [&](ZELUNArray<ZELUNArray<double>>& target, bool threw) {
+            EXPECT_TRUE(threw ? same(target, 0, 2) : same(target, 10, 5));
+        });
+    EXPECT_GT(assignments, 5u);
 }
 
 TEST(ZELUNUString, NarrowTextIsLatin1BothWays)

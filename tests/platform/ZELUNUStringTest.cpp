@@ -7,6 +7,7 @@
 
 #include <unicode/locid.h>
 
+#include "support/FreshThreadSweep.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 
@@ -240,4 +241,54 @@ TEST(ZELUNUStringNumbers, ParseLongWithPosition)
     s.parseLong(status, &pos, false);
     EXPECT_EQ(status, kErrTextNotNumber);
     EXPECT_EQ(pos, 8);
+}
+
+// A thread's first number text, with its n-th allocation and all later ones
+// failing: the format it keeps for the thread cannot be made, which is a
+// shortage, never the end of the process, a text or a parse status. Its next
+// call, with memory back, writes and reads the number.
+TEST(ZELUNUStringThreads, FirstPatternWithoutMemory)
+{
+    ZELUNUString text("keep");
+    long status = -1;
+    unsigned const written = zorvtest::firstUseSweep(
+        [&] { status = text.formatPattern(-2.25, kReal, false); },
+        [&](bool threw) {
+            if (threw) {
+                EXPECT_EQ(text, ZELUNUString("keep"));
+            } else {
+                EXPECT_EQ(status, kSuccess);
+                EXPECT_EQ(text, ZELUNUString("-2.25"));
+            }
+            EXPECT_EQ(text.formatPattern(1.5, kReal, false), kSuccess);
+            EXPECT_EQ(text, ZELUNUString("1.5"));
+            text = ZELUNUString("keep");
+        });
+    EXPECT_GT(written, 0u);
+
+    ZELUNUString const number("-2.25");
+    double value = 0.0;
+    unsigned const read = zorvtest::firstUseSweep(
+        [&] { value = number.parsePattern(kReal, status, nullptr, false); },
+        [&](bool threw) {
+            if (!threw) {
+                EXPECT_EQ(status, kSuccess);
+                EXPECT_EQ(value, -2.25);
+            }
+            EXPECT_EQ(number.parsePattern(kReal, status, nullptr, false), -2.25);
+            EXPECT_EQ(status, kSuccess);
+        });
+    EXPECT_GT(read, 0u);
+}
+
+// Bytes in a named encoding: a length of -1 takes them up to the first NUL,
+// an encoding nobody knows gives the bogus string.
+TEST(ZELUNUString, BytesInAnEncoding)
+{
+    ZELUNUString const cafe = ZELUNUString::fromUtf8("caf\xC3\xA9");
+    EXPECT_EQ(ZELUNUString("caf\xE9", -1, "ISO-8859-1"), cafe);
+    EXPECT_EQ(ZELUNUString("caf\xC3\xA9!", 5, "utf-8"), cafe);
+    EXPECT_EQ(ZELUNUString("caf\xC3\xA9", -1, "UTF-8"), cafe);
+    EXPECT_EQ(ZELUNUString("abc", -1, ""), ZELUNUString("abc"));
+    EXPECT_TRUE(ZELUNUString("abc", 3, "no-such-encoding").isBogus());
 }

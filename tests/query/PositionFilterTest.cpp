@@ -3,6 +3,7 @@
 #include <limits>
 #include <memory>
 
+#include "support/FreshThreadSweep.h"
 #include "support/Points.h"
 #include "support/RecordingGeometry.h"
 #include "zorvsupport/StatusCodes.h"
@@ -242,4 +243,30 @@ TEST(GeomFilter, ExtentWithoutTwoValuesGivesTheNullCover)
     EXPECT_NE(f.setInputCoordSystem(geographic()), 0);
     script->min = ZELUNArray<double>();
     EXPECT_TRUE(f.getCover().isNull());
+}
+
+// A thread's first position in another system, with its n-th allocation and
+// all later ones failing: the point the filter keeps for the thread cannot be
+// made, which is std::bad_alloc, never "outside" or the end of the process.
+// The coordinate engine has served the thread before, so only the filter's
+// own first use is measured. The next call, with memory back, answers.
+TEST(CoverFilterThreads, FirstConvertedPointWithoutMemory)
+{
+    CoverFilter const f(kUtmCover);
+    ASSERT_EQ(f.setInputCoordSystem(geographic()), 0);
+    bool inside = false;
+    unsigned const n = zorvtest::firstUseSweep(
+        [&] {
+            ZELUNArray<double> p(2);
+            p[0] = 15;
+            p[1] = 0;
+            geographic().transform(utm(), p, p);
+        },
+        [&] { inside = f.checkPoint(P2(15, 0)); },
+        [&](bool threw) {
+            EXPECT_TRUE(threw || inside);
+            EXPECT_TRUE(f.checkPoint(P2(15, 0)));
+            EXPECT_FALSE(f.checkPoint(P2(20, 0)));
+        });
+    EXPECT_GT(n, 0u);
 }

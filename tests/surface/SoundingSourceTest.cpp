@@ -14,6 +14,7 @@
 #include "support/FakeBandSet.h"
 #include "support/FakeDesignatedManager.h"
 #include "support/FakeNodeIterator.h"
+#include "support/FreshThreadSweep.h"
 #include "support/NodeBuffers.h"
 #include "support/StdoutCapture.h"
 #include "zorvsupport/StatusCodes.h"
@@ -493,4 +494,34 @@ TEST(ShiftSource, KeepsWhatItWasGiven)
     EXPECT_TRUE(shift.getCoordSystem() == kUtm);
     shift.setDummyValue(1.5);
     EXPECT_EQ(shift.getDummyValue(), 1.5);
+}
+
+// A restricting cover that cannot be converted into the band set's system
+// for want of memory: the source is not made (std::bad_alloc), rather than
+// made without its restriction. On new threads, with memory running out at
+// each point of the construction; each thread converts the restriction once
+// with memory first (the engine's own search for an operation is the
+// coordinate layer's to survive).
+TEST(SoundingSourceThreads, RestrictionWithoutMemory)
+{
+    ZELUNCoordSystem const utm("EPSG:32633");
+    FakeBandSet bands(utm, ZELUNCover(utm, 0, -9000000, 1000000, 9000000));
+    ZELUNCover const restriction(ZELUNCoordSystem("EPSG:4326"), 14, -1, 16, 1);
+    std::unique_ptr<SoundingSource> source;
+    unsigned const n = zorvtest::firstUseSweep(
+        [&] {
+            long status = -1;
+            restriction.transformTo(utm, status);
+            source.reset();
+        },
+        [&] { source.reset(new SoundingSource(bands, "Depth", SoundingSource::kSelectAllNodes, &restriction, false)); },
+        [&](bool threw) {
+            ASSERT_EQ(bool(source), !threw);
+            if (!source) return;
+            // The restriction's image, about 14 to 16 degrees east.
+            ZELUNnBox<double, 2> const c = source->getCover();
+            EXPECT_GT(c.low[0], 380000);
+            EXPECT_LT(c.high[0], 620000);
+        });
+    EXPECT_GT(n, 0u);
 }

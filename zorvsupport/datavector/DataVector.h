@@ -29,6 +29,11 @@ class ZORV_EXPORT DataVector : public Readable, public Writeable {
 public:
     // Reads a stored vector into this one (dimension count and element type
     // must match; the stored last dimension is adopted).
+    //
+    // Memory, in the binary and XML forms and both create(): a last
+    // dimension that cannot be adopted is kErrOutOfMemory; every other
+    // shortage (scratch blocks, the compressor's state, the text and XML
+    // engines) throws std::bad_alloc, never a format status.
     long readFromBinary(IOBuffer const& buffer) override;
     long readFromXML(_xmlNode const& node) override;
     // Independent deep copy of the same concrete class.

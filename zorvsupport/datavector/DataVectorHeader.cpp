@@ -3,6 +3,7 @@
 #include "zorvsupport/datavector/DataVectorImp.h"
 #include "zorvsupport/datavector/DataVectorND.h"
 #include "zorvsupport/datavector/DimensionDispatch.h"
+#include "zorvsupport/datavector/VectorReading.h"
 #include "zorvsupport/platform/ZELUNXMLDocument.h"
 #include "zorvsupport/types/IOBuffer.h"
 #include "zorvsupport/types/TextForms.h"
@@ -106,7 +107,7 @@ struct CreateByDimension {
     {
         ZELUNnPoint<unsigned, N> dims;
         for (int i = 0; i < N; ++i) dims[i] = header->m_dims[i];
-        return DataVectorND<N>::create(header->m_type, dims);
+        return detail::createSized<N>(header->m_type, dims);
     }
 };
 

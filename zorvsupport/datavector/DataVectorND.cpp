@@ -1,6 +1,9 @@
 #include "zorvsupport/datavector/DataVectorND.h"
 
+#include <new>
+
 #include "zorvsupport/datavector/TDataVector.h"
+#include "zorvsupport/datavector/VectorReading.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -38,12 +41,27 @@ struct CreateVisitor {
 template <int N>
 boost::shared_ptr<DataVectorND<N>> DataVectorND<N>::create(DataType const& type, Index dims)
 {
+    boost::shared_ptr<DataVectorND<N>> v = detail::createSized<N>(type, dims);
+    if (v && v->getDimensions() != dims) throw std::bad_alloc();
+    return v;
+}
+
+namespace detail {
+
+template <int N>
+boost::shared_ptr<DataVectorND<N>> createSized(DataType const& type, ZELUNnPoint<unsigned, N> dims)
+{
     boost::shared_ptr<DataVectorND<N>> v = type.applyVisitor(CreateVisitor<N>());
-    // A failed allocation leaves the vector with all dimensions 0; callers
-    // that must know compare getDimensions() with what they asked for.
     if (v) v->resize(dims, true);
     return v;
 }
+
+template boost::shared_ptr<DataVectorND<1>> createSized<1>(DataType const&, ZELUNnPoint<unsigned, 1>);
+template boost::shared_ptr<DataVectorND<2>> createSized<2>(DataType const&, ZELUNnPoint<unsigned, 2>);
+template boost::shared_ptr<DataVectorND<3>> createSized<3>(DataType const&, ZELUNnPoint<unsigned, 3>);
+template boost::shared_ptr<DataVectorND<4>> createSized<4>(DataType const&, ZELUNnPoint<unsigned, 4>);
+
+}  // namespace detail
 
 template class DataVectorND<1>;
 template class DataVectorND<2>;

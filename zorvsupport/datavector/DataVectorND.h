@@ -44,8 +44,9 @@ public:
     DataVectorND& operator=(DataVectorND const& other);
 
     // A zero-filled vector of the concrete class for `type`; empty handle
-    // when the type has no class. A vector whose values could not be
-    // allocated comes back with all dimensions 0.
+    // when the type has no class. Throws std::bad_alloc when the object or
+    // its values cannot be allocated (also for a value count beyond what a
+    // storage can hold), never a vector of other dimensions.
     static boost::shared_ptr<DataVectorND> create(DataType const& type, Index dims);
 
 protected:

@@ -8,10 +8,17 @@
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/DataVector.h"
 #include "zorvsupport/datavector/DataVectorHeader.h"
+#include "zorvsupport/datavector/DataVectorND.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
 namespace detail {
+
+// DataVectorND<N>::create without its check: a vector whose values could not
+// be allocated comes back with all dimensions 0 (the readers report that as
+// kErrOutOfMemory); std::bad_alloc for the object itself.
+template <int N>
+boost::shared_ptr<DataVectorND<N>> createSized(DataType const& type, ZELUNnPoint<unsigned, N> dims);
 
 // Stored dimension `i` of a header (0 beyond the four fields).
 inline unsigned storedDimension(DataVectorHeader const& header, int i)

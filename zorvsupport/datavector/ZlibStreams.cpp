@@ -1,10 +1,12 @@
 #include "zorvsupport/datavector/ZlibStreams.h"
 
 #include <cstring>
-#include <memory>
+#include <new>
 
 #include <libdeflate.h>
 #include <zlib.h>
+
+#include "zorvsupport/platform/ThreadSlot.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -18,32 +20,50 @@ constexpr std::size_t kLibdeflateFrom = 8192;
 
 // One compressor and one decompressor per thread, made on first use: never
 // shared between threads, and not rebuilt on every call.
-struct CompressorFree {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+struct ThreadCoders {
+    libdeflate_compressor* compressor = nullptr;
+    libdeflate_decompressor* decompressor = nullptr;
+    ~ThreadCoders()
+    {
+        if (compressor) libdeflate_free_compressor(compressor);
+        if (decompressor) libdeflate_free_decompressor(decompressor);
+    }
 };
-struct DecompressorFree {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
+
+ZELUNThread::ThreadSlot<ThreadCoders> gCoders;
+
+// The thread's coders; throws std::bad_alloc when they cannot be made (the
+// thread's next call tries again).
+ThreadCoders& threadCoders()
+{
+    ThreadCoders* coders = gCoders.get();
+    if (!coders) throw std::bad_alloc();
+    return *coders;
+}
 
 libdeflate_compressor* threadCompressor()
 {
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorFree> compressor;
-    if (!compressor) compressor.reset(libdeflate_alloc_compressor(1));
-    return compressor.get();
+    ThreadCoders& coders = threadCoders();
+    if (!coders.compressor) coders.compressor = libdeflate_alloc_compressor(1);
+    if (!coders.compressor) throw std::bad_alloc();
+    return coders.compressor;
 }
 
 libdeflate_decompressor* threadDecompressor()
 {
-    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor;
-    if (!decompressor) decompressor.reset(libdeflate_alloc_decompressor());
-    return decompressor.get();
+    ThreadCoders& coders = threadCoders();
+    if (!coders.decompressor) coders.decompressor = libdeflate_alloc_decompressor();
+    if (!coders.decompressor) throw std::bad_alloc();
+    return coders.decompressor;
 }
 
 std::size_t zlibCompress(unsigned char const* src, std::size_t n, unsigned char* out, std::size_t room)
 {
     // Sizes beyond zlib's uLong do not occur: values stay below 4 GiB.
     uLongf length = static_cast<uLongf>(room);
-    if (compress2(out, &length, n ? src : nullptr, static_cast<uLong>(n), 1) != Z_OK) return 0;
+    int const result = compress2(out, &length, n ? src : nullptr, static_cast<uLong>(n), 1);
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();
+    if (result != Z_OK) return 0;
     return length;
 }
 
@@ -54,7 +74,6 @@ std::size_t deflateZlibStream(unsigned char const* src, std::size_t n, unsigned 
     if (!out || room == 0) return 0;
     if (n >= kLibdeflateFrom) {
         libdeflate_compressor* compressor = threadCompressor();
-        if (!compressor) return 0;
         if (std::size_t length = libdeflate_zlib_compress(compressor, src, n, out, room)) return length;
     }
     return zlibCompress(src, n, out, room);
@@ -64,8 +83,8 @@ InflateResult inflateZlibStream(unsigned char const* in, std::size_t length, uns
                                 std::size_t& produced)
 {
     produced = 0;
+    if (length == 0) return InflateResult::kFailed;
     libdeflate_decompressor* decompressor = threadDecompressor();
-    if (!decompressor || length == 0) return InflateResult::kFailed;
     unsigned char none = 0;  // a valid address for an empty room
     switch (libdeflate_zlib_decompress(decompressor, in, length, out ? out : &none, out ? room : 0, &produced)) {
     case LIBDEFLATE_SUCCESS:

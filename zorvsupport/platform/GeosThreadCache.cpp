@@ -2,21 +2,33 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <vector>
 
-#include "zorvsupport/platform/GeosEngine.h"
-
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/GeosEngine.h"
+#include "zorvsupport/platform/ThreadSlot.h"
 
 namespace ZELUNGeos {
 
 namespace {
 
 using ZORV_3_13_0_::DataSet::kErrGeomEngineFailed;
+using ZORV_3_13_0_::DataSet::kErrOutOfMemory;
 
 constexpr std::size_t kCachedAreas = 16;
 
+// Set when the thread's engine reported that it ran out of memory: its C
+// interface catches std::bad_alloc and hands over only its message. A plain
+// thread-local without a destructor registers nothing.
+thread_local bool t_shortage = false;
+
 void silent(char const*, void*) {}
+
+void onError(char const* message, void*)
+{
+    if (message && std::strstr(message, "bad_alloc")) t_shortage = true;
+}
 
 struct Entry {
     std::uint64_t id = 0;  // 0: free (ids start at 1)
@@ -25,13 +37,20 @@ struct Entry {
     GEOSPreparedGeometry const* prepared = nullptr;
 };
 
-// Builds the closed polygon of n points (x, y); null on failure.
+// Builds the closed polygon of n points (x, y); null on failure (a
+// shortage noted, when that was the cause).
 GEOSGeometry* makePolygon(GEOSContextHandle_t context, double const* xy, std::size_t n)
 {
     if (n < 3 || n > UINT32_MAX - 1) return nullptr;
-    std::vector<double> closed(xy, xy + 2 * n);
-    closed.push_back(xy[0]);
-    closed.push_back(xy[1]);
+    std::vector<double> closed;
+    try {
+        closed.assign(xy, xy + 2 * n);
+        closed.push_back(xy[0]);
+        closed.push_back(xy[1]);
+    } catch (std::bad_alloc const&) {
+        t_shortage = true;
+        return nullptr;
+    }
     GEOSCoordSequence* sequence = GEOSCoordSeq_copyFromBuffer_r(context, closed.data(), n + 1, 0, 0);
     if (!sequence) return nullptr;
     GEOSGeometry* shell = GEOSGeom_createLinearRing_r(context, sequence);  // owns the sequence
@@ -44,12 +63,7 @@ GEOSGeometry* makePolygon(GEOSContextHandle_t context, double const* xy, std::si
 // context.
 class ThreadCache {
 public:
-    ThreadCache() : m_context(GEOS_init_r())
-    {
-        if (!m_context) return;
-        GEOSContext_setNoticeMessageHandler_r(m_context, silent, nullptr);
-        GEOSContext_setErrorMessageHandler_r(m_context, silent, nullptr);
-    }
+    ThreadCache() = default;
     ~ThreadCache()
     {
         for (Entry& e : m_entries) release(e);
@@ -58,7 +72,25 @@ public:
     ThreadCache(ThreadCache const&) = delete;
     ThreadCache& operator=(ThreadCache const&) = delete;
 
-    GEOSContextHandle_t context() const { return m_context; }
+    // The context, started on first use; null (and a shortage noted) while
+    // the engine cannot start, which the next use tries again.
+    GEOSContextHandle_t context()
+    {
+        if (!m_context) {
+            try {
+                m_context = GEOS_init_r();
+            } catch (std::bad_alloc const&) {
+                m_context = nullptr;
+            }
+            if (!m_context) {
+                t_shortage = true;
+                return nullptr;
+            }
+            GEOSContext_setNoticeMessageHandler_r(m_context, silent, nullptr);
+            GEOSContext_setErrorMessageHandler_r(m_context, onError, nullptr);
+        }
+        return m_context;
+    }
     std::uint64_t builds() const { return m_builds; }
 
     // The prepared geometry `id`, built when missing (the least recently
@@ -74,7 +106,7 @@ public:
             if (e.lastUse < slot->lastUse) slot = &e;
         }
         release(*slot);
-        if (!m_context) return nullptr;
+        if (!context()) return nullptr;
         GEOSGeometry* geometry = build(m_context, source);
         if (!geometry) return nullptr;
         GEOSPreparedGeometry const* prepared = GEOSPrepare_r(m_context, geometry);
@@ -101,9 +133,13 @@ private:
     std::uint64_t m_builds = 0;
 };
 
-ThreadCache& cache()
+ZELUNThread::ThreadSlot<ThreadCache> gCaches;
+
+// The thread's cache; null (a shortage noted) when it cannot be made.
+ThreadCache* cache()
 {
-    thread_local ThreadCache c;
+    ThreadCache* c = gCaches.get();
+    if (!c) t_shortage = true;
     return c;
 }
 
@@ -125,35 +161,49 @@ std::uint64_t newFormId()
     return g_nextFormId.fetch_add(1, std::memory_order_relaxed);
 }
 
+void clearShortage()
+{
+    t_shortage = false;
+}
+
+long failure()
+{
+    return t_shortage ? kErrOutOfMemory : kErrGeomEngineFailed;
+}
+
 GEOSContextHandle_t threadContext()
 {
-    return cache().context();
+    ThreadCache* c = cache();
+    return c ? c->context() : nullptr;
 }
 
 GEOSPreparedGeometry const* threadPrepared(std::uint64_t id, Builder build, void const* source)
 {
-    return cache().prepared(id, build, source);
+    ThreadCache* c = cache();
+    return c ? c->prepared(id, build, source) : nullptr;
 }
 
 long evaluate(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring, Predicate predicate,
               double const* xy, std::size_t n, bool& result)
 {
-    ThreadCache& c = cache();
-    GEOSPreparedGeometry const* area = c.prepared(id, buildArea, &ring);
-    if (!area) return kErrGeomEngineFailed;
-    GEOSGeometry* other = makePolygon(c.context(), xy, n);
-    if (!other) return kErrGeomEngineFailed;
-    char const answer = predicate == kCovers ? GEOSPreparedCovers_r(c.context(), area, other)
-                                             : GEOSPreparedIntersects_r(c.context(), area, other);
-    GEOSGeom_destroy_r(c.context(), other);
-    if (answer != 0 && answer != 1) return kErrGeomEngineFailed;
+    clearShortage();
+    GEOSPreparedGeometry const* area = threadPrepared(id, buildArea, &ring);
+    if (!area) return failure();
+    GEOSContextHandle_t const context = threadContext();
+    GEOSGeometry* other = makePolygon(context, xy, n);
+    if (!other) return failure();
+    char const answer = predicate == kCovers ? GEOSPreparedCovers_r(context, area, other)
+                                             : GEOSPreparedIntersects_r(context, area, other);
+    GEOSGeom_destroy_r(context, other);
+    if (answer != 0 && answer != 1) return failure();
     result = answer == 1;
     return 0;
 }
 
 std::uint64_t preparedBuildCount()
 {
-    return cache().builds();
+    ThreadCache* c = gCaches.find();
+    return c ? c->builds() : 0;
 }
 
 }  // namespace ZELUNGeos

@@ -18,7 +18,8 @@ enum Predicate : int { kCovers = 0, kIntersects = 1 };
 // Evaluates `predicate` of the area `id` (built from `ring` on this thread's
 // first use, then kept while among the 16 most recently used) against the
 // polygon of the n points (x, y) in `xy`, closed here. Returns 0 with the
-// answer in `result`, or kErrGeomEngineFailed.
+// answer in `result`, kErrOutOfMemory when memory ran out on the way, or
+// kErrGeomEngineFailed.
 long evaluate(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& ring, Predicate predicate,
               double const* xy, std::size_t n, bool& result);
 

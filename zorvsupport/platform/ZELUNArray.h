@@ -1,20 +1,30 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <utility>
 
 // Owning array {element pointer, count, capacity}; elements are made with
 // array new. A default array is empty (null, 0, 0). Copies are deep;
 // assignment reallocates only when the target's capacity is below the
-// source's count; resize keeps the storage when shrinking.
+// source's count; resize keeps the storage when shrinking. An allocation
+// that fails throws std::bad_alloc and leaks nothing: a copy or a growth
+// leaves the array as it was, an assignment into the array's own storage may
+// leave it holding the elements copied before the failure.
 template <class T>
 class ZELUNArray {
 public:
     ZELUNArray() = default;
     explicit ZELUNArray(std::size_t n) { resize(n); }
-    ZELUNArray(ZELUNArray const& o) : m_data(o.m_count ? new T[o.m_count] : nullptr), m_count(o.m_count), m_capacity(o.m_count)
+    ZELUNArray(ZELUNArray const& o)
     {
-        for (std::size_t i = 0; i < m_count; ++i) m_data[i] = o.m_data[i];
+        if (o.m_count == 0) return;
+        // Held until every element is copied: an element whose copy throws
+        // (an array of arrays short of memory) leaks nothing.
+        std::unique_ptr<T[]> fresh(new T[o.m_count]);
+        for (std::size_t i = 0; i < o.m_count; ++i) fresh[i] = o.m_data[i];
+        m_data = fresh.release();
+        m_count = m_capacity = o.m_count;
     }
     ZELUNArray(ZELUNArray&& o) noexcept : m_data(o.m_data), m_count(o.m_count), m_capacity(o.m_capacity)
     {
@@ -27,12 +37,15 @@ public:
     {
         if (&o == this) return *this;
         if (m_capacity < o.m_count) {
-            T* fresh = new T[o.m_count];
+            // Copied into the new block before it replaces the old one.
+            std::unique_ptr<T[]> fresh(new T[o.m_count]);
+            for (std::size_t i = 0; i < o.m_count; ++i) fresh[i] = o.m_data[i];
             delete[] m_data;
-            m_data = fresh;
+            m_data = fresh.release();
             m_capacity = o.m_count;
+        } else {
+            for (std::size_t i = 0; i < o.m_count; ++i) m_data[i] = o.m_data[i];
         }
-        for (std::size_t i = 0; i < o.m_count; ++i) m_data[i] = o.m_data[i];
         m_count = o.m_count;
         return *this;
     }
@@ -58,10 +71,10 @@ public:
     void reserve(std::size_t n)
     {
         if (n <= m_capacity) return;
-        T* fresh = new T[n];
+        std::unique_ptr<T[]> fresh(new T[n]);
         for (std::size_t i = 0; i < m_count; ++i) fresh[i] = std::move(m_data[i]);
         delete[] m_data;
-        m_data = fresh;
+        m_data = fresh.release();
         m_capacity = n;
     }
     void append(T const& value)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <locale>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -22,6 +23,9 @@ long ZELUNDoubleFormat::toString(double value, ZELUNUString& text) const
     }
     try {
         std::ostringstream os;
+        // A shortage in the stream comes out as std::bad_alloc, never as a
+        // failed conversion.
+        os.exceptions(std::ios::badbit);
         os.imbue(std::locale::classic());
         os.setf(std::ios::fixed, std::ios::floatfield);
         os.precision(static_cast<std::streamsize>(m_precision));
@@ -32,6 +36,8 @@ long ZELUNDoubleFormat::toString(double value, ZELUNUString& text) const
         if (!s.empty() && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
         text = ZELUNUString(s);
         return kSuccess;
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         return kErrNumberToTextFailed;
     }

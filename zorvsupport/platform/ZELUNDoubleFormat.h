@@ -23,6 +23,7 @@ public:
 
     // Replaces the whole text by the value's text; returns 0, or
     // kErrNumberToTextFailed (text unchanged) when no text could be made.
+    // Throws std::bad_alloc when memory runs out.
     long toString(double value, ZELUNUString& text) const;
 
 private:

@@ -19,8 +19,10 @@ namespace HPGEOM_3_13_0 {
 // converted into this object's system when the two factories' systems are
 // not equivalent. A failure answers false with its status
 // (kErrGeomNullArgument for a null other, kErrGeomUnsupported for an object
-// kind with no engine form, the coordinate status, kErrGeomEngineFailed);
-// otherwise the status is 0. The unsigned argument has no effect.
+// kind with no engine form, the coordinate status, kErrOutOfMemory when
+// memory ran out, the engine's included, kErrGeomEngineFailed); otherwise
+// the status is 0. The predicates throw nothing. The unsigned argument has
+// no effect.
 //
 // Each thread prepares this object's engine form once, on its first
 // predicate, and keeps it while among its most recently used.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "zorvsupport/StatusCodes.h"
@@ -235,7 +236,13 @@ bool ZELUNAreaGeometry::areaPredicate(ZELUNAreaGeometry const& other, bool cover
     status = statusOf(*this, other);
     if (status) return false;
     ZELUNArray<ZELUNVector2D> const& ring = other.m_shape->ring;
-    std::vector<double> xy(2 * ring.size());
+    std::vector<double> xy;
+    try {
+        xy.resize(2 * ring.size());
+    } catch (std::bad_alloc const&) {
+        status = kErrOutOfMemory;
+        return false;
+    }
     for (std::size_t i = 0; i < ring.size(); ++i) {
         xy[2 * i] = ring[i].x;
         xy[2 * i + 1] = ring[i].y;

@@ -16,7 +16,9 @@ enum ROTATE_DIR : int { kRotateAsGiven = 0, kRotateClockwise = 1, kRotateCounter
 // A 2-D geometry in a coordinate system. The predicates first bring the other
 // geometry into this one's system (unless the two are equivalent) and answer
 // false on any failure, with `status` set to the failing geometry's status,
-// the coordinate status or kErrGeomEngineFailed; otherwise `status` is 0.
+// the coordinate status, kErrOutOfMemory (memory ran out, the engine's
+// included) or kErrGeomEngineFailed; otherwise `status` is 0. They throw
+// nothing.
 // The int argument is accepted for the callers' sake and has no effect.
 // Geometries are immutable: const calls may run on many threads at once.
 class ZORV_EXPORT ZELUNGeometry {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -225,9 +226,11 @@ struct GeosForms {
         double const* holes = xy;
         for (unsigned i = 0; i < b.getNumHoles(); ++i) xy += 2 * countOf(b.getHole(i));
         if (collinear(outer, n, 2)) return linework(c, outer, n);
+        // Made before the shell, so that running out of memory here leaks
+        // nothing.
+        std::vector<GEOSGeometry*> inner(b.getNumHoles());
         GEOSGeometry* shell = linearRing(c, outer, n);
         if (!shell) return nullptr;
-        std::vector<GEOSGeometry*> inner(b.getNumHoles());
         for (unsigned i = 0; i < b.getNumHoles(); ++i) {
             inner[i] = linearRing(c, holes, countOf(b.getHole(i)));
             holes += 2 * countOf(b.getHole(i));
@@ -321,8 +324,20 @@ struct GeosForms {
         return predicate == kCovers ? n > 0 : interior;
     }
 
+    // A predicate; memory running out on the way is kErrOutOfMemory.
     static bool evaluate(ZELUNGMGenericObject const& self, ZELUNGMGenericObject const* other, Predicate predicate,
                          long& status)
+    {
+        try {
+            return evaluateOrThrow(self, other, predicate, status);
+        } catch (std::bad_alloc const&) {
+            status = kErrOutOfMemory;
+            return false;
+        }
+    }
+
+    static bool evaluateOrThrow(ZELUNGMGenericObject const& self, ZELUNGMGenericObject const* other,
+                                Predicate predicate, long& status)
     {
         status = kErrGeomNullArgument;
         if (!other || !self.getFactory() || !other->getFactory()) return false;
@@ -345,18 +360,27 @@ struct GeosForms {
                 return locatePoints(s, xy.data(), xy.size() / 2, predicate);
             }
         }
-        status = kErrGeomEngineFailed;
+        ZELUNGeos::clearShortage();
         GEOSPreparedGeometry const* prepared = ZELUNGeos::threadPrepared(formId(self), buildOwn, &self);
-        if (!prepared) return false;
+        if (!prepared) {
+            status = ZELUNGeos::failure();
+            return false;
+        }
         GEOSContextHandle_t const c = ZELUNGeos::threadContext();
         double const* cursor = xy.data();
         GEOSGeometry* g = build(c, *other, cursor);
-        if (!g) return false;
+        if (!g) {
+            status = ZELUNGeos::failure();
+            return false;
+        }
         char const answer = predicate == kContains ? GEOSPreparedContains_r(c, prepared, g)
                             : predicate == kCovers ? GEOSPreparedCovers_r(c, prepared, g)
                                                    : GEOSPreparedIntersects_r(c, prepared, g);
         GEOSGeom_destroy_r(c, g);
-        if (answer != 0 && answer != 1) return false;
+        if (answer != 0 && answer != 1) {
+            status = ZELUNGeos::failure();
+            return false;
+        }
         status = 0;
         return answer == 1;
     }

@@ -1,11 +1,30 @@
 #include "zorvsupport/query/CoverFilter.h"
 
 #include <cmath>
+#include <new>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/ThreadSlot.h"
+#include "zorvsupport/query/QueryShortage.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
+
+namespace {
+
+// One 2-value point per thread, converted in place: no allocation per
+// position.
+ZELUNThread::ThreadSlot<ZELUNArray<double>> gPoint;
+
+ZELUNArray<double>& threadPoint()
+{
+    ZELUNArray<double>* xy = gPoint.get();
+    if (!xy) throw std::bad_alloc();
+    xy->resize(2);
+    return *xy;
+}
+
+}  // namespace
 
 CoverFilter::CoverFilter(ZELUNCover const& cover) : m_cover(cover), m_inputCover(cover)
 {
@@ -35,7 +54,10 @@ void CoverFilter::decideSameSystem() const
 long CoverFilter::setInputCoordSystem(ZELUNCoordSystem const& system) const
 {
     long status = kSuccess;
-    m_inputCover = m_cover.transformTo(system, status);
+    ZELUNCover converted = m_cover.transformTo(system, status);
+    // A shortage is no answer about the systems: the filter stays as it was.
+    if (status == kErrOutOfMemory) return status;
+    m_inputCover = converted;
     decideSameSystem();
     return status;
 }
@@ -49,7 +71,7 @@ Coverage CoverFilter::checkBox(ZELUNnBox<double, 2> const& box) const
         long status = kSuccess;
         ZELUNCover const converted =
             ZELUNCover(input, minX, minY, maxX, maxY).transformTo(m_cover.getCoordSystem(), status);
-        if (status) return kPartiallyCovered;
+        if (detail::throwOnShortage(status)) return kPartiallyCovered;
         minX = converted.getMinX();
         minY = converted.getMinY();
         maxX = converted.getMaxX();
@@ -73,12 +95,10 @@ bool CoverFilter::checkPoint(ZELUNnPoint<double, 2> const& point) const
         // is not finite.
         if (!std::isfinite(x) || !std::isfinite(y)) return false;
     } else {
-        // One 2-value point per thread, converted in place: no allocation
-        // per position.
-        thread_local ZELUNArray<double> xy(2);
+        ZELUNArray<double>& xy = threadPoint();
         xy[0] = x;
         xy[1] = y;
-        if (inputSystem().transform(m_cover.getCoordSystem(), xy, xy)) return false;
+        if (detail::throwOnShortage(inputSystem().transform(m_cover.getCoordSystem(), xy, xy))) return false;
         x = xy[0];
         y = xy[1];
     }

@@ -3,6 +3,7 @@
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/platform/ZELUNAreaGeometry.h"
 #include "zorvsupport/platform/ZELUNPointGeometry.h"
+#include "zorvsupport/query/QueryShortage.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -47,17 +48,23 @@ ZELUNCoordSystem const& GeomFilter::inputSystem() const
 long GeomFilter::setInputCoordSystem(ZELUNCoordSystem const& system) const
 {
     long status = kSuccess;
-    m_inputCover = getCover().transformTo(system, status);
+    ZELUNCover converted = getCover().transformTo(system, status);
+    // A shortage is no answer about the systems: the filter stays as it was.
+    if (status != kErrOutOfMemory) m_inputCover = converted;
     return status;
 }
 
 bool GeomFilter::checkPoint(ZELUNnPoint<double, 2> const& point) const
 {
     // The position keeps its input coordinates; the predicates convert it.
+    // Their other statuses are no answer, but a shortage is no "outside".
     ZELUNPointGeometry const position(inputSystem(), point[0], point[1]);
     long status = kSuccess;
-    return m_geometry->containsPoint(position, kPredicateMode, status) ||
-           m_geometry->coversPoint(position, kPredicateMode, status);
+    if (m_geometry->containsPoint(position, kPredicateMode, status)) return true;
+    detail::throwOnShortage(status);
+    bool const covered = m_geometry->coversPoint(position, kPredicateMode, status);
+    detail::throwOnShortage(status);
+    return covered;
 }
 
 Coverage GeomFilter::checkBox(ZELUNnBox<double, 2> const& box) const
@@ -79,7 +86,9 @@ Coverage GeomFilter::checkBox(ZELUNnBox<double, 2> const& box) const
     if (area.getStatus()) return kPartiallyCovered;
     long status = kSuccess;
     if (m_geometry->containsArea(area, kPredicateMode, status)) return kFullyCovered;
+    detail::throwOnShortage(status);
     if (m_geometry->isDisjointFromArea(area, kPredicateMode, status)) return kNotCovered;
+    detail::throwOnShortage(status);
     return kPartiallyCovered;
 }
 

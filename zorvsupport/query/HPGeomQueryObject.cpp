@@ -10,6 +10,7 @@
 #include "zorvsupport/datavector/TDataVector1D.h"
 #include "zorvsupport/platform/ZELUNCoordSequence.h"
 #include "zorvsupport/platform/ZELUNGMMultiPoint.h"
+#include "zorvsupport/query/QueryShortage.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -40,21 +41,35 @@ ZELUNType<Polyhedron> HPGeomQueryObject::newCopy() const
 
 void HPGeomQueryObject::setPointsCoordSystem(ZELUNCoordSystem const& system)
 {
-    Polyhedron::setPointsCoordSystem(system);
-    if (!m_object) return;
-    sp<ZELUNGMFactory const> factory =
-        ZELUNGMFactory::createFactory(boost::make_shared<ZELUNCoordSystem const>(system), kGeomCoord2D);
+    // The object is re-expressed first: a shortage throws with the shape as
+    // it was.
+    sp<Object const> copy;
     long status = 0;
-    sp<Object const> copy = factory ? m_object->copyWithFactory(factory, status) : sp<Object const>();
-    hold(status ? sp<Object const>() : std::move(copy));
+    if (m_object) {
+        sp<ZELUNGMFactory const> factory =
+            ZELUNGMFactory::createFactory(boost::make_shared<ZELUNCoordSystem const>(system), kGeomCoord2D);
+        if (factory) copy = m_object->copyWithFactory(factory, status);
+        detail::throwOnShortage(status);
+    }
+    Polyhedron::setPointsCoordSystem(system);
+    if (m_object) hold(status ? sp<Object const>() : std::move(copy));
 }
 
 bool HPGeomQueryObject::ask(sp<Object const> const& other, bool any) const
 {
     if (!other) return false;
+    // The predicates' statuses give no answer, but a shortage is no "false".
     long status = 0;
-    if (any) return m_object->intersects(other, status, 0);
-    return m_object->contains(other, status, 0) || m_object->covers(other, status, 0);
+    if (any) {
+        bool const touches = m_object->intersects(other, status, 0);
+        detail::throwOnShortage(status);
+        return touches;
+    }
+    if (m_object->contains(other, status, 0)) return true;
+    detail::throwOnShortage(status);
+    bool const covered = m_object->covers(other, status, 0);
+    detail::throwOnShortage(status);
+    return covered;
 }
 
 bool HPGeomQueryObject::contains(ZELUNArray<double> const& point) const

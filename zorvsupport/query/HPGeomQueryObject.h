@@ -20,7 +20,8 @@ namespace DataSet {
 // one multi-point and a box as the surface of its x-y rectangle, each made
 // by the object's factory. Any factory failure makes the query false, and
 // so does an empty list: a multi-point of no points lies in nothing. A
-// shape that holds no object answers false to everything.
+// shape that holds no object answers false to everything. Memory running
+// out, in the factory or in the object's predicates, throws std::bad_alloc.
 //
 // Copies share the immutable object; queries may run on many threads at
 // once, and each thread prepares the object's engine form once.
@@ -54,7 +55,8 @@ public:
     bool interacts(TDataVector1D<TDataType<11>> const& vectors) const override;
     // Stores the system and replaces the object by its copy in that system.
     // When the copy cannot be made the object is dropped (it is in the
-    // wrong system) and every later query answers false.
+    // wrong system) and every later query answers false; when it cannot be
+    // made for want of memory, std::bad_alloc leaves the shape as it was.
     void setPointsCoordSystem(ZELUNCoordSystem const& system) override;
     ZELUNType<Polyhedron> newCopy() const override;
 

@@ -11,6 +11,7 @@
 
 #include "zorvsupport/datavector/TDataVector1D.h"
 #include "zorvsupport/query/Polyhedron.h"
+#include "zorvsupport/query/QueryShortage.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -58,7 +59,8 @@ struct ShapeQueries {
     }
 
     // Point lists: a point without the values the mode needs, or a failed
-    // conversion anywhere, makes the answer false. contains stops at the
+    // conversion anywhere, makes the answer false; a conversion short of
+    // memory throws std::bad_alloc. contains stops at the
     // first point outside; interacts keeps converting after the first point
     // inside, since a later failure still makes it false.
     template <class Inside>
@@ -91,7 +93,7 @@ struct ShapeQueries {
                 if (!countOk(p, mode)) return false;
                 std::memcpy(xyz + 3 * i, p.data(), 3 * sizeof(double));
             }
-            if (shape.toFrame(xyz, n, batch.failed(), mode)) return false;
+            if (detail::throwOnShortage(shape.toFrame(xyz, n, batch.failed(), mode))) return false;
             if (found) continue;
             for (std::size_t i = 0; i < n; ++i) {
                 bool const in = inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
@@ -119,7 +121,7 @@ struct ShapeQueries {
         for (std::size_t start = 0; start < n; start += size) {
             std::size_t const count = n - start < size ? n - start : size;
             std::memcpy(xyz, vectors + start, count * sizeof(ZELUNVec3<double>));
-            shape.toFrame(xyz, count, batch.failed(), mode);
+            detail::throwOnShortage(shape.toFrame(xyz, count, batch.failed(), mode));
             for (std::size_t i = 0; i < count; ++i) {
                 bool const pass = !failed[i] && inside(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
                 if (pass == any) return any;
@@ -160,14 +162,15 @@ struct ShapeQueries {
         if (own) {
             double xyz[3] = {vector.x, vector.y, vector.z};
             unsigned char failed = 0;
-            if (!shape.framesAsGiven(mode)) shape.toFrame(xyz, 1, &failed, mode);
+            if (!shape.framesAsGiven(mode)) detail::throwOnShortage(shape.toFrame(xyz, 1, &failed, mode));
             return !failed && inside(xyz[0], xyz[1], xyz[2]);
         }
         ZELUNArray<double> point(3);
         point[0] = vector.x;
         point[1] = vector.y;
         point[2] = vector.z;
-        long const status = mode == FrameMode::kProject ? shape.transform(point) : shape.changeCoordSys(point);
+        long const status = detail::throwOnShortage(mode == FrameMode::kProject ? shape.transform(point)
+                                                                                : shape.changeCoordSys(point));
         return !status && shape.contains(point);
     }
 
@@ -182,7 +185,7 @@ struct ShapeQueries {
         double xyz[24];
         unsigned char failed[8];
         Polyhedron::cornersOf(box, xyz);
-        if (shape.toFrame(xyz, 8, failed, mode)) return false;
+        if (detail::throwOnShortage(shape.toFrame(xyz, 8, failed, mode))) return false;
         for (int c = 0; c < 8; ++c)
             if (!inside(xyz[3 * c], xyz[3 * c + 1], xyz[3 * c + 2])) return false;
         return true;

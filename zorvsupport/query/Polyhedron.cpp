@@ -2,6 +2,7 @@
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/datavector/TDataVector1D.h"
+#include "zorvsupport/query/QueryShortage.h"
 
 namespace ZORV_3_13_0_ {
 namespace DataSet {
@@ -155,7 +156,7 @@ bool Polyhedron::frameBoundsOf(ZELUNnBox<double, 3> const& box, double lo[3], do
     double xyz[24];
     unsigned char failed[8];
     cornersOf(box, xyz);
-    if (toFrame(xyz, 8, failed, mode)) return false;
+    if (detail::throwOnShortage(toFrame(xyz, 8, failed, mode))) return false;
     for (int a = 0; a < 3; ++a) lo[a] = hi[a] = xyz[a];
     // Strict comparisons, so a NaN never replaces a bound.
     for (int c = 1; c < 8; ++c)
@@ -213,7 +214,7 @@ bool Polyhedron::listByElement(ZELUNArray<ZELUNArray<double>> const& points, boo
         for (ZELUNArray<double> const& p : points)
             if (p.size() < 3) return false;
     ZELUNArray<ZELUNArray<double>> copy(points);
-    if (changeCoordSys(copy) || (mode == FrameMode::kProject && project(copy))) return false;
+    if (detail::throwOnShortage(changeCoordSys(copy)) || (mode == FrameMode::kProject && project(copy))) return false;
     for (ZELUNArray<double> const& p : copy)
         if (contains(p) == any) return any;
     return !any;

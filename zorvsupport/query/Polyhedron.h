@@ -23,7 +23,9 @@ class TDataVector1D;
 // converted from the system given to setCoordSystem into the one given to
 // setPointsCoordSystem (while both are set), then through the projective
 // 4x4 matrix (column-major; identity by default). A failed conversion makes
-// a query false. Queries are const and may run on many threads at once.
+// a query false; a query that runs out of memory, in a conversion or in the
+// geometry engine, throws std::bad_alloc instead of answering. Queries are
+// const and may run on many threads at once.
 //
 // Stack: a query of one position (a 3-vector) takes under 1 KiB of the
 // caller's stack; a point list, a 3-vector list or a box under 8 KiB

@@ -17,7 +17,9 @@ enum Coverage : int {
 
 // Tells whether 2-D rectangles and positions, given in an input coordinate
 // system, lie inside an area. Queries are const and may run on many threads
-// at once; setInputCoordSystem must not run beside them.
+// at once; setInputCoordSystem must not run beside them. A query that runs
+// out of memory (in a conversion or in the geometry engine) throws
+// std::bad_alloc rather than answer.
 class ZORV_EXPORT PositionFilter {
 public:
     PositionFilter();
@@ -26,6 +28,7 @@ public:
     // The area as a cover in its own coordinate system.
     virtual ZELUNCover getCover() const = 0;
     // The system of the positions to come; returns the conversion status.
+    // kErrOutOfMemory leaves the filter as it was.
     virtual long setInputCoordSystem(ZELUNCoordSystem const& system) const = 0;
     virtual Coverage checkBox(ZELUNnBox<double, 2> const& box) const = 0;
     virtual bool checkPoint(ZELUNnPoint<double, 2> const& point) const = 0;

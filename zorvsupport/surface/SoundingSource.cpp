@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
 
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/surface/DesignatedManager.h"
@@ -21,11 +22,15 @@ namespace {
 
 constexpr unsigned kNoBand = 0xFFFFFFFFu;
 
+// A failure gives the null cover: no restriction. A shortage is no failure
+// of the cover: the construction has no status, so it throws.
 ZELUNCover restrictedTo(ZELUNCover const* cover, ZELUNCoordSystem const& system)
 {
     if (!cover) return ZELUNCover();
     long status = 0;
-    return cover->transformTo(system, status);  // a failure gives the null cover: no restriction
+    ZELUNCover converted = cover->transformTo(system, status);
+    if (status == kErrOutOfMemory) throw std::bad_alloc();
+    return converted;
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ public:
 
     // `restrictCover` (may be null) narrows getCover(); it is transformed into
     // the band set's system, a failed transformation leaving no restriction.
+    // A transformation that runs out of memory throws std::bad_alloc.
     SoundingSource(GeoBandSet& surface, ZELUNUString const& activeAttribute, eSourceSelection selection,
                    ZELUNCover const* restrictCover, bool useIndex);
     // Copies every setting, the filter included; the copy keeps no attributes

@@ -1,14 +1,19 @@
 #include "zorvsupport/types/BandTypeFormatter.h"
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
+#include <unicode/calendar.h>
+#include <unicode/datefmt.h>
 #include <unicode/locid.h>
-#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/MemoryProbe.h"
 #include "zorvsupport/platform/ZELUNUString.h"
 #include "zorvsupport/platform/ZELUNUnit.h"
 #include "zorvsupport/types/StringTable.h"
@@ -18,58 +23,137 @@ namespace DataSet {
 
 namespace {
 
-// One shared ICU format. All members are constant-initialised, so the slots
-// are usable whenever a formatter first runs; the formats are deleted when
-// the library is unloaded.
+// One shared ICU format with the calendar it writes through. All members
+// are constant-initialised, so the slots are usable whenever a formatter
+// first runs; the formats are deleted when the library is unloaded. A mutex
+// rather than std::call_once: a creation that throws must leave the slot
+// free for the next attempt, and the standard library's call_once hangs
+// every later call after an exception.
 struct DateFormatSlot {
-    std::once_flag once;
+    std::mutex mutex;
+    std::atomic<icu::DateFormat*> made{nullptr};
     std::unique_ptr<icu::DateFormat> format;
+    // Written through instead of the format's own: ICU clones its calendar
+    // for every date, and a clone that runs out of memory can leave the
+    // formatting looping for ever.
+    std::unique_ptr<icu::Calendar> calendar;
 };
 
 DateFormatSlot gDateSlot;
 DateFormatSlot gTimeSlot;
 DateFormatSlot gDateTimeSlot;
-// ICU formats must not format on two threads at once.
+// ICU formats and calendars must not be used on two threads at once.
 std::mutex gDateFormatUse;
 
 enum class DateKind { kDate, kTime, kDateTime };
 
-// Medium style in ICU's default locale, written in GMT. When ICU cannot make
-// the localised format, a fixed ISO-like pattern takes its place, so a format
-// is always there.
-std::unique_ptr<icu::DateFormat> createDateFormat(DateKind kind)
+DateFormatSlot& slotOf(DateKind kind)
+{
+    return kind == DateKind::kDate ? gDateSlot : kind == DateKind::kTime ? gTimeSlot : gDateTimeSlot;
+}
+
+// ICU answers a shortage inside a date format quietly: while the format is
+// made (it falls back to its default pattern, or answers null) and while it
+// writes (fields come out missing or cut, with status 0). So what it makes
+// or writes is taken only when two attempts in a row agree and memory is
+// there after them; anything else is a shortage, and nothing is kept.
+constexpr int kAttempts = 4;
+
+// Medium style in ICU's default locale.
+std::unique_ptr<icu::DateFormat> makeDateFormat(DateKind kind)
 {
     icu::Locale const& locale = icu::Locale::getDefault();
     std::unique_ptr<icu::DateFormat> format;
-    char const* fallback = nullptr;
     switch (kind) {
-    case DateKind::kDate:
-        format.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, locale));
-        fallback = "yyyy-MM-dd";
-        break;
-    case DateKind::kTime:
-        format.reset(icu::DateFormat::createTimeInstance(icu::DateFormat::kMedium, locale));
-        fallback = "HH:mm:ss";
-        break;
+    case DateKind::kDate: format.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kMedium, locale)); break;
+    case DateKind::kTime: format.reset(icu::DateFormat::createTimeInstance(icu::DateFormat::kMedium, locale)); break;
     case DateKind::kDateTime:
         format.reset(
             icu::DateFormat::createDateTimeInstance(icu::DateFormat::kMedium, icu::DateFormat::kMedium, locale));
-        fallback = "yyyy-MM-dd HH:mm:ss";
         break;
     }
-    if (!format) {
-        UErrorCode status = U_ZERO_ERROR;
-        format.reset(new icu::SimpleDateFormat(icu::UnicodeString(fallback, -1, US_INV), icu::Locale::getRoot(), status));
-    }
-    format->setTimeZone(*icu::TimeZone::getGMT());
+    if (!format) throw std::bad_alloc();
     return format;
+}
+
+// GMT as a zone of its own. ICU's setTimeZone would keep the local zone,
+// silently, when its copy fails.
+icu::TimeZone* gmt()
+{
+    icu::TimeZone* zone = icu::TimeZone::getGMT()->clone();
+    if (!zone) throw std::bad_alloc();
+    return zone;
+}
+
+// Fills a slot: the format of a kind, written in GMT, and a calendar of the
+// same type in GMT.
+void fill(DateFormatSlot& slot, DateKind kind)
+{
+    std::unique_ptr<icu::DateFormat> format = makeDateFormat(kind);
+    for (int i = 0;; ++i) {
+        if (i == kAttempts) throw std::bad_alloc();
+        std::unique_ptr<icu::DateFormat> again = makeDateFormat(kind);
+        if (!ZELUNMemory::available()) throw std::bad_alloc();
+        if (*again == *format) break;
+        format = std::move(again);
+    }
+    format->adoptTimeZone(gmt());
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(gmt(), icu::Locale::getDefault(), status));
+    // A calendar of another type than the format's would be cloned again.
+    if (!calendar || U_FAILURE(status) || std::strcmp(calendar->getType(), format->getCalendar()->getType()) != 0)
+        throw std::bad_alloc();
+    slot.format = std::move(format);
+    slot.calendar = std::move(calendar);
 }
 
 icu::DateFormat const& sharedDateFormat(DateKind kind)
 {
-    DateFormatSlot& slot = kind == DateKind::kDate ? gDateSlot : kind == DateKind::kTime ? gTimeSlot : gDateTimeSlot;
-    std::call_once(slot.once, [&slot, kind] { slot.format = createDateFormat(kind); });
+    DateFormatSlot& slot = slotOf(kind);
+    if (icu::DateFormat* made = slot.made.load(std::memory_order_acquire)) return *made;
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    if (!slot.format) {
+        fill(slot, kind);
+        slot.made.store(slot.format.get(), std::memory_order_release);
+    }
     return *slot.format;
+}
+
+// `date` written by `format` into `out`, through `calendar` when there is
+// one; false for a shortage ICU reports.
+bool writeDate(icu::DateFormat const& format, icu::Calendar* calendar, double date, icu::UnicodeString& out)
+{
+    out.remove();
+    UErrorCode status = U_ZERO_ERROR;
+    if (calendar) {
+        calendar->setTime(date, status);
+        if (U_SUCCESS(status)) format.format(*calendar, out, nullptr, status);
+    } else {
+        format.format(date, out, nullptr, status);
+    }
+    return status != U_MEMORY_ALLOCATION_ERROR && !out.isBogus();
+}
+
+// The text of `date`, appended to `text`. A format of the library's slots
+// writes through the slot's calendar; one of a derived formatter's own
+// through its own calendar.
+void appendDate(icu::DateFormat const& format, double date, ZELUNUString& text)
+{
+    icu::Calendar* calendar = nullptr;
+    for (DateKind kind : {DateKind::kDate, DateKind::kTime, DateKind::kDateTime})
+        if (slotOf(kind).made.load(std::memory_order_acquire) == &format) calendar = slotOf(kind).calendar.get();
+    icu::UnicodeString first, again;
+    {
+        std::lock_guard<std::mutex> lock(gDateFormatUse);
+        if (!writeDate(format, calendar, date, first)) throw std::bad_alloc();
+        for (int i = 0;; ++i) {
+            if (i == kAttempts || !writeDate(format, calendar, date, again) || !ZELUNMemory::available())
+                throw std::bad_alloc();
+            if (again == first) break;
+            first.swap(again);
+        }
+    }
+    text.append(first);
 }
 
 ZELUNUString const& notAvailableText()
@@ -122,9 +206,7 @@ long BandTypeFormatter::toString(ConstVariantRef value, ZELUNUString& text) cons
     case BandType::kDateTime: {
         double const* date = value.getTypedPtr<TDataType<DataType::kFloat64>>();
         if (date == nullptr) return kErrNotFormattable;
-        icu::DateFormat const& format = getOrCreateDateFormat();
-        std::lock_guard<std::mutex> lock(gDateFormatUse);
-        format.format(*date, text);
+        appendDate(getOrCreateDateFormat(), *date, text);
         return kSuccess;
     }
     default:
@@ -175,6 +257,8 @@ long BandTypeFormatter::formatInt(long long value, ZELUNUString& text) const
     }
     try {
         return Formatter::formatInt(static_cast<long long>(d), text);
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         text.remove();
         return kErrFormatOverflow;

@@ -21,6 +21,10 @@ namespace DataSet {
 // process: medium style, ICU's default locale at their first use, GMT. Each
 // is created once, on the first formatting that needs it, and calls into the
 // formats are serialised, so formatters may be used on several threads.
+//
+// A shortage of memory, ICU's included, throws std::bad_alloc, never a
+// status or a partial text; a date format that could not be created is tried
+// again by the next formatting.
 class ZORV_EXPORT BandTypeFormatter : public Formatter {
 public:
     // `displayUnit` may be null and is not owned: it must outlive the

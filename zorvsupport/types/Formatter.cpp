@@ -1,6 +1,7 @@
 #include "zorvsupport/types/Formatter.h"
 
 #include <locale>
+#include <new>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -27,11 +28,14 @@ ZELUNUString const& separator()
     return text;
 }
 
-// Any exception out of formatInt empties the text it was writing.
+// Any exception out of formatInt but a shortage of memory empties the text
+// it was writing; std::bad_alloc goes on to the caller.
 long guardedFormatInt(Formatter const& f, long long value, ZELUNUString& text)
 {
     try {
         return FormatterAccess::formatInt(f, value, text);
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         text.remove();
         return kErrFormatOverflow;
@@ -113,6 +117,9 @@ long Formatter::formatDouble(double value, ZELUNUString& text) const
 long Formatter::formatInt(long long value, ZELUNUString& text) const
 {
     std::ostringstream os;
+    // A shortage inside the stream leaves it as std::bad_alloc, not as a
+    // silently empty text.
+    os.exceptions(std::ios::badbit);
     // The classic locale keeps the digits plain whatever global locale the
     // host installed.
     os.imbue(std::locale::classic());

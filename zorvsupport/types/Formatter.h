@@ -23,8 +23,9 @@ public:
     void setDoubleFormat(ZELUNDoubleFormat const& format) { m_doubleFormat = format; }
 
     // The text of the viewed value; 0 or the first non-zero status met.
-    // uint64 values above 2^63 - 1, and any exception out of formatInt, give
-    // kErrFormatOverflow. A scalar replaces `text` (emptied on failure); a
+    // uint64 values above 2^63 - 1, and any exception out of formatInt but
+    // std::bad_alloc, give kErrFormatOverflow. A shortage of memory throws
+    // std::bad_alloc. A scalar replaces `text` (emptied on failure); a
     // tuple or 3-vector clears it and appends element by element, so on a
     // failure it keeps the elements before the failing one. A value without
     // element type returns 0 and leaves `text` as it was.

@@ -2,10 +2,12 @@
 
 // Internal helpers of the text forms: decimal conversion through narrow
 // string streams in the classic locale, and the attribute pattern shared by
-// every getXMLAttribute / setXMLAttribute member.
+// every getXMLAttribute / setXMLAttribute member. A shortage of memory is no
+// conversion failure: std::bad_alloc goes to the caller.
 
 #include <istream>
 #include <locale>
+#include <new>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -25,6 +27,9 @@ long lexicalToText(T value, ZELUNUString& text)
 {
     try {
         std::ostringstream os;
+        // A stream that runs out of memory would only set badbit; with badbit
+        // in its mask it lets the std::bad_alloc out.
+        os.exceptions(std::ios::badbit);
         os.imbue(std::locale::classic());
         os << value;
         if (!os) return kErrNumberToTextFailed;
@@ -32,6 +37,8 @@ long lexicalToText(T value, ZELUNUString& text)
         s.resize(s.find('\0') == std::string::npos ? s.size() : s.find('\0'));
         text = ZELUNUString(s);
         return kSuccess;
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         return kErrNumberToTextFailed;
     }
@@ -51,6 +58,7 @@ long lexicalFromText(ZELUNUString const& text, T& value)
             if (!s.empty() && s[0] == '-') return kErrTextNotNumber;
         }
         std::istringstream is(s);
+        is.exceptions(std::ios::badbit);
         is.imbue(std::locale::classic());
         T tmp{};
         is >> std::noskipws >> tmp;
@@ -59,6 +67,8 @@ long lexicalFromText(ZELUNUString const& text, T& value)
         if (!is.eof() && is.peek() != std::char_traits<char>::eof()) return kErrTextNotNumber;
         value = tmp;
         return kSuccess;
+    } catch (std::bad_alloc const&) {
+        throw;
     } catch (...) {
         return kErrTextNotNumber;
     }

@@ -35,6 +35,23 @@ long realFromText(ZELUNUString const& text, double& value)
     return status;
 }
 
+// The format of the real-number pattern is made ready when the library is
+// loaded, while memory is there: ICU cannot finish one safely once memory is
+// short.
+struct RealNumberWarmUp {
+    RealNumberWarmUp()
+    {
+        try {
+            double value = 0.0;
+            realFromText(ZELUNUString("0.0"), value);
+        } catch (...) {
+            // Made by the first parse instead.
+        }
+    }
+};
+
+RealNumberWarmUp const gRealNumberWarmUp;
+
 // One character whose code is the byte; empty text is 0. Nothing else has a
 // byte form.
 bool byteFromText(ZELUNUString const& text, unsigned char& byte)

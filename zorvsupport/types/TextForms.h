@@ -11,7 +11,8 @@ namespace DataSet {
 
 // Text and XML-attribute forms of single values: one member per value type.
 // Each returns 0 or a status; the target is written only on success unless
-// the member's rule says otherwise.
+// the member's rule says otherwise. A shortage of memory throws
+// std::bad_alloc; it is never reported as a conversion or attribute status.
 template <class T>
 long valueToText(T value, ZELUNUString& text);
 template <class T>
