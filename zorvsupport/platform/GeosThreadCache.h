@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "zorvsupport/Export.h"
 #include "zorvsupport/platform/ZELUNArray.h"
 #include "zorvsupport/platform/ZELUNVector2D.h"
 
@@ -24,6 +23,6 @@ long evaluate(std::uint64_t id, ZELUNArray<ZELUNCompGeom::ZELUNVector2D> const& 
               double const* xy, std::size_t n, bool& result);
 
 // Prepared geometries built so far on the calling thread.
-ZORV_EXPORT std::uint64_t preparedBuildCount();
+std::uint64_t preparedBuildCount();
 
 }  // namespace ZELUNGeos

@@ -2,18 +2,26 @@
 
 // Library-internal: whether memory is there now, for engines that fail
 // quietly (or crash) when an allocation of theirs fails, so that their
-// work is begun or accepted only while a block can be had.
+// work is begun or accepted only while blocks can be had.
 
-#include <memory>
-#include <new>
+#include <cstddef>
+#include <cstdlib>
 
 namespace ZELUNMemory {
 
-// True when a block of a few KiB can be had now.
+// True when blocks of the sizes the engines ask for can be had now, from
+// the allocator they use: a small one, one above SQLite's 4 KiB pages and
+// one of PROJ's 100,000-byte message buffer. A probe of small blocks alone
+// misses an allocator that fails only large ones.
 inline bool available()
 {
-    std::unique_ptr<char[]> block(new (std::nothrow) char[4096]);
-    return block != nullptr;
+    static constexpr std::size_t kProbes[] = {64, 4096 + 256, 100000};
+    for (std::size_t bytes : kProbes) {
+        void* block = std::malloc(bytes);
+        if (!block) return false;
+        std::free(block);
+    }
+    return true;
 }
 
 }  // namespace ZELUNMemory

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -13,6 +12,7 @@
 #include <proj.h>
 
 #include "zorvsupport/StatusCodes.h"
+#include "zorvsupport/platform/MemoryProbe.h"
 #include "zorvsupport/platform/ThreadSlot.h"
 #include "zorvsupport/platform/Utf8Safe.h"
 
@@ -42,21 +42,13 @@ struct PjDeleter {
 };
 using PjPtr = std::unique_ptr<PJ, PjDeleter>;
 
-// Whether blocks of the sizes the engine asks for can be had now: a small
-// one, one above SQLite's 4 KiB pages and the engine's 100,000-byte message
-// buffer. Asked after a failure that the engine does not explain, and
-// before every step that the engine (PROJ 9.1) does not survive when memory
-// stays short inside it (std::terminate from a noexcept function, a failed
-// assertion, a null object used): none is begun while memory is short.
+// Asked after a failure that the engine does not explain, and before every
+// step that the engine (PROJ 9.1) does not survive when memory stays short
+// inside it (std::terminate from a noexcept function, a failed assertion, a
+// null object used): none is begun while memory is short.
 bool memoryAvailable()
 {
-    static constexpr std::size_t kProbes[] = {64, 4096 + 256, 100000};
-    for (std::size_t bytes : kProbes) {
-        void* block = std::malloc(bytes);
-        if (!block) return false;
-        std::free(block);
-    }
-    return true;
+    return ZELUNMemory::available();
 }
 
 std::atomic<std::uint64_t> g_nextSerial{1};
