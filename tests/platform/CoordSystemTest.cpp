@@ -553,8 +553,6 @@ std::string judgeUnderShortage(PointCall const& call, int form, long status, dou
 int pairTrial(PairCase const& c, zorvtest::ShortageMode const& mode, unsigned long n, long answer,
               double const expected[2])
 {
-    if (mode.kind == zorvtest::ShortageMode::kRandom && n > zorvtest::kShortageSeeds)
-        return zorvtest::kTrialBeyondTheLast;
     int result = 0;
     std::thread([&] {
         PointCall call(c.from, c.to, c.x, c.y);
@@ -603,9 +601,7 @@ void sweepPairs(std::initializer_list<PairCase> cases)
                 engineFaults += end.kind != TrialEnd::kPassed && end.knownFault;
                 EXPECT_TRUE(end.acceptable()) << c.name << ", " << mode.name << ", " << n << ":\n" << end.report;
             };
-            unsigned const trials = mode.kind == ShortageMode::kRandom
-                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
-                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            unsigned const trials = sweepShortage(mode, body, judge);
             std::printf("%s, %s: %u trials, %u ended in a known fault of the engine\n", c.name, mode.name, trials,
                         engineFaults);
         }
@@ -795,8 +791,7 @@ TEST(ZELUNCoordSystem, ReadingUnderAShortage)
         CS const plain(definition);
         for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
             auto const body = [&](unsigned long n) {
-                if (mode.kind == ShortageMode::kRandom && n > kShortageSeeds) return kTrialBeyondTheLast;
-                int result = 0;
+                    int result = 0;
                 std::thread([&] {
                     std::unique_ptr<CS> made;
                     bool threw = false, reached;
@@ -826,9 +821,7 @@ TEST(ZELUNCoordSystem, ReadingUnderAShortage)
             auto const judge = [&](unsigned long n, TrialEnd const& end) {
                 EXPECT_TRUE(end.acceptable()) << definition << ", " << mode.name << ", " << n << ":\n" << end.report;
             };
-            unsigned const trials = mode.kind == ShortageMode::kRandom
-                                        ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
-                                        : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+            unsigned const trials = sweepShortage(mode, body, judge);
             EXPECT_GT(trials, 1u) << definition << ", " << mode.name;
         }
     }

@@ -188,7 +188,6 @@ TEST(ZELUNCover, TransformToUnderAShortage)
     };
     for (ShortageMode const& mode : {kOneFailure, kMemoryGone, kLargeBlocksGone, kOneInAThousand}) {
         auto const body = [&](unsigned long n) {
-            if (mode.kind == ShortageMode::kRandom && n > kShortageSeeds) return kTrialBeyondTheLast;
             int result = 0;
             std::thread([&] {
                 ZELUNCover const cover(CS("EPSG:4326"), 12, 45, 15, 48);
@@ -219,9 +218,7 @@ TEST(ZELUNCover, TransformToUnderAShortage)
         auto const judge = [&](unsigned long n, TrialEnd const& end) {
             EXPECT_TRUE(end.acceptable()) << mode.name << ", " << n << ":\n" << end.report;
         };
-        unsigned const trials = mode.kind == ShortageMode::kRandom
-                                    ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
-                                    : sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+        unsigned const trials = sweepShortage(mode, body, judge);
         EXPECT_GT(trials, 1u) << mode.name;
     }
 }

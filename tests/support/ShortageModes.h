@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "support/FailingAllocation.h"
+#include "support/ForkedTrial.h"
 
 namespace zorvtest {
 
@@ -64,5 +65,18 @@ private:
     std::unique_ptr<FailingAllocation> m_countdown;
     std::unique_ptr<RandomAllocationFailure> m_random;
 };
+
+// Sweeps body(n), each a forked trial, over the failure points of `mode`:
+// the first 16, then every sixteenth part further on, until body answers
+// kTrialBeyondTheLast; or seeds 1 to kShortageSeeds of the random draws.
+// judge(n, end) sees every other end. Returns the trials run.
+template <class Body, class Judge>
+unsigned sweepShortage(ShortageMode const& mode, Body body, Judge judge)
+{
+    if (mode.kind != ShortageMode::kRandom) return sweepForkedTrials(1, nextSparseFailurePoint, body, judge);
+    return sweepForkedTrials(
+        1, [](unsigned long seed) { return seed + 1; },
+        [&](unsigned long seed) { return seed > kShortageSeeds ? kTrialBeyondTheLast : body(seed); }, judge);
+}
 
 }  // namespace zorvtest

@@ -22,6 +22,7 @@
 
 #include "support/FailingAllocation.h"
 #include "support/ForkedTrial.h"
+#include "support/ShortageModes.h"
 #include "surface/SmallStack.h"
 #include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
@@ -280,14 +281,7 @@ struct CallKind {
     }
 };
 
-// How allocations fail in one sweep.
-struct Mode {
-    char const* name;
-    enum Kind { kCountdown, kRandom } kind;
-    FailingAllocation::Extent extent;
-    FailingAllocation::Threads threads;
-    FailingAllocation::Blocks blocks;
-};
+using Mode = ShortageMode;
 
 // Why the outcome of a call under failures is not one the headers allow,
 // or empty: 0 with the bytes of a call that never failed; kErrOutOfMemory
@@ -317,31 +311,22 @@ std::string judgeCall(Call& call, long status, std::vector<unsigned char> const&
     return "";
 }
 
-// The random draws' seeds.
-constexpr unsigned long kSeeds = 12;
-
 // One trial's body, in a child: the call with its allocations failing as
 // `mode` says from the n-th on (or at random from seed n), then the next one.
 int trial(CallKind const& kind, Mode const& mode, unsigned long n, std::vector<unsigned char> const& reference)
 {
-    if (mode.kind == Mode::kRandom && n > kSeeds) return kTrialBeyondTheLast;
     ThreadCountScope const threads(4);
     std::unique_ptr<Call> call = kind.make();
     std::vector<unsigned char> const canary = bytesOf(call->output());
     long status = -1;
-    bool reached = true;
+    bool reached;
     {
 #if defined(__SANITIZE_ADDRESS__)
         __lsan::ScopedDisabler engineLeaks;  // the engine's failure paths lose objects
 #endif
-        if (mode.kind == Mode::kRandom) {
-            RandomAllocationFailure failing(1000, n, mode.threads, mode.blocks);
-            status = call->run();
-        } else {
-            FailingAllocation failing(n, mode.extent, mode.threads, mode.blocks);
-            status = call->run();
-            reached = failing.reached();
-        }
+        ArmedShortage const failing(mode, n);
+        status = call->run();
+        reached = failing.reached();
     }
     std::string const why = judgeCall(*call, status, canary, reference);
     if (!why.empty()) {
@@ -354,7 +339,7 @@ int trial(CallKind const& kind, Mode const& mode, unsigned long n, std::vector<u
 // Sweeps one call under one mode, each trial in a child process (the engine
 // may end the process when its allocations fail, see ForkedTrial.h): the
 // first 16 failure points, then every sixteenth part further on (n grows by
-// a factor of 17/16) until the call allocates no more, or kSeeds seeds of one
+// a factor of 17/16) until the call allocates no more, or kShortageSeeds seeds of one
 // failure in a thousand at random. Every trial passes, or ends in one of the
 // engine's known faults.
 void sweep(CallKind const& kind, Mode const& mode)
@@ -372,10 +357,7 @@ void sweep(CallKind const& kind, Mode const& mode)
         EXPECT_TRUE(end.acceptable()) << kind.name << ", " << mode.name << ", " << n << ":\n" << end.report;
     };
     auto const body = [&](unsigned long n) { return trial(kind, mode, n, reference); };
-    unsigned const trials =
-        mode.kind == Mode::kRandom
-            ? sweepForkedTrials(1, [](unsigned long seed) { return seed + 1; }, body, judge)
-            : sweepForkedTrials(1, [](unsigned long n) { return n < 16 ? n + 1 : n + n / 16; }, body, judge);
+    unsigned const trials = sweepShortage(mode, body, judge);
     std::printf("%s, %s: %u trials, %u ended in a known fault of the engine\n", kind.name, mode.name, trials,
                 engineFaults);
 }
@@ -384,19 +366,6 @@ CallKind const kPointReprojectionCall{"reprojectBuffer, point", false, kPointRep
 CallKind const kPointShadingCall{"shadeBuffer, point", true, kPointReprojection};
 CallKind const kMeshReprojectionCall{"reprojectBuffer, mesh", false, kMeshReprojection};
 CallKind const kMeshShadingCall{"shadeBuffer, mesh", true, kMeshReprojection};
-
-Mode const kOneFailure{"the n-th allocation alone", Mode::kCountdown, FailingAllocation::kOnlyThat,
-                       FailingAllocation::kThisThread, FailingAllocation::kAnyBlock};
-Mode const kMemoryGone{"memory gone from the n-th allocation on", Mode::kCountdown, FailingAllocation::kThatAndLater,
-                       FailingAllocation::kThisThread, FailingAllocation::kAnyBlock};
-Mode const kLargeBlocksGone{"large blocks gone from the n-th on, on every thread", Mode::kCountdown,
-                            FailingAllocation::kThatAndLater, FailingAllocation::kAnyThread,
-                            FailingAllocation::kLargeBlocks};
-Mode const kOneInAThousand{"one allocation in a thousand on every thread", Mode::kRandom,
-                           FailingAllocation::kOnlyThat, FailingAllocation::kAnyThread, FailingAllocation::kAnyBlock};
-Mode const kOtherThreadsGone{"memory gone on the threads the call starts", Mode::kCountdown,
-                             FailingAllocation::kThatAndLater, FailingAllocation::kOtherThreads,
-                             FailingAllocation::kAnyBlock};
 
 // The mesh's modes: also memory gone on the threads the call starts, but
 // under AddressSanitizer, whose runtime cannot start a thread without memory
