@@ -1,12 +1,13 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/ThreadCount.h"
 #include "warp/WarpTestSupport.h"
 #include "zorvsupport/StatusCodes.h"
 #include "zorvsupport/warp/ShadingSampler.h"
@@ -262,10 +263,9 @@ struct Scene {
     {
         auto out = image(w, h);
         float const light[3] = {-0.5f, 0.5f, 0.7071f};
-        setNumThreads(threads);
+        zorvtest::ThreadCountScope const count(threads);
         long const status = shadeBuffer(*out, imageCover, imageNoData(), *normals, normalCover, view(kZeroNormal),
                                         view(light), kMeshReprojection);
-        setNumThreads(0);
         EXPECT_EQ(status, kSuccess);
         return bytesOf(*out);
     }
@@ -313,9 +313,10 @@ TEST(ShadeThreads, StartFailureShadesOnTheCallersThread)
         slot = boost::thread(task);
         ++started;
     };
-    setNumThreads(8);
-    warpRowsThreaded<U8x, ShadingSampler>(*image, mesh, sampler, 0, 512, imageNoData(), failThird);
-    setNumThreads(0);
+    {
+        zorvtest::ThreadCountScope const count(8);
+        warpRowsThreaded<U8x, ShadingSampler>(*image, mesh, sampler, 0, 512, imageNoData(), failThird);
+    }
     EXPECT_EQ(started, 2);
     EXPECT_EQ(bytesOf(*image), one);
 }
